@@ -1,0 +1,311 @@
+// Transactions with the printer and the send thread.
+#include "comms/message_parser.h"
+
+#include "comms/comms.h"
+#include "comms/printer_codes.h"
+#include "comms/private_messages.h"
+#include "platform/timing.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace timing = platform::timing;
+
+namespace {
+
+constexpr int kMaxDrainBytes = 201;
+constexpr std::uint32_t kMinimumTimeoutMs = 1000;
+constexpr std::uint32_t kPauseAfterWriteMs = 50;
+constexpr std::uint32_t kEmptyQueuePauseMs = 20;
+constexpr int kBytesBeforePause = 51; // the 52nd byte in a row without a frame pauses
+constexpr std::uint32_t kIdleStreamPauseMs = 20;
+constexpr std::uint32_t kFrameStreamPauseMs = 10;
+constexpr int kThreadStartPolls = 50;
+constexpr std::uint32_t kThreadStartPollMs = 10;
+constexpr std::uint32_t kThreadSettleMs = 50;
+constexpr int kMaxBlockFailures = 3;
+constexpr int kRestartWaits = 100;
+constexpr std::uint32_t kRestartWaitMs = 500;
+constexpr char kBlockHeaderFormat[] = "%d#%d#%d#";
+
+// A transaction's receive loop; abort (when given) ends it early with false.
+bool Transaction(CComms* transport, const std::string& frame, std::uint32_t timeoutMs, MessageParseState* state,
+                 std::string* reply, const std::atomic<bool>* abort)
+{
+    if (transport == nullptr || frame.empty())
+        return false;
+
+    std::uint8_t b = 0;
+    for (int drained = 0; drained < kMaxDrainBytes && transport->ReadByte(&b); ++drained) {
+    }
+
+    const std::uint32_t timeout = std::max(timeoutMs, kMinimumTimeoutMs);
+    reply->clear();
+    *state = MessageParseState{};
+
+    if (transport->Write(std::string_view(frame)) <= 0)
+        return false;
+
+    static const std::atomic<bool> kNeverAbort{false};
+    const std::atomic<bool>& aborted = abort != nullptr ? *abort : kNeverAbort;
+    if (timing::SleepUnless(kPauseAfterWriteMs, aborted))
+        return false;
+    timing::Deadline deadline(timeout);
+
+    int bytesWithoutFrame = 0;
+    while (!aborted.load()) {
+        if (!transport->ReadByte(&b)) {
+            timing::SleepMs(kEmptyQueuePauseMs);
+            if (deadline.Passed())
+                return false;
+            continue;
+        }
+        if (CQVMessageParser::ParseByte(*reply, b, *state))
+            return true;
+        if (bytesWithoutFrame < kBytesBeforePause) {
+            ++bytesWithoutFrame;
+            deadline.Arm(timeout);
+            continue;
+        }
+        bytesWithoutFrame = 0;
+        if (state->state == CQVMessageParser::PARSE_IDLE) {
+            timing::SleepMs(kIdleStreamPauseMs);
+            if (deadline.Passed())
+                return false;
+        } else {
+            timing::SleepMs(kFrameStreamPauseMs);
+            deadline.Arm(timeout);
+        }
+    }
+    return false;
+}
+
+platform::LParam AsLParam(const void* object)
+{
+    return reinterpret_cast<platform::LParam>(object);
+}
+
+} // namespace
+
+CQVMessageParser::CQVMessageParser() = default;
+
+CQVMessageParser::~CQVMessageParser()
+{
+    stopOnDestruction_.store(true);
+    stopRequested_.store(true);
+    // Every wait of the job is cut short by the flag, so the thread ends within a poll.
+    if (sendThread_.joinable())
+        sendThread_.join();
+    running_.store(false);
+}
+
+void CQVMessageParser::AbortSendThread()
+{
+    stopOnDestruction_.store(true);
+    stopRequested_.store(true);
+    ReapThread();
+    stopOnDestruction_.store(false);
+    stopRequested_.store(false);
+}
+
+bool CQVMessageParser::TransactWithTimeout(CComms* transport, const std::string& frame, std::uint32_t timeoutMs,
+                                           MessageParseState* state, std::string* reply,
+                                           const std::atomic<bool>* abort)
+{
+    return Transaction(transport, frame, timeoutMs, state, reply, abort);
+}
+
+bool CQVMessageParser::Transact(CComms* transport, const std::string& frame, MessageParseState* state,
+                                std::string* reply)
+{
+    return TransactWithTimeout(transport, frame, kTransactTimeoutMs, state, reply);
+}
+
+bool CQVMessageParser::SendCommand(CComms* transport, std::uint8_t flags, std::uint8_t command,
+                                   const std::string& payload, std::uint32_t timeoutMs, MessageParseState* state,
+                                   std::string* reply, const std::atomic<bool>* abort)
+{
+    if (transport == nullptr)
+        return false;
+    std::string frame;
+    BuildRequest(frame, flags, command, payload);
+    return TransactWithTimeout(transport, frame, timeoutMs, state, reply, abort);
+}
+
+bool CQVMessageParser::StartSendThread(CComms* transport, std::uint8_t command, const std::string& payload,
+                                       platform::WindowHandle notify)
+{
+    if (notify == platform::kNoWindow || transport == nullptr || running_.load())
+        return false;
+    auto context = std::make_unique<CSendThreadContext>();
+    context->transport = transport;
+    context->parser = this;
+    context->command = command;
+    context->payload = std::make_unique<std::string>(payload);
+    context->notifyWindow = notify;
+    return StartJob(std::move(context));
+}
+
+bool CQVMessageParser::StartDataSendThread(CComms* transport, const std::uint8_t* data, std::uint32_t length,
+                                           std::uint32_t blockSize, platform::WindowHandle notify)
+{
+    if (notify == platform::kNoWindow || transport == nullptr || running_.load() || data == nullptr || length == 0)
+        return false;
+    stopRequested_.store(false);
+    auto context = std::make_unique<CSendThreadContext>();
+    context->transport = transport;
+    context->parser = this;
+    context->command = CMD_FIRMWARE_BLOCK;
+    context->data = std::make_unique<std::vector<std::uint8_t>>(data, data + length);
+    context->data->push_back(0);
+    context->dataLength = length;
+    context->blockSize = blockSize;
+    context->notifyWindow = notify;
+    return StartJob(std::move(context));
+}
+
+bool CQVMessageParser::StartJob(std::unique_ptr<CSendThreadContext> context)
+{
+    ReapThread();
+    stopOnDestruction_.store(false);
+    sendThread_ = std::thread(&CQVMessageParser::SendThreadMain, this, std::move(context));
+    for (int poll = 0; poll < kThreadStartPolls && !running_.load(); ++poll)
+        timing::SleepMs(kThreadStartPollMs);
+    return running_.load();
+}
+
+void CQVMessageParser::ReapThread()
+{
+    if (sendThread_.joinable())
+        sendThread_.join();
+}
+
+bool CQVMessageParser::WaitForSendThread(std::uint32_t ms)
+{
+    const std::uint64_t start = timing::NowMs();
+    while (running_.load() && timing::NowMs() - start < ms)
+        timing::SleepMs(kThreadStartPollMs);
+    if (running_.load())
+        return false;
+    ReapThread();
+    return true;
+}
+
+std::uint32_t CQVMessageParser::SendThreadProc(CSendThreadContext* context)
+{
+    if (context == nullptr || context->parser == nullptr) {
+        delete context;
+        return 0;
+    }
+    context->parser->SendThreadMain(std::unique_ptr<CSendThreadContext>(context));
+    return 0;
+}
+
+void CQVMessageParser::SendThreadMain(std::unique_ptr<CSendThreadContext> context)
+{
+    running_.store(true);
+    if (!timing::SleepUnless(kThreadSettleMs, stopOnDestruction_))
+        SendThreadRun(context.get());
+    context.reset();
+    stopRequested_.store(false);
+    running_.store(false);
+}
+
+void CQVMessageParser::SendThreadRun(CSendThreadContext* context)
+{
+    lastOk_ = false;
+    blockCounter_ = 0;
+    if (context == nullptr)
+        return;
+
+    if (context->IsDataMode()) {
+        RunDataJob(context);
+    } else {
+        const std::string payload = context->payload ? *context->payload : std::string();
+        lastOk_ = SendCommand(context->transport, static_cast<std::uint8_t>(context->flags),
+                              static_cast<std::uint8_t>(context->command), payload, kSendJobTimeoutMs, &lastState_,
+                              &lastReply_, &stopOnDestruction_);
+    }
+
+    // A job ended by the owner's destruction reports nothing: its window is going.
+    if (stopOnDestruction_.load() || context->notifyWindow == platform::kNoWindow)
+        return;
+    if (context->command == CMD_FIRMWARE_BLOCK && lastOk_ && context->transport != nullptr) {
+        platform::PostWindowMessage(context->notifyWindow, WM_UPDATING_FLASH, 1, AsLParam(this));
+        WaitForPrinterRestart(context->transport);
+        if (stopOnDestruction_.load())
+            return;
+    }
+    platform::PostWindowMessage(context->notifyWindow, WM_SEND_DONE, lastOk_ ? 1 : 0, AsLParam(this));
+}
+
+void CQVMessageParser::RunDataJob(CSendThreadContext* context)
+{
+    const std::uint32_t total = context->dataLength;
+    const std::uint8_t* data = context->data->data();
+    std::uint32_t offset = 0;
+    std::uint32_t index = 0;
+    // A block never reaches past the image, and is never empty.
+    std::uint32_t size = std::clamp<std::uint32_t>(context->blockSize, 1, total);
+    int failures = 0;
+
+    while (offset < total) {
+        if (failures >= kMaxBlockFailures || StopAsked()) {
+            lastOk_ = false;
+            return;
+        }
+        lastOk_ = false;
+        char header[64];
+        std::snprintf(header, sizeof header, kBlockHeaderFormat, static_cast<int>(total), static_cast<int>(size),
+                      static_cast<int>(index));
+        std::string payload(header);
+        payload.append(reinterpret_cast<const char*>(data + offset), size);
+
+        const bool replied = SendCommand(context->transport, static_cast<std::uint8_t>(context->flags),
+                                         static_cast<std::uint8_t>(context->command), payload, kSendJobTimeoutMs,
+                                         &lastState_, &lastReply_, &stopOnDestruction_);
+        if (replied && lastState_.command == REPLY_ACK) {
+            lastOk_ = true;
+            ++index;
+            offset += size;
+            size = std::min(size, total - offset);
+            failures = 0;
+            platform::PostWindowMessage(context->notifyWindow, WM_LOAD_PROGRESS, 1, blockCounter_);
+            ++blockCounter_;
+        } else {
+            if (size > kMinimumBlockSize)
+                size = std::max(size / 2, kMinimumBlockSize);
+            ++failures;
+        }
+    }
+
+    if (SendCommand(context->transport, static_cast<std::uint8_t>(context->flags),
+                    static_cast<std::uint8_t>(context->command + 1), {}, kSendJobTimeoutMs, &lastState_, &lastReply_,
+                    &stopOnDestruction_))
+        lastOk_ = lastState_.command == REPLY_ACK;
+}
+
+void CQVMessageParser::WaitForPrinterRestart(CComms* transport)
+{
+    // One budget for both phases: DSR drops while the printer restarts, then returns.
+    int waits = 0;
+    while (waits < kRestartWaits && transport->IsDSROn() && !stopOnDestruction_.load()) {
+        timing::SleepUnless(kRestartWaitMs, stopOnDestruction_);
+        ++waits;
+    }
+    while (waits < kRestartWaits && !transport->IsDSROn() && !stopOnDestruction_.load()) {
+        timing::SleepUnless(kRestartWaitMs, stopOnDestruction_);
+        ++waits;
+    }
+}
+
+bool CQVMessageParser::GetResult(bool* ok, MessageParseState* state, std::string* reply) const
+{
+    if (ok != nullptr)
+        *ok = lastOk_;
+    if (state != nullptr)
+        *state = lastState_;
+    if (reply != nullptr)
+        *reply = lastReply_;
+    return true;
+}

@@ -1,0 +1,90 @@
+#include "platform/timing.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace platform::timing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Program time = programAtChange + (real now - realAtChange) * factor, so that a change of
+// the factor never makes the clock jump back.
+struct ClockState {
+    std::mutex mutex;
+    Clock::time_point realAtChange = Clock::now();
+    double programAtChangeMs = 0.0;
+    double factor = 1.0;
+};
+
+ClockState& State()
+{
+    static ClockState state;
+    return state;
+}
+
+std::atomic<double> g_factor{1.0};
+
+double ElapsedRealMs(Clock::time_point from)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+void SleepRealMs(double ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms));
+}
+
+} // namespace
+
+std::uint64_t NowMs()
+{
+    ClockState& s = State();
+    std::lock_guard lock(s.mutex);
+    return static_cast<std::uint64_t>(s.programAtChangeMs + ElapsedRealMs(s.realAtChange) * s.factor);
+}
+
+void SleepMs(std::uint32_t ms)
+{
+    SleepRealMs(ms / g_factor.load());
+}
+
+bool SleepUnless(std::uint32_t ms, const std::atomic<bool>& stop)
+{
+    constexpr double kPollRealMs = 5.0;
+    double remaining = ms / g_factor.load();
+    while (remaining > 0) {
+        if (stop.load())
+            return true;
+        const double step = std::min(remaining, kPollRealMs);
+        SleepRealMs(step);
+        remaining -= step;
+    }
+    return stop.load();
+}
+
+std::chrono::nanoseconds RealDuration(std::uint32_t ms)
+{
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(ms * 1e6 / g_factor.load()));
+}
+
+void SetSpeedFactor(double factor)
+{
+    factor = std::max(factor, 1.0);
+    ClockState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.programAtChangeMs += ElapsedRealMs(s.realAtChange) * s.factor;
+    s.realAtChange = Clock::now();
+    s.factor = factor;
+    g_factor.store(factor);
+}
+
+double SpeedFactor()
+{
+    return g_factor.load();
+}
+
+} // namespace platform::timing

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine as needed, builds Jetvane and runs the whole test suite
+# three times: a plain build, a build with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the Qt-free parts (communication, platform, simulator, firmware engine) with
+# ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+runtime_dir=$(mktemp -d)
+export XDG_RUNTIME_DIR="$runtime_dir"
+trap 'rm -rf "$runtime_dir"' EXIT
+
+run_suite() {
+  local dir=$1
+  shift
+  echo "== $dir: configure and build"
+  cmake -S . -B "$dir" -G Ninja -DJETVANE_BUILD_BENCH=OFF "$@" > "$dir.configure.log" 2>&1 || {
+    cat "$dir.configure.log"
+    return 1
+  }
+  cmake --build "$dir" -j "$jobs"
+  echo "== $dir: tests"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+mkdir -p build-ci
+run_suite build-ci/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite build-ci/asan -DCMAKE_BUILD_TYPE=Debug "-DJETVANE_SANITIZE=address,undefined"
+# ThreadSanitizer needs address-space randomisation within what it can map.
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  setarch "$(uname -m)" -R bash -c "$(declare -f run_suite); jobs=$jobs; run_suite build-ci/tsan -DCMAKE_BUILD_TYPE=Debug -DJETVANE_SANITIZE=thread -DJETVANE_WITH_QT=OFF"
