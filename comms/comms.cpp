@@ -354,6 +354,12 @@ int CCommsSerialChannel::Write(const std::uint8_t* data, int length)
     return slot.failed ? 0 : slot.written;
 }
 
+std::size_t CCommsSerialChannel::WriteSlotBufferSize(std::size_t slot) const
+{
+    std::lock_guard lock(writeMutex_);
+    return slot < kWriteSlotCount ? slots_[slot].buffer.size() : 0;
+}
+
 void CCommsSerialChannel::WriterThreadMain()
 {
     std::unique_lock lock(writeMutex_);

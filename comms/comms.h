@@ -103,6 +103,10 @@ public:
     char Parity() const { return parity_; }
     float StopBits() const { return stopBits_; }
     bool ReaderRunning() const { return readerRunning_.load(); }
+    // The slot the next write takes (10 stands for 0), and the bytes a slot's buffer holds
+    // (the last write's bytes plus the terminating zero; 0 when the slot is unused).
+    std::uint16_t NextWriteSlot() const { return nextSlot_; }
+    std::size_t WriteSlotBufferSize(std::size_t slot) const;
 
 private:
     struct WriteSlot {
@@ -144,7 +148,7 @@ private:
     // goes on in the background, its buffer held by its slot.
     std::array<WriteSlot, kWriteSlotCount> slots_{};
     std::uint16_t nextSlot_ = 0;
-    std::mutex writeMutex_;
+    mutable std::mutex writeMutex_;
     std::condition_variable writeQueued_;
     std::condition_variable writeEnded_;
     std::deque<std::size_t> writeQueue_;

@@ -1,5 +1,6 @@
 #include "platform/termios_serial_device.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -125,12 +126,12 @@ public:
 
     void Purge() override { ::tcflush(fd_, TCIOFLUSH); }
 
-    int LastError() const override { return lastError_; }
+    int LastError() const override { return lastError_.load(); }
 
 private:
     bool Fail(int error = errno)
     {
-        lastError_ = error;
+        lastError_.store(error);
         return false;
     }
 
@@ -142,7 +143,8 @@ private:
     }
 
     int fd_;
-    int lastError_ = 0;
+    // Read, Write and the owner's calls may fail at the same time on different threads.
+    std::atomic<int> lastError_{0};
 };
 
 } // namespace

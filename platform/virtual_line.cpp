@@ -1,6 +1,7 @@
 #include "platform/virtual_line.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <map>
 
@@ -81,12 +82,12 @@ public:
         line_->toHost_.clear();
     }
 
-    int LastError() const override { return lastError_; }
+    int LastError() const override { return lastError_.load(); }
 
 private:
     bool Fail(int error)
     {
-        lastError_ = error;
+        lastError_.store(error);
         return false;
     }
 
@@ -100,7 +101,8 @@ private:
     }
 
     std::shared_ptr<VirtualLine> line_;
-    int lastError_ = 0;
+    // Read, Write and the owner's calls may fail at the same time on different threads.
+    std::atomic<int> lastError_{0};
 };
 
 std::shared_ptr<VirtualLine> VirtualLine::Create()

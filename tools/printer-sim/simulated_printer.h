@@ -11,6 +11,7 @@
 #include "platform/virtual_line.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,9 +83,17 @@ public:
     void AddFault(const Fault& fault);
     void ClearFaults();
 
+    // The USB update mode. A serially silent printer hears nothing on its line. Without a
+    // hook the printer answers CMD_SWITCH_UPDATE_MODE with REPLY_NO_SWITCH. With a hook, a
+    // usbCapable printer instead falls silent on the line without a reply and then runs the
+    // hook on its serving thread (where it appears as a USB device).
+    void SetOnSwitchToUpdateMode(std::function<void()> hook);
+    void SetSerialSilent(bool silent);
+    bool SerialSilent() const;
+
     // Every request frame received so far, in order.
     std::vector<ReceivedFrame> ReceivedFrames() const;
-    // Waits up to ms until at least count frames have been received.
+    // Waits up to ms (real milliseconds) until at least count frames have been received.
     bool WaitForFrames(std::size_t count, int ms) const;
 
     // Firmware reception: the image assembled from the blocks received in order (a block

@@ -1,0 +1,30 @@
+#include "app/port_text.h"
+
+#include "app/status_texts.h"
+#include "app/text_numbers.h"
+
+
+std::uint8_t PortNumberFromCombo(int selectedIndex, const QString& typedText)
+{
+    int port = 0;
+    if (selectedIndex >= 0) {
+        port = selectedIndex;
+    } else {
+        const QString text = typedText.trimmed();
+        const QLatin1String prefix(kPortTextPrefix);
+        if (text.startsWith(prefix, Qt::CaseInsensitive))
+            port = LeadingDecimalNumber(text.mid(prefix.size()).trimmed());
+    }
+    if (port < 0)
+        port = 0;
+    return static_cast<std::uint8_t>(port);
+}
+
+QStringList PortComboItems()
+{
+    QStringList items;
+    items << QString::fromLatin1(kPortComboAuto);
+    for (int port = kPortComboFirstPort; port <= kPortComboLastPort; ++port)
+        items << QString::asprintf(kPortNameFormat, port);
+    return items;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Names of the values that the main dialog keeps in the per-user profile.
+
+inline constexpr char kProfileSection[] = "Settings";
+
+// Full path of the last chosen firmware file (after shortcut resolution); the initial
+// file of the next Load Firmware.
+inline constexpr char kProfileLastLoadFirmwareFile[] = "LastLoadFirmwareFile";
+// Full path of the last chosen configuration file to send.
+inline constexpr char kProfileLastLoadMainConfigFile[] = "LastLoadMainConfigFile";
+// The folder the settings dialogs save to and load from; the fallback folder of Send
+// Config File.
+inline constexpr char kProfileLastLoadConfigPath[] = "LastLoadConfigPath";
+// Folder and name of the last loaded firmware file: what the placeholders stand for.
+inline constexpr char kProfileLastLoadedFirmwareFilePath[] = "LastLoadedFirmwareFilePath";
+inline constexpr char kProfileLastLoadedFirmwareFileName[] = "LastLoadedFirmwareFileName";
+// Folder and name (as chosen, before upper-casing) of the last loaded configuration file.
+inline constexpr char kProfileLastLoadedMainConfigFilePath[] = "LastLoadedMainConfigFilePath";
+inline constexpr char kProfileLastLoadedMainConfigFileName[] = "LastLoadedMainConfigFileName";
+// A port text shown in the port combo at start-up; the program never writes it.
+inline constexpr char kProfilePortConnect[] = "PortConnect";

@@ -1,0 +1,255 @@
+#include "platform/usb_libusb_backend.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+
+namespace platform {
+namespace {
+
+constexpr int kInterfaceNumber = 0;
+constexpr int kMaxPortDepth = 7; // USB 3 allows hubs seven deep
+constexpr int kStringDescriptorSize = 256;
+
+struct DeviceList {
+    libusb_device** devices = nullptr;
+    ssize_t count = 0;
+    explicit DeviceList(libusb_context* context) { count = libusb_get_device_list(context, &devices); }
+    ~DeviceList()
+    {
+        if (devices != nullptr)
+            libusb_free_device_list(devices, 1);
+    }
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+};
+
+// "<bus>-<port>.<port>...", the kernel's own name for the device's place on the bus.
+std::string Location(libusb_device* device)
+{
+    std::array<std::uint8_t, kMaxPortDepth> ports{};
+    const int depth = libusb_get_port_numbers(device, ports.data(), static_cast<int>(ports.size()));
+    std::string location = std::to_string(libusb_get_bus_number(device)) + "-";
+    for (int i = 0; i < depth; ++i) {
+        if (i > 0)
+            location += ".";
+        location += std::to_string(ports[static_cast<std::size_t>(i)]);
+    }
+    return location;
+}
+
+std::string SerialString(libusb_device_handle* handle, const libusb_device_descriptor& descriptor)
+{
+    if (descriptor.iSerialNumber == 0)
+        return {};
+    std::array<unsigned char, kStringDescriptorSize> text{};
+    const int length = libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text.data(),
+                                                          static_cast<int>(text.size()));
+    if (length <= 0)
+        return {};
+    return std::string(reinterpret_cast<const char*>(text.data()), static_cast<std::size_t>(length));
+}
+
+struct ClassTriple {
+    std::uint8_t cls = 0;
+    std::uint8_t subClass = 0;
+    std::uint8_t protocol = 0;
+};
+
+// A device that leaves its class to its interfaces (class 0) is known by interface 0's.
+ClassTriple DeviceClass(libusb_device* device, const libusb_device_descriptor& descriptor)
+{
+    ClassTriple triple{descriptor.bDeviceClass, descriptor.bDeviceSubClass, descriptor.bDeviceProtocol};
+    if (triple.cls != 0)
+        return triple;
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0 &&
+        libusb_get_config_descriptor(device, 0, &config) != 0)
+        return triple;
+    if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
+        const libusb_interface_descriptor& first = config->interface[0].altsetting[0];
+        triple = {first.bInterfaceClass, first.bInterfaceSubClass, first.bInterfaceProtocol};
+    }
+    libusb_free_config_descriptor(config);
+    return triple;
+}
+
+bool FindBulkEndpoints(libusb_device* device, std::uint8_t* out, std::uint8_t* in)
+{
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0)
+        return false;
+    bool haveOut = false;
+    bool haveIn = false;
+    if (config->bNumInterfaces > kInterfaceNumber && config->interface[kInterfaceNumber].num_altsetting > 0) {
+        const libusb_interface_descriptor& setting = config->interface[kInterfaceNumber].altsetting[0];
+        for (int i = 0; i < setting.bNumEndpoints; ++i) {
+            const libusb_endpoint_descriptor& endpoint = setting.endpoint[i];
+            if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK)
+                continue;
+            const bool isIn = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
+            if (isIn && !haveIn) {
+                *in = endpoint.bEndpointAddress;
+                haveIn = true;
+            } else if (!isIn && !haveOut) {
+                *out = endpoint.bEndpointAddress;
+                haveOut = true;
+            }
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return haveOut && haveIn;
+}
+
+int TransferLength(std::size_t length)
+{
+    return static_cast<int>(std::min<std::size_t>(length, INT_MAX));
+}
+
+class LibusbDeviceHandle final : public UsbDeviceHandle {
+public:
+    LibusbDeviceHandle(libusb_device_handle* handle, std::uint8_t out, std::uint8_t in)
+        : handle_(handle), out_(out), in_(in)
+    {
+    }
+    ~LibusbDeviceHandle() override
+    {
+        // Releasing gives the interface back to a kernel driver that auto-detach took it from.
+        libusb_release_interface(handle_, kInterfaceNumber);
+        libusb_close(handle_);
+    }
+    LibusbDeviceHandle(const LibusbDeviceHandle&) = delete;
+    LibusbDeviceHandle& operator=(const LibusbDeviceHandle&) = delete;
+
+    bool Write(const std::uint8_t* data, std::size_t length, std::size_t* written, std::uint32_t timeoutMs) override
+    {
+        int transferred = 0;
+        // libusb takes a non-const buffer for both directions; an OUT transfer only reads it.
+        const int result = libusb_bulk_transfer(handle_, out_, const_cast<std::uint8_t*>(data),
+                                                TransferLength(length), &transferred, timeoutMs);
+        *written = static_cast<std::size_t>(std::max(transferred, 0));
+        return result == 0;
+    }
+
+    bool Read(std::uint8_t* buffer, std::size_t capacity, std::size_t* read, std::uint32_t timeoutMs) override
+    {
+        int transferred = 0;
+        const int result =
+            libusb_bulk_transfer(handle_, in_, buffer, TransferLength(capacity), &transferred, timeoutMs);
+        *read = static_cast<std::size_t>(std::max(transferred, 0));
+        // A device with nothing to say lets the transfer time out: that is an empty answer.
+        return result == 0 || result == LIBUSB_ERROR_TIMEOUT;
+    }
+
+private:
+    libusb_device_handle* handle_;
+    std::uint8_t out_;
+    std::uint8_t in_;
+};
+
+} // namespace
+
+LibusbBackend::~LibusbBackend()
+{
+    if (context_ != nullptr)
+        libusb_exit(context_);
+}
+
+libusb_context* LibusbBackend::Context()
+{
+    std::lock_guard lock(startMutex_);
+    if (!startTried_) {
+        startTried_ = true;
+        if (libusb_init(&context_) != 0)
+            context_ = nullptr;
+    }
+    return context_;
+}
+
+bool LibusbBackend::Started()
+{
+    return Context() != nullptr;
+}
+
+std::vector<UsbDeviceInfo> LibusbBackend::Enumerate(std::uint16_t vendorId)
+{
+    struct Found {
+        std::uint8_t bus;
+        std::string location;
+        UsbDeviceInfo info;
+    };
+    std::vector<Found> found;
+    libusb_context* context = Context();
+    if (context == nullptr)
+        return {};
+    DeviceList list(context);
+    for (ssize_t i = 0; i < list.count; ++i) {
+        libusb_device* device = list.devices[i];
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.idVendor != vendorId)
+            continue;
+        // The serial string needs an open device; one the user may not open is left out,
+        // as it could not be used anyway.
+        libusb_device_handle* handle = nullptr;
+        if (libusb_open(device, &handle) != 0)
+            continue;
+        const std::string serial = SerialString(handle, descriptor);
+        libusb_close(handle);
+        const ClassTriple triple = DeviceClass(device, descriptor);
+        const std::string location = Location(device);
+        found.push_back({libusb_get_bus_number(device), location,
+                         {FormatUsbInterfacePath(vendorId, descriptor.idProduct, serial, location),
+                          FormatUsbHardwareId(vendorId, descriptor.idProduct, descriptor.bcdDevice),
+                          FormatUsbCompatibleId(triple.cls, triple.subClass, triple.protocol)}});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.bus != b.bus ? a.bus < b.bus : a.location < b.location; });
+    std::vector<UsbDeviceInfo> infos;
+    for (Found& entry : found)
+        infos.push_back(std::move(entry.info));
+    return infos;
+}
+
+std::unique_ptr<UsbDeviceHandle> LibusbBackend::Open(const std::string& interfacePath)
+{
+    unsigned vendorId = 0;
+    unsigned productId = 0;
+    if (std::sscanf(interfacePath.c_str(), "usb#vid_%4x&pid_%4x#", &vendorId, &productId) != 2)
+        return nullptr;
+    libusb_context* context = Context();
+    if (context == nullptr)
+        return nullptr;
+    DeviceList list(context);
+    for (ssize_t i = 0; i < list.count; ++i) {
+        libusb_device* device = list.devices[i];
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.idVendor != vendorId ||
+            descriptor.idProduct != productId)
+            continue;
+        libusb_device_handle* handle = nullptr;
+        if (libusb_open(device, &handle) != 0)
+            continue;
+        const std::string path = FormatUsbInterfacePath(static_cast<std::uint16_t>(vendorId),
+                                                        descriptor.idProduct, SerialString(handle, descriptor),
+                                                        Location(device));
+        std::uint8_t out = 0;
+        std::uint8_t in = 0;
+        if (path != interfacePath || !FindBulkEndpoints(device, &out, &in)) {
+            libusb_close(handle);
+            continue;
+        }
+        // Not supported on every platform; where it is not, a bound driver makes the claim fail.
+        libusb_set_auto_detach_kernel_driver(handle, 1);
+        if (libusb_claim_interface(handle, kInterfaceNumber) != 0) {
+            libusb_close(handle);
+            return nullptr;
+        }
+        return std::make_unique<LibusbDeviceHandle>(handle, out, in);
+    }
+    return nullptr;
+}
+
+} // namespace platform

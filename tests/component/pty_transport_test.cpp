@@ -1,0 +1,152 @@
+// The serial transport on a real tty: a pseudo-terminal whose slave a COM number is
+// mapped to, while the test plays the printer on the master. Covers bytes both ways,
+// exclusive open, the baud rate seen by the other end, and modem-line queries, which a
+// pseudo-terminal does not support.
+#include "comms/comms.h"
+
+#include "comms_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+using comms_test::ScopedPortMap;
+using comms_test::WaitUntil;
+
+constexpr int kPort = 7;
+constexpr char kPortName[] = "COM7";
+constexpr int kWaitMs = 2000;
+
+class PtyTransportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(::openpty(&master_, &slave_, slaveName_, nullptr, nullptr), 0);
+        // A new pty is in canonical mode with echo; the printer end wants raw bytes.
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(master_, &tio), 0);
+        ::cfmakeraw(&tio);
+        ASSERT_EQ(::tcsetattr(master_, TCSANOW, &tio), 0);
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        map.Set(kPort, slaveName_);
+    }
+
+    void TearDown() override
+    {
+        comms.Close();
+        if (slave_ >= 0)
+            ::close(slave_);
+        if (master_ >= 0)
+            ::close(master_);
+    }
+
+    // Reads count bytes from the master, waiting up to kWaitMs.
+    std::string ReadFromMaster(std::size_t count)
+    {
+        std::string bytes;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+        while (bytes.size() < count && std::chrono::steady_clock::now() < end) {
+            pollfd pfd{master_, POLLIN, 0};
+            if (::poll(&pfd, 1, 10) <= 0)
+                continue;
+            char buffer[256];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n > 0)
+                bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+        return bytes;
+    }
+
+    ScopedPortMap map;
+    CComms comms;
+    int master_ = -1;
+    int slave_ = -1; // kept open so that the master never reads EIO between opens
+    char slaveName_[128] = {};
+};
+
+TEST_F(PtyTransportTest, BytesTravelBothWays)
+{
+    ASSERT_TRUE(comms.Open(kPortName, 19200, 8, 'N', 1.0f));
+
+    ASSERT_EQ(comms.Write(std::string_view("ping")), 4);
+    EXPECT_EQ(ReadFromMaster(4), "ping");
+
+    const std::string reply("\x09\x01\x00\x80\xFF", 5);
+    ASSERT_EQ(::write(master_, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
+    ASSERT_TRUE(WaitUntil([&] { return comms.SerialChannel().QueuedByteCount() >= reply.size(); }, kWaitMs));
+    std::string received;
+    std::uint8_t b = 0;
+    while (comms.ReadByte(&b))
+        received += static_cast<char>(b);
+    EXPECT_EQ(received, reply);
+}
+
+TEST_F(PtyTransportTest, SecondTransportOnTheSamePortFailsToOpen)
+{
+    ASSERT_TRUE(comms.Open(kPortName, 19200, 8, 'N', 1.0f));
+    CComms second;
+
+    EXPECT_FALSE(second.Open(kPortName, 19200, 8, 'N', 1.0f));
+    EXPECT_TRUE(comms.IsOpen());
+}
+
+TEST_F(PtyTransportTest, PortCanBeOpenedAgainAfterClose)
+{
+    ASSERT_TRUE(comms.Open(kPortName, 19200, 8, 'N', 1.0f));
+    comms.Close();
+    CComms second;
+
+    EXPECT_TRUE(second.Open(kPortName, 9600, 8, 'N', 1.0f));
+}
+
+TEST_F(PtyTransportTest, ModemLineQueriesFailOnAPseudoTerminal)
+{
+    ASSERT_TRUE(comms.Open(kPortName, 19200, 8, 'N', 1.0f));
+
+    EXPECT_FALSE(comms.IsCTSOn());
+    EXPECT_FALSE(comms.IsDSROn());
+    EXPECT_FALSE(comms.SerialChannel().SetRTS(true));
+}
+
+TEST_F(PtyTransportTest, BaudRateIsVisibleFromTheMaster)
+{
+    ASSERT_TRUE(comms.Open(kPortName, 9600, 8, 'N', 1.0f));
+
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(master_, &tio), 0);
+    EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B9600));
+
+    ASSERT_TRUE(comms.Open(kPortName, 115200, 8, 'N', 1.0f));
+    ASSERT_EQ(::tcgetattr(master_, &tio), 0);
+    EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
+}
+
+TEST_F(PtyTransportTest, HangUpOfTheOtherEndFailsQuietlyAndStillCloses)
+{
+    ASSERT_TRUE(comms.Open(kPortName, 19200, 8, 'N', 1.0f));
+
+    ::close(master_);
+    master_ = -1;
+
+    std::uint8_t b = 0;
+    for (int query = 0; query < 20; ++query) {
+        EXPECT_FALSE(comms.IsDSROn());
+        EXPECT_FALSE(comms.ReadByte(&b));
+        comms.Write(std::string_view("x")); // may fail: nobody listens any more
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(comms.Close());
+    EXPECT_FALSE(comms.IsOpen());
+}
+
+} // namespace

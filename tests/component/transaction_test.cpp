@@ -1,0 +1,433 @@
+// Transactions (CQVMessageParser::TransactWithTimeout, SendCommand) and the rules of the
+// send thread that need no printer behind the line: the test plays the printer end of a
+// virtual line by hand, so each reply arrives exactly as the test scripts it (stale
+// bytes, pieces, gaps, damaged CRCs, echoes, silence).
+#include "comms/comms.h"
+#include "comms/message_parser.h"
+#include "comms/printer_codes.h"
+#include "comms/private_messages.h"
+#include "platform/timing.h"
+
+#include "comms_test_support.h"
+#include "tests/support/message_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace {
+
+using comms_test::ReplyFrame;
+using comms_test::RequestFrame;
+using comms_test::ScopedPortMap;
+using comms_test::VirtualPort;
+using comms_test::WaitUntil;
+using test_support::MessageRecorder;
+using test_support::ScopedSpeedFactor;
+namespace timing = platform::timing;
+
+constexpr int kPort = 3;
+constexpr int kWaitMs = 5000;
+constexpr platform::WindowHandle kWindow = 0x1234;
+constexpr std::uint32_t kMinimumTimeoutMs = 1000;
+constexpr std::uint32_t kPauseAfterWriteMs = 50;
+// Scheduling slack allowed on top of a time-out; well below the 500 ms that separate the
+// minimum time-out from the usual 1500 ms.
+constexpr std::uint64_t kSlackMs = 400;
+
+const std::string kIdentifyRequest = RequestFrame(CMD_IDENTIFY, {});
+
+void SleepRealMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The printer's side of one exchange, on a thread of its own: waits for the request of
+// the given size, then runs the script. Joined when the object ends.
+class PrinterEnd {
+public:
+    PrinterEnd(platform::VirtualLine& line, std::size_t requestSize, std::function<void()> script)
+        : thread_([&line, requestSize, script = std::move(script), this] {
+              request_ = comms_test::TakeRequest(line, requestSize, kWaitMs);
+              if (!request_.empty())
+                  script();
+          })
+    {
+    }
+    ~PrinterEnd() { Join(); }
+    PrinterEnd(const PrinterEnd&) = delete;
+    PrinterEnd& operator=(const PrinterEnd&) = delete;
+
+    // The request that arrived; empty when none did.
+    const std::string& Request()
+    {
+        Join();
+        return request_;
+    }
+
+private:
+    void Join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    std::string request_;
+    std::thread thread_;
+};
+
+class TransactionTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(comms.Open("COM3", 19200, 8, 'N', 1.0f)); }
+
+    bool Identify(std::uint32_t timeoutMs)
+    {
+        return CQVMessageParser::TransactWithTimeout(&comms, kIdentifyRequest, timeoutMs, &state, &reply);
+    }
+
+    // Program milliseconds that an unanswered transaction takes.
+    std::uint64_t SilentTransactionMs(std::uint32_t timeoutMs)
+    {
+        const std::uint64_t start = timing::NowMs();
+        EXPECT_FALSE(Identify(timeoutMs));
+        return timing::NowMs() - start;
+    }
+
+    void QueueFromPrinter(const std::string& bytes)
+    {
+        port->SendToHost(bytes);
+        ASSERT_TRUE(WaitUntil([&] { return comms.SerialChannel().QueuedByteCount() == bytes.size(); }, kWaitMs));
+    }
+
+    ScopedPortMap map;
+    VirtualPort port{map, kPort};
+    CComms comms;
+    MessageParseState state;
+    std::string reply;
+};
+
+// ---------------------------------------------------------------- time-out
+
+TEST_F(TransactionTest, TimeoutOfZeroWaitsOneSecond)
+{
+    const std::uint64_t elapsed = SilentTransactionMs(0);
+
+    EXPECT_GE(elapsed, kPauseAfterWriteMs + kMinimumTimeoutMs);
+    EXPECT_LT(elapsed, kPauseAfterWriteMs + kMinimumTimeoutMs + kSlackMs);
+}
+
+TEST_F(TransactionTest, TimeoutBelowOneSecondIsRaisedToOneSecond)
+{
+    const std::uint64_t elapsed = SilentTransactionMs(500);
+
+    EXPECT_GE(elapsed, kPauseAfterWriteMs + kMinimumTimeoutMs);
+    EXPECT_LT(elapsed, kPauseAfterWriteMs + kMinimumTimeoutMs + kSlackMs);
+}
+
+TEST_F(TransactionTest, TimeoutAboveOneSecondStays)
+{
+    const std::uint64_t elapsed = SilentTransactionMs(1500);
+
+    EXPECT_GE(elapsed, kPauseAfterWriteMs + 1500);
+    EXPECT_LT(elapsed, kPauseAfterWriteMs + 1500 + kSlackMs);
+}
+
+// ---------------------------------------------------------------- replies
+
+TEST_F(TransactionTest, SendCommandWritesTheRequestAndReturnsTheReply)
+{
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(),
+                       [&] { port->SendToHost(ReplyFrame(REPLY_ACK, "YT00000006060")); });
+
+    ASSERT_TRUE(CQVMessageParser::SendCommand(&comms, 0, CMD_IDENTIFY, {}, 1500, &state, &reply));
+
+    EXPECT_EQ(printer.Request(), kIdentifyRequest);
+    EXPECT_EQ(reply, "YT00000006060");
+    EXPECT_EQ(state.command, REPLY_ACK);
+}
+
+TEST_F(TransactionTest, FileDirectionFrameCountsAsAReply)
+{
+    std::string fileFrame;
+    CQVMessageParser::BuildMessage(fileFrame, 0, FRAME_DIRECTION_FILE, REPLY_SETTINGS, "record");
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] { port->SendToHost(fileFrame); });
+
+    ASSERT_TRUE(Identify(1500));
+
+    EXPECT_EQ(reply, "record");
+    EXPECT_EQ(state.command, REPLY_SETTINGS);
+}
+
+TEST_F(TransactionTest, ReplyInPiecesWithShortGapsIsAccepted)
+{
+    const std::string frame = ReplyFrame(REPLY_ACK, "pieces of a reply");
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
+        port->SendToHost(frame.substr(0, 6));
+        SleepRealMs(400);
+        port->SendToHost(frame.substr(6, 10));
+        SleepRealMs(400);
+        port->SendToHost(frame.substr(16));
+    });
+
+    ASSERT_TRUE(Identify(1000));
+
+    EXPECT_EQ(reply, "pieces of a reply");
+}
+
+TEST_F(TransactionTest, GapLongerThanTheTimeoutFailsEvenWithHalfAFrame)
+{
+    const std::string frame = ReplyFrame(REPLY_ACK, "too late");
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
+        port->SendToHost(frame.substr(0, frame.size() / 2));
+        SleepRealMs(1500);
+        port->SendToHost(frame.substr(frame.size() / 2));
+    });
+
+    EXPECT_FALSE(Identify(1000));
+}
+
+TEST_F(TransactionTest, DamagedCrcIsNotReportedAndTheGoodFrameAfterItIsTaken)
+{
+    std::string damaged = ReplyFrame(REPLY_ACK, "damaged");
+    damaged.back() = static_cast<char>(damaged.back() ^ 0x01);
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
+        port->SendToHost(damaged);
+        SleepRealMs(200);
+        port->SendToHost(ReplyFrame(REPLY_ACK, "good"));
+    });
+
+    ASSERT_TRUE(Identify(1000));
+
+    EXPECT_EQ(reply, "good");
+}
+
+TEST_F(TransactionTest, DamagedCrcAloneWaitsUntilTheTimeout)
+{
+    std::string damaged = ReplyFrame(REPLY_ACK, "damaged");
+    damaged.back() = static_cast<char>(damaged.back() ^ 0x01);
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] { port->SendToHost(damaged); });
+
+    const std::uint64_t start = timing::NowMs();
+    EXPECT_FALSE(Identify(1000));
+
+    EXPECT_GE(timing::NowMs() - start, kPauseAfterWriteMs + kMinimumTimeoutMs);
+}
+
+TEST_F(TransactionTest, EchoedRequestIsNotAReply)
+{
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] { port->SendToHost(kIdentifyRequest); });
+
+    EXPECT_FALSE(Identify(1000));
+}
+
+TEST_F(TransactionTest, ReplyAfterAnEchoedRequestIsTaken)
+{
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
+        port->SendToHost(kIdentifyRequest + ReplyFrame(REPLY_ACK, "after the echo"));
+    });
+
+    ASSERT_TRUE(Identify(1000));
+
+    EXPECT_EQ(reply, "after the echo");
+}
+
+// ---------------------------------------------------------------- stale bytes
+
+TEST_F(TransactionTest, StaleReplyInTheQueueIsDiscardedBeforeTheRequest)
+{
+    QueueFromPrinter(ReplyFrame(REPLY_ACK, "stale"));
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(),
+                       [&] { port->SendToHost(ReplyFrame(REPLY_ACK, "fresh")); });
+
+    ASSERT_TRUE(Identify(1000));
+
+    EXPECT_EQ(reply, "fresh");
+}
+
+TEST_F(TransactionTest, OnlyTheFirst201StaleBytesAreDiscardedAndTheRestIsParsed)
+{
+    // 201 bytes that end in a complete frame, then a 49-byte frame: only a drain of
+    // exactly 201 bytes leaves the second frame whole and the first one gone.
+    const std::string discarded = ReplyFrame(REPLY_ACK, "must be discarded");
+    const std::string kept = ReplyFrame(REPLY_ACK, std::string(35, 'k'));
+    ASSERT_EQ(kept.size(), 49u);
+    const std::string stale = std::string(201 - discarded.size(), '\0') + discarded + kept;
+    ASSERT_EQ(stale.size(), 250u);
+    QueueFromPrinter(stale);
+
+    ASSERT_TRUE(Identify(1000));
+
+    EXPECT_EQ(reply, std::string(35, 'k'));
+    EXPECT_EQ(comms_test::TakeRequest(*port.Line(), kIdentifyRequest.size(), kWaitMs), kIdentifyRequest);
+}
+
+// ---------------------------------------------------------------- refusals
+
+TEST_F(TransactionTest, EmptyFrameReturnsFalseWithoutWriting)
+{
+    reply = "kept";
+    state.command = 0x77;
+
+    EXPECT_FALSE(CQVMessageParser::TransactWithTimeout(&comms, "", 1000, &state, &reply));
+
+    EXPECT_EQ(reply, "kept");
+    EXPECT_EQ(state.command, 0x77u);
+    SleepRealMs(50);
+    EXPECT_EQ(port->BytesFromHost(), 0u);
+}
+
+TEST_F(TransactionTest, NoTransportReturnsFalseAndLeavesTheResultAlone)
+{
+    reply = "kept";
+
+    EXPECT_FALSE(CQVMessageParser::SendCommand(nullptr, 0, CMD_IDENTIFY, {}, 1000, &state, &reply));
+    EXPECT_FALSE(CQVMessageParser::TransactWithTimeout(nullptr, kIdentifyRequest, 1000, &state, &reply));
+
+    EXPECT_EQ(reply, "kept");
+}
+
+TEST_F(TransactionTest, ClosedTransportFailsAtTheWriteWithoutWaiting)
+{
+    comms.Close();
+
+    const std::uint64_t start = timing::NowMs();
+    EXPECT_FALSE(Identify(1000));
+
+    EXPECT_LT(timing::NowMs() - start, kMinimumTimeoutMs);
+}
+
+// ---------------------------------------------------------------- send thread rules
+
+class SendThreadRulesTest : public TransactionTest {
+protected:
+    MessageRecorder recorder;
+    std::unique_ptr<CQVMessageParser> parser = std::make_unique<CQVMessageParser>();
+};
+
+TEST_F(SendThreadRulesTest, StartWithoutAWindowIsRefused)
+{
+    EXPECT_FALSE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, platform::kNoWindow));
+
+    SleepRealMs(100);
+    EXPECT_FALSE(parser->IsRunning());
+    EXPECT_TRUE(recorder.Messages().empty());
+    EXPECT_EQ(port->BytesFromHost(), 0u);
+}
+
+TEST_F(SendThreadRulesTest, StartWithoutATransportIsRefused)
+{
+    EXPECT_FALSE(parser->StartSendThread(nullptr, CMD_IDENTIFY, {}, kWindow));
+
+    SleepRealMs(100);
+    EXPECT_FALSE(parser->IsRunning());
+    EXPECT_TRUE(recorder.Messages().empty());
+}
+
+TEST_F(SendThreadRulesTest, StartWhileAJobRunsIsRefused)
+{
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow)); // nobody answers
+
+    EXPECT_FALSE(parser->StartSendThread(&comms, CMD_PRINT_TEST_DOCUMENT, {}, kWindow));
+
+    ASSERT_EQ(comms_test::TakeRequest(*port.Line(), kIdentifyRequest.size(), kWaitMs), kIdentifyRequest);
+    parser->AbortSendThread();
+    EXPECT_TRUE(recorder.Messages().empty());
+    EXPECT_EQ(port->TakeFromHost(), ""); // the refused job wrote nothing
+}
+
+TEST_F(SendThreadRulesTest, UnansweredPayloadJobReportsFailure)
+{
+    ScopedSpeedFactor faster(100); // the 15 s reply time-out does not matter here
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow));
+
+    ASSERT_TRUE(recorder.WaitFor(WM_SEND_DONE, kWaitMs));
+
+    const platform::PostedMessage done = recorder.MessagesWithId(WM_SEND_DONE).front();
+    EXPECT_EQ(done.wParam, 0u);
+    EXPECT_EQ(done.lParam, reinterpret_cast<platform::LParam>(parser.get()));
+    bool ok = true;
+    parser->GetResult(&ok, nullptr, nullptr);
+    EXPECT_FALSE(ok);
+}
+
+TEST_F(SendThreadRulesTest, FirmwareEndThatDsrNeverFollowsWaitsTheWholeBudget)
+{
+    constexpr std::uint64_t kBudgetMs = 100 * 500;
+    std::map<unsigned, std::uint64_t> postedAt;
+    std::mutex postedAtMutex;
+    comms_test::HookedSink timestamps(recorder, [&](const platform::PostedMessage& message) {
+        std::lock_guard lock(postedAtMutex);
+        postedAt[message.id] = timing::NowMs();
+    });
+    ScopedSpeedFactor faster(100);
+    port->SetDsr(true);
+    const std::string request = RequestFrame(CMD_FIRMWARE_BLOCK, "end");
+    PrinterEnd printer(*port.Line(), request.size(), [&] { port->SendToHost(ReplyFrame(REPLY_ACK, {})); });
+
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_FIRMWARE_BLOCK, "end", kWindow));
+
+    ASSERT_TRUE(recorder.WaitFor(WM_SEND_DONE, 20000));
+    const std::vector<platform::PostedMessage> messages = recorder.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].id, WM_UPDATING_FLASH);
+    EXPECT_EQ(messages[1].id, WM_SEND_DONE);
+    EXPECT_EQ(messages[1].wParam, 1u);
+    std::lock_guard lock(postedAtMutex);
+    EXPECT_GE(postedAt[WM_SEND_DONE] - postedAt[WM_UPDATING_FLASH], kBudgetMs);
+}
+
+TEST_F(SendThreadRulesTest, AbortMidJobEndsPromptlyPostsNothingAndFreesTheTransport)
+{
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow)); // nobody answers
+    ASSERT_FALSE(comms_test::TakeRequest(*port.Line(), kIdentifyRequest.size(), kWaitMs).empty());
+
+    const auto start = std::chrono::steady_clock::now();
+    parser->AbortSendThread();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)); // the job had 15 s left
+
+    EXPECT_FALSE(parser->IsRunning());
+    SleepRealMs(100);
+    EXPECT_TRUE(recorder.Messages().empty());
+    // The receive lock is free: a byte can still be taken, then the port closes.
+    QueueFromPrinter("x");
+    std::uint8_t b = 0;
+    EXPECT_TRUE(comms.ReadByte(&b));
+    EXPECT_TRUE(comms.Close());
+}
+
+TEST_F(SendThreadRulesTest, ParserCanRunAnotherJobAfterAnAbort)
+{
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow));
+    ASSERT_FALSE(comms_test::TakeRequest(*port.Line(), kIdentifyRequest.size(), kWaitMs).empty());
+    parser->AbortSendThread();
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] { port->SendToHost(ReplyFrame(REPLY_ACK, "again")); });
+
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow));
+
+    ASSERT_TRUE(recorder.WaitFor(WM_SEND_DONE, kWaitMs));
+    EXPECT_EQ(recorder.MessagesWithId(WM_SEND_DONE).front().wParam, 1u);
+}
+
+TEST_F(SendThreadRulesTest, DestructionMidJobEndsPromptlyPostsNothingAndFreesTheTransport)
+{
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow)); // nobody answers
+    ASSERT_FALSE(comms_test::TakeRequest(*port.Line(), kIdentifyRequest.size(), kWaitMs).empty());
+
+    const auto start = std::chrono::steady_clock::now();
+    parser.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    SleepRealMs(100);
+    EXPECT_TRUE(recorder.Messages().empty());
+    QueueFromPrinter("x");
+    std::uint8_t b = 0;
+    EXPECT_TRUE(comms.ReadByte(&b));
+    EXPECT_TRUE(comms.Close());
+}
+
+} // namespace

@@ -1,0 +1,319 @@
+// Choosing configuration and firmware files: name checks, types, placeholders, shortcuts
+// (symbolic links) and reading a whole file.
+#include "app/file_choice.h"
+
+#include "app/device_types.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A fresh folder, removed with everything in it at the end of the test.
+class TempFolder {
+public:
+    TempFolder()
+    {
+        char pattern[] = "/tmp/jetvane-app-test-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string File(const std::string& name, const std::string& content) const
+    {
+        const std::string full = path_ + "/" + name;
+        std::ofstream(full, std::ios::binary) << content;
+        return full;
+    }
+    std::string Link(const std::string& name, const std::string& target) const
+    {
+        const std::string full = path_ + "/" + name;
+        EXPECT_EQ(symlink(target.c_str(), full.c_str()), 0);
+        return full;
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+TEST(SilentConfigName, AcceptsTheThreeExtensionsInAnyCase)
+{
+    EXPECT_TRUE(IsSilentConfigFileAccepted("/home/tech/cfg/a.QV_BTP_CFG"));
+    EXPECT_TRUE(IsSilentConfigFileAccepted("/home/tech/cfg/a.QV_BPP_CFG"));
+    EXPECT_TRUE(IsSilentConfigFileAccepted("/home/tech/cfg/a.qv_eeprom_cfg"));
+}
+
+TEST(SilentConfigName, RefusesOtherEndings)
+{
+    EXPECT_FALSE(IsSilentConfigFileAccepted("/home/tech/cfg/a.lnk"));
+    EXPECT_FALSE(IsSilentConfigFileAccepted("/home/tech/cfg/a.QV_BTP_CFG "));
+    EXPECT_FALSE(IsSilentConfigFileAccepted(""));
+}
+
+TEST(SilentConfigName, ShortPathIsComparedWhole)
+{
+    EXPECT_TRUE(IsSilentConfigFileAccepted("qv_btp_cfg"));
+    EXPECT_FALSE(IsSilentConfigFileAccepted("BTP_CFG"));
+}
+
+TEST(SilentFirmwareName, NameAndSuffixInAnyCase)
+{
+    EXPECT_TRUE(IsSilentFirmwareFileAccepted("/home/tech/fw/f2qv1_abc.bin"));
+    EXPECT_TRUE(IsSilentFirmwareFileAccepted("F2QV1_a.BIN"));
+}
+
+TEST(SilentFirmwareName, NameMustBeginWithThePrefix)
+{
+    EXPECT_FALSE(IsSilentFirmwareFileAccepted("/home/tech/fw/firmware.BIN"));
+    // The prefix counts in the name, not in a folder.
+    EXPECT_FALSE(IsSilentFirmwareFileAccepted("/home/F2QV1_fw/a.BIN"));
+}
+
+TEST(SilentFirmwareName, PathMustEndInBin)
+{
+    EXPECT_FALSE(IsSilentFirmwareFileAccepted("/home/tech/fw/F2QV1_a.LNK"));
+    EXPECT_FALSE(IsSilentFirmwareFileAccepted("F2QV1_"));
+}
+
+TEST(PathParts, NameAndFolderAtTheLastSlash)
+{
+    EXPECT_EQ(FileNameOfPath("/home/tech/fw/F2QV1_a.BIN"), "F2QV1_a.BIN");
+    EXPECT_EQ(FolderOfPath("/home/tech/fw/F2QV1_a.BIN"), "/home/tech/fw");
+    EXPECT_EQ(FileNameOfPath("F2QV1_a.BIN"), "F2QV1_a.BIN");
+    EXPECT_EQ(FolderOfPath("F2QV1_a.BIN"), "");
+}
+
+TEST(ConfigFileType, ExtensionsGiveTheirTypes)
+{
+    EXPECT_EQ(ConfigFileTypeFromName("a.QV_BTP_CFG"), DEVICE_TYPE_BTP);
+    EXPECT_EQ(ConfigFileTypeFromName("a.QV_BPP_CFG"), DEVICE_TYPE_BPP);
+    EXPECT_EQ(ConfigFileTypeFromName("a.QV_EEPROM_CFG"), DEVICE_TYPE_ANY);
+}
+
+TEST(ConfigFileType, LowerCaseExtensionIsUpperCased)
+{
+    EXPECT_EQ(ConfigFileExtension("site.qv_bpp_cfg"), "QV_BPP_CFG");
+    EXPECT_EQ(ConfigFileTypeFromName("site.qv_bpp_cfg"), DEVICE_TYPE_BPP);
+}
+
+TEST(ConfigFileType, TrailingBlanksAreTrimmedOffTheExtension)
+{
+    EXPECT_EQ(ConfigFileExtension("a.QV_BTP_CFG  "), "QV_BTP_CFG");
+    EXPECT_EQ(ConfigFileTypeFromName("a.QV_BTP_CFG  "), DEVICE_TYPE_BTP);
+}
+
+TEST(ConfigFileType, OnlyTheLastExtensionCounts)
+{
+    EXPECT_EQ(ConfigFileTypeFromName("a.QV_BTP_CFG.txt"), std::nullopt);
+    EXPECT_EQ(ConfigFileTypeFromName("a.txt.QV_BPP_CFG"), DEVICE_TYPE_BPP);
+}
+
+TEST(ConfigFileType, NameWithoutDotIsItsOwnExtension)
+{
+    EXPECT_EQ(ConfigFileExtension("qv_btp_cfg"), "QV_BTP_CFG");
+    EXPECT_EQ(ConfigFileTypeFromName("qv_btp_cfg"), DEVICE_TYPE_BTP);
+}
+
+TEST(ConfigFileType, OtherExtensionsAreRefused)
+{
+    EXPECT_EQ(ConfigFileTypeFromName("a.txt"), std::nullopt);
+    EXPECT_EQ(ConfigFileTypeFromName(""), std::nullopt);
+}
+
+TEST(ConfigFileFit, SameTypeFits)
+{
+    EXPECT_TRUE(ConfigFileFitsDevice(DEVICE_TYPE_BPP, "A.QV_BPP_CFG", DEVICE_TYPE_BPP));
+    EXPECT_FALSE(ConfigFileFitsDevice(DEVICE_TYPE_BPP, "A.QV_BPP_CFG", DEVICE_TYPE_BTP));
+}
+
+TEST(ConfigFileFit, EepromFileFitsEitherFamily)
+{
+    EXPECT_TRUE(ConfigFileFitsDevice(DEVICE_TYPE_ANY, "A.QV_EEPROM_CFG", DEVICE_TYPE_BPP));
+    EXPECT_TRUE(ConfigFileFitsDevice(DEVICE_TYPE_ANY, "A.QV_EEPROM_CFG", DEVICE_TYPE_BTP));
+}
+
+TEST(ConfigFileFit, EepromMarkerAtTheVeryStartDoesNotCount)
+{
+    EXPECT_FALSE(ConfigFileFitsDevice(DEVICE_TYPE_ANY, ".QV_EEPROM_CFG", DEVICE_TYPE_BTP));
+}
+
+TEST(Placeholders, EveryOccurrenceIsReplaced)
+{
+    EXPECT_EQ(ReplaceFilePlaceholders("<%FilePath%>/<%FileName%>", "/home/tech/fw", "F2QV1_a.BIN"),
+              "/home/tech/fw/F2QV1_a.BIN");
+    EXPECT_EQ(ReplaceFilePlaceholders("<%FileName%>.<%FileName%>", "", "x"), "x.x");
+}
+
+TEST(Placeholders, MatchIsCaseSensitive)
+{
+    EXPECT_EQ(ReplaceFilePlaceholders("<%filepath%>/<%FILENAME%>", "/d", "n"), "<%filepath%>/<%FILENAME%>");
+}
+
+TEST(ConfigFileProposal, DefaultNameAloneOrInTheSettingsFolder)
+{
+    EXPECT_EQ(DefaultConfigFileProposal(""), "Jetvane.QV_BTP_CFG");
+    EXPECT_EQ(DefaultConfigFileProposal("/home/tech/cfg"), "/home/tech/cfg/Jetvane.QV_BTP_CFG");
+}
+
+TEST(FileDialogFilters, EachDescriptionCarriesItsPatterns)
+{
+    const QStringList firmware = FileDialogFilters(kFirmwareFileFilter);
+    ASSERT_EQ(firmware.size(), 2);
+    EXPECT_EQ(firmware.at(0), "Firmware Files (*.BIN) (F2QV1_*.BIN F2QV1_*.LNK)");
+    EXPECT_EQ(firmware.at(1), "All Files (*.*) (F2QV1_.*)");
+    const QStringList config = FileDialogFilters(kConfigFileFilter);
+    ASSERT_EQ(config.size(), 1);
+    EXPECT_EQ(config.at(0), "Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG) "
+                            "(*.QV_BTP_CFG *.QV_BPP_CFG *.QV_EEPROM_CFG)");
+}
+
+TEST(ResolveShortcut, LinkChainResolvesToItsFinalTarget)
+{
+    TempFolder folder;
+    const std::string real = folder.File("F2QV1_real.BIN", "image");
+    folder.Link("middle.BIN", real);
+    const std::string link = folder.Link("F2QV1_x.LNK", folder.Path() + "/middle.BIN");
+    QString target;
+    const int length = ResolveShortcutPath(Q(link), target);
+    EXPECT_EQ(target, Q(real));
+    EXPECT_EQ(length, static_cast<int>(real.size()));
+}
+
+TEST(ResolveShortcut, RelativeLinkGivesAnAbsoluteTarget)
+{
+    TempFolder folder;
+    const std::string real = folder.File("F2QV1_real.BIN", "image");
+    const std::string link = folder.Link("F2QV1_rel.LNK", "F2QV1_real.BIN");
+    QString target;
+    EXPECT_GT(ResolveShortcutPath(Q(link), target), 0);
+    EXPECT_EQ(target, Q(real));
+}
+
+TEST(ResolveShortcut, PathThatIsNoLinkGivesZeroAndLeavesTheTarget)
+{
+    TempFolder folder;
+    const std::string real = folder.File("F2QV1_real.BIN", "image");
+    QString target = "untouched";
+    EXPECT_EQ(ResolveShortcutPath(Q(real), target), 0);
+    EXPECT_EQ(target, "untouched");
+}
+
+TEST(ResolveShortcut, DanglingLinkGivesZero)
+{
+    TempFolder folder;
+    const std::string link = folder.Link("F2QV1_gone.LNK", folder.Path() + "/missing.BIN");
+    QString target;
+    EXPECT_EQ(ResolveShortcutPath(Q(link), target), 0);
+}
+
+TEST(ResolveShortcut, PathShorterThanTenCharactersIsNotResolved)
+{
+    TempFolder folder;
+    const std::string real = folder.File("F2QV1_real.BIN", "image");
+    folder.Link("s.LNK", real);
+    folder.Link("long-enough.LNK", real);
+    char saved[4096] = {};
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+    QString shortTarget;
+    QString longTarget;
+    const int shortLength = ResolveShortcutPath("s.LNK", shortTarget);
+    const int longLength = ResolveShortcutPath("long-enough.LNK", longTarget);
+    ASSERT_EQ(chdir(saved), 0);
+    EXPECT_EQ(shortLength, 0);
+    EXPECT_GT(longLength, 0);
+    EXPECT_EQ(longTarget, Q(real));
+}
+
+TEST(ResolveShortcut, PathLongerThan260CharactersIsNotResolved)
+{
+    QString target;
+    EXPECT_EQ(ResolveShortcutPath(QString(261, u'a'), target), 0);
+}
+
+TEST(ReadWholeFile, ContentIsFollowedByAZeroByte)
+{
+    TempFolder folder;
+    const std::string path = folder.File("a.QV_BTP_CFG", std::string("ab\0c", 4));
+    FileImage image;
+    ASSERT_EQ(ReadWholeFile(Q(path), image), FileReadResult::Ok);
+    ASSERT_EQ(image.length, 4u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.buffer.get()), 4), std::string("ab\0c", 4));
+    EXPECT_EQ(image.buffer[4], 0);
+}
+
+TEST(ReadWholeFile, EmptyFileLoadsWithLengthZero)
+{
+    TempFolder folder;
+    const std::string path = folder.File("F2QV1_empty.BIN", "");
+    FileImage image;
+    ASSERT_EQ(ReadWholeFile(Q(path), image), FileReadResult::Ok);
+    EXPECT_EQ(image.length, 0u);
+    ASSERT_NE(image.buffer, nullptr);
+    EXPECT_EQ(image.buffer[0], 0);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+TEST(ReadWholeFile, MissingFileKeepsThePreviousImage)
+{
+    TempFolder folder;
+    FileImage image;
+    ASSERT_EQ(ReadWholeFile(Q(folder.File("F2QV1_old.BIN", "old")), image), FileReadResult::Ok);
+    EXPECT_EQ(ReadWholeFile(Q(folder.Path() + "/F2QV1_missing.BIN"), image), FileReadResult::OpenFailed);
+    EXPECT_EQ(image.length, 3u);
+}
+
+TEST(ReadWholeFile, FolderCannotBeOpened)
+{
+    TempFolder folder;
+    FileImage image;
+    EXPECT_EQ(ReadWholeFile(Q(folder.Path()), image), FileReadResult::OpenFailed);
+    EXPECT_EQ(ReadWholeFile(QString(), image), FileReadResult::OpenFailed);
+}
+
+TEST(ImageFile, FileShorterThanWhenOpenedIsAShortRead)
+{
+    TempFolder folder;
+    const std::string path = folder.File("F2QV1_a.BIN", "0123456789");
+    FileImage image;
+    ImageFile file;
+    ASSERT_TRUE(file.Open(Q(path)));
+    EXPECT_EQ(file.Length(), 10u);
+    ASSERT_EQ(truncate(path.c_str(), 4), 0);
+    EXPECT_EQ(file.ReadInto(image), FileReadResult::ShortRead);
+    EXPECT_EQ(image.length, 0u);
+    EXPECT_EQ(image.buffer, nullptr);
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(ImageFile, OpenedFileKnowsItsNameAndFolder)
+{
+    TempFolder folder;
+    const std::string path = folder.File("site.qv_bpp_cfg", "x");
+    ImageFile file;
+    ASSERT_TRUE(file.Open(Q(path)));
+    EXPECT_EQ(file.FullPath(), Q(path));
+    EXPECT_EQ(file.FileName(), "site.qv_bpp_cfg");
+    EXPECT_EQ(file.Folder(), Q(folder.Path()));
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+// The libusb backend on this machine, which has no USB printer attached (and in the
+// build sandboxes no USB bus at all), and the names every backend gives its devices.
+
+#include "firmware/update_firmware_ptr_mode.h"
+#include "platform/usb_backend.h"
+#include "platform/usb_libusb_backend.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(LibusbBackend, StartsWithoutAnyDevice)
+{
+    platform::LibusbBackend backend;
+    EXPECT_TRUE(backend.Started());
+}
+
+TEST(LibusbBackend, ListsNoPrinter)
+{
+    platform::LibusbBackend backend;
+    EXPECT_TRUE(backend.Enumerate(USB_PRINTER_VENDOR_ID).empty());
+}
+
+TEST(LibusbBackend, OpeningAMissingDeviceFails)
+{
+    platform::LibusbBackend backend;
+    EXPECT_EQ(backend.Open("usb#vid_2f5d&pid_5550#4D5256343146#1-1"), nullptr);
+}
+
+TEST(LibusbBackend, OpeningAPathOfAnotherFormFails)
+{
+    platform::LibusbBackend backend;
+    EXPECT_EQ(backend.Open(""), nullptr);
+    EXPECT_EQ(backend.Open("/dev/bus/usb/001/001"), nullptr);
+}
+
+TEST(LibusbBackend, IsTheDefaultBackend)
+{
+    ASSERT_EQ(platform::SetUsbBackend(nullptr), nullptr);
+    EXPECT_NE(dynamic_cast<platform::LibusbBackend*>(&platform::CurrentUsbBackend()), nullptr);
+}
+
+TEST(LibusbBackend, LookupThroughTheDefaultBackendFindsNoPrinter)
+{
+    UsbDeviceRecord record;
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_NORMAL_MODE_HARDWARE_ID, USB_NORMAL_MODE_MODEL, &record,
+                                                       false));
+    CUpdateFirmwarePtrMode engine;
+    EXPECT_FALSE(engine.ResetDevicesInUpdateMode());
+}
+
+TEST(UsbDeviceNames, InterfacePathHasLowerCaseIdsTheSerialAndTheLocation)
+{
+    EXPECT_EQ(platform::FormatUsbInterfacePath(0x2F5D, 0x5550, "4D5256", "1-4.2"),
+              "usb#vid_2f5d&pid_5550#4D5256#1-4.2");
+}
+
+TEST(UsbDeviceNames, HardwareIdHasUpperCaseIdsAndRevision)
+{
+    EXPECT_EQ(platform::FormatUsbHardwareId(0x2F5D, 0x4254, 0x01AB), "USB\\VID_2F5D&PID_4254&REV_01AB");
+}
+
+TEST(UsbDeviceNames, CompatibleIdHasTheClassTriple)
+{
+    EXPECT_EQ(platform::FormatUsbCompatibleId(0x07, 0x01, 0xFF), "USB\\Class_07&SubClass_01&Prot_ff");
+}
+
+} // namespace

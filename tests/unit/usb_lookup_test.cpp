@@ -1,0 +1,339 @@
+// Finding the printer's USB device by identity and reading its status, against the
+// simulated USB backend.
+
+#include "firmware/update_firmware_ptr_mode.h"
+#include "platform/usb_simulated_backend.h"
+#include "tests/support/message_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+using platform::SimulatedUsbBackend;
+using platform::SimulatedUsbDevice;
+
+constexpr double kFastClock = 50.0; // the reads pause 100..400 ms each
+
+SimulatedUsbDevice UpdateModePrinter(const std::string& model = "MRV41F000123", const std::string& location = "1-1")
+{
+    SimulatedUsbDevice device;
+    device.productId = platform::kSimulatedUpdateModeProductId;
+    device.serial = SimulatedUsbBackend::HexSerial(model);
+    device.location = location;
+    return device;
+}
+
+SimulatedUsbDevice NormalModePrinter(const std::string& model = "MRV41E000123", const std::string& location = "1-2")
+{
+    SimulatedUsbDevice device = UpdateModePrinter(model, location);
+    device.productId = platform::kSimulatedNormalModeProductId;
+    return device;
+}
+
+class UsbLookup : public ::testing::Test {
+protected:
+    SimulatedUsbBackend usb;
+    platform::ScopedUsbBackend installed{usb};
+    test_support::ScopedSpeedFactor fastClock{kFastClock};
+};
+
+TEST_F(UsbLookup, EnumerationFillsRecordFromTheDeviceNames)
+{
+    usb.AddDevice(UpdateModePrinter("MRV41F000123", "2-1.4"));
+    auto table = std::make_unique<UsbDeviceTable>();
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::EnumerateUsbDevices(USB_PRINTER_VENDOR_ID, *table));
+
+    const UsbDeviceRecord& record = (*table)[0];
+    EXPECT_EQ(record.used, 1);
+    EXPECT_EQ(record.vendorId, USB_PRINTER_VENDOR_ID);
+    EXPECT_STREQ(record.serialText, "MRV41F000123");
+    EXPECT_STREQ(record.interfacePath, "usb#vid_2f5d&pid_5550#4D5256343146303030313233#2-1.4");
+    EXPECT_STREQ(record.hardwareId, "USB\\VID_2F5D&PID_5550&REV_0100");
+    EXPECT_STREQ(record.compatibleId, "USB\\Class_07&SubClass_01&Prot_02");
+    EXPECT_EQ((*table)[1].used, 0);
+}
+
+TEST_F(UsbLookup, EnumerationWithoutDevicesIsFalse)
+{
+    auto table = std::make_unique<UsbDeviceTable>();
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::EnumerateUsbDevices(USB_PRINTER_VENDOR_ID, *table));
+}
+
+TEST_F(UsbLookup, DeviceWithUnreadableSerialIsNotListed)
+{
+    SimulatedUsbDevice odd = UpdateModePrinter();
+    odd.serial = "4D5";
+    usb.AddDevice(odd);
+    SimulatedUsbDevice dashInPair = UpdateModePrinter();
+    dashInPair.serial = "4-D52";
+    dashInPair.location = "1-3";
+    usb.AddDevice(dashInPair);
+    usb.AddDevice(UpdateModePrinter("MRV41F000999", "1-5"));
+    auto table = std::make_unique<UsbDeviceTable>();
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::EnumerateUsbDevices(USB_PRINTER_VENDOR_ID, *table));
+
+    EXPECT_STREQ((*table)[0].serialText, "MRV41F000999");
+    EXPECT_EQ((*table)[1].used, 0);
+}
+
+TEST_F(UsbLookup, EnumerationOfAnotherVendorFindsNothing)
+{
+    usb.AddDevice(UpdateModePrinter());
+    auto table = std::make_unique<UsbDeviceTable>();
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::EnumerateUsbDevices(0x1234, *table));
+}
+
+TEST_F(UsbLookup, MoreThanThirtyDevicesFillTheTableAndNoMore)
+{
+    for (int i = 0; i < 35; ++i)
+        usb.AddDevice(UpdateModePrinter("MRV41F" + std::to_string(100 + i), "1-" + std::to_string(i + 1)));
+    auto table = std::make_unique<UsbDeviceTable>();
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::EnumerateUsbDevices(USB_PRINTER_VENDOR_ID, *table));
+
+    for (std::size_t i = 0; i < table->size(); ++i)
+        EXPECT_STREQ((*table)[i].serialText, ("MRV41F" + std::to_string(100 + i)).c_str());
+}
+
+TEST_F(UsbLookup, DeviceBeyondTheTableIsNotFound)
+{
+    for (int i = 0; i < 34; ++i)
+        usb.AddDevice(NormalModePrinter("MRV41E" + std::to_string(100 + i), "1-" + std::to_string(i + 1)));
+    usb.AddDevice(UpdateModePrinter("MRV41F000001", "3-1"));
+    UsbDeviceRecord record;
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                       true));
+    EXPECT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_NORMAL_MODE_HARDWARE_ID, USB_NORMAL_MODE_MODEL, &record,
+                                                      true));
+}
+
+TEST_F(UsbLookup, UpdateModeIdentityFindsAndOpensThePrinterInUpdateMode)
+{
+    usb.AddDevice(NormalModePrinter());
+    usb.AddDevice(UpdateModePrinter("MRV41F000777", "1-3"));
+    UsbDeviceRecord record;
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                      true));
+
+    EXPECT_STREQ(record.serialText, "MRV41F000777");
+    EXPECT_STREQ(record.hardwareId, "USB\\VID_2F5D&PID_5550&REV_0100");
+    EXPECT_NE(record.deviceHandle, nullptr);
+    EXPECT_EQ(usb.OpenHandleCount(), 1);
+}
+
+TEST_F(UsbLookup, HardwareIdMustBeginWithThePrefix)
+{
+    usb.AddDevice(NormalModePrinter("MRV41F000123"));
+    UsbDeviceRecord record;
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                       true));
+}
+
+TEST_F(UsbLookup, ModelPrefixIsCaseSensitive)
+{
+    usb.AddDevice(UpdateModePrinter("mrv41f000123"));
+    UsbDeviceRecord record;
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                       false));
+}
+
+TEST_F(UsbLookup, DeviceThatCannotOpenCountsWhenOpeningIsNotRequired)
+{
+    SimulatedUsbDevice busy = NormalModePrinter();
+    busy.opens = false;
+    usb.AddDevice(busy);
+    UsbDeviceRecord record;
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_NORMAL_MODE_HARDWARE_ID, USB_NORMAL_MODE_MODEL, &record,
+                                                      false));
+
+    EXPECT_STREQ(record.serialText, "MRV41E000123");
+    EXPECT_EQ(record.deviceHandle, nullptr);
+}
+
+TEST_F(UsbLookup, DeviceThatCannotOpenIsRefusedWhenOpeningIsRequired)
+{
+    SimulatedUsbDevice busy = UpdateModePrinter();
+    busy.opens = false;
+    usb.AddDevice(busy);
+    UsbDeviceRecord record;
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                       true));
+    EXPECT_EQ(record.used, 0);
+}
+
+TEST_F(UsbLookup, LookupMovesOnToTheNextMatchThatOpens)
+{
+    SimulatedUsbDevice busy = UpdateModePrinter("MRV41F000001", "1-1");
+    busy.opens = false;
+    usb.AddDevice(busy);
+    usb.AddDevice(UpdateModePrinter("MRV41F000002", "1-2"));
+    UsbDeviceRecord record;
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                      true));
+    EXPECT_STREQ(record.serialText, "MRV41F000002");
+}
+
+TEST_F(UsbLookup, RecordClosesItsDeviceWhenCleared)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord record;
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                      true));
+    ASSERT_EQ(usb.OpenHandleCount(), 1);
+
+    record.Clear();
+
+    EXPECT_EQ(usb.OpenHandleCount(), 0);
+}
+
+TEST_F(UsbLookup, RepeatedLookupsIntoOneRecordLeaveOneDeviceOpen)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord record;
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                          true));
+    EXPECT_EQ(usb.OpenCount(), 5);
+    EXPECT_EQ(usb.OpenHandleCount(), 1);
+}
+
+// ---------------------------------------------------------------- status reads
+
+UsbDeviceRecord OpenedUpdateModePrinter()
+{
+    UsbDeviceRecord record;
+    EXPECT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                      true));
+    return record;
+}
+
+TEST_F(UsbLookup, CleanStatusPasses)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    EXPECT_TRUE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record));
+}
+
+TEST_F(UsbLookup, StatusWithErrorByteFails)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.statusReply = {0x53, 0x00, 0x00, 0x02, 0x00};
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record));
+}
+
+TEST_F(UsbLookup, StatusWithBusyFlagFails)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.statusReply = {0x53, 0x00, 0x00, 0x00, 0x20};
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record));
+}
+
+TEST_F(UsbLookup, PrinterThatAnswersNothingPassesTheStatusCheck)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.readsReturnNothing = true;
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    EXPECT_TRUE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record));
+}
+
+TEST_F(UsbLookup, PrinterWhoseReadsFailPassesTheStatusCheck)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.readsFail = true;
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    EXPECT_TRUE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record));
+}
+
+TEST_F(UsbLookup, GarbageStatusFails)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.garbageStatus = true;
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record));
+}
+
+TEST_F(UsbLookup, StatusOfADeviceNotOpenedIsNotClean)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.opens = false;
+    usb.AddDevice(printer);
+    UsbDeviceRecord record;
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &record,
+                                                      false));
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record));
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDeviceStatus(nullptr));
+}
+
+TEST_F(UsbLookup, ReadKeepsAReplyBeginningWithS)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    std::uint8_t buffer[USB_REPLY_BUFFER_SIZE] = {};
+    std::uint32_t length = sizeof buffer;
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::ReadDevice(record.deviceHandle.get(), buffer, &length, &record));
+
+    EXPECT_EQ(length, platform::kSimulatedCleanStatus.size());
+    ASSERT_EQ(record.lastReplyLength, platform::kSimulatedCleanStatus.size());
+    EXPECT_EQ(record.lastReply[0], 0x53);
+}
+
+TEST_F(UsbLookup, ReadDoesNotKeepAReplyBeginningOtherwise)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.statusReply = {'X', 0x00, 0x00, 0x00, 0x00};
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    std::uint8_t buffer[USB_REPLY_BUFFER_SIZE] = {};
+    std::uint32_t length = sizeof buffer;
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::ReadDevice(record.deviceHandle.get(), buffer, &length, &record));
+
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(record.lastReplyLength, 0u);
+}
+
+TEST_F(UsbLookup, ReadOfNothingTwiceFails)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.readsReturnNothing = true;
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    std::uint8_t buffer[16] = {};
+    std::uint32_t length = sizeof buffer;
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDevice(record.deviceHandle.get(), buffer, &length, &record));
+    EXPECT_EQ(length, 0u);
+}
+
+TEST_F(UsbLookup, FailedReadReportsNoBytes)
+{
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.readsFail = true;
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    std::uint8_t buffer[16] = {};
+    std::uint32_t length = sizeof buffer;
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadStatusBytes(record.deviceHandle.get(), buffer, &length, &record));
+    EXPECT_EQ(length, 0u);
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+// jetvane-printer-sim: one simulated printer on a pseudo-terminal, for trying the program
+// without a printer and for the command-line tests. The first line of standard output is
+// the terminal the host opens; each request frame is logged on standard error.
+
+#include "tools/printer-sim/pty_printer.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitBadOption = 2;
+
+constexpr char kProgramName[] = "jetvane-printer-sim";
+constexpr char kBtpIdentity[] = "YT00000006060";
+// The identity names the family: a boarding-pass printer's begins with YP.
+constexpr char kBppIdentity[] = "YP00000006060";
+constexpr std::uint32_t kDefaultBaudRate = 19200;
+
+constexpr char kUsage[] =
+    "Usage: jetvane-printer-sim [options]\n"
+    "Serves one simulated printer on a pseudo-terminal. The first line of output is the\n"
+    "terminal to open; each request frame the printer receives is logged on stderr.\n"
+    "On a pseudo-terminal only the baud rate is visible: the printer answers when the\n"
+    "host's baud rate equals --baud; data bits and parity only shape --throttle.\n"
+    "\n"
+    "  --type BPP|BTP     printer type (default BTP)\n"
+    "  --identity TEXT    identity text (default YT00000006060, YP00000006060 for BPP)\n"
+    "  --baud N           baud rate the printer listens at (default 19200)\n"
+    "  --data-bits 7|8    data bits (default 8)\n"
+    "  --parity N|E       parity (default N)\n"
+    "  --throttle         carry bytes no faster than the host's baud rate allows\n"
+    "  --help             show this text\n";
+
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+
+extern "C" void OnStopSignal(int)
+{
+    g_stop.store(true);
+}
+
+struct Options {
+    printer_sim::PtyServeOptions serve;
+    bool identityGiven = false;
+    bool help = false;
+};
+
+int BadOption(const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgramName, message.c_str(), kProgramName);
+    return kExitBadOption;
+}
+
+// Parses argv into options; returns kExitOk or the exit status for a bad command line.
+int ParseOptions(int argc, char** argv, Options* options)
+{
+    printer_sim::PrinterConfig& printer = options->serve.printer;
+    printer.line = {kDefaultBaudRate, 8, 'N', 1.0f};
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--help") {
+            options->help = true;
+            continue;
+        }
+        if (option == "--throttle") {
+            options->serve.throttle = true;
+            continue;
+        }
+        if (option != "--type" && option != "--identity" && option != "--baud" && option != "--data-bits" &&
+            option != "--parity")
+            return BadOption("unknown option '" + std::string(option) + "'");
+        if (i + 1 >= argc)
+            return BadOption("option '" + std::string(option) + "' needs a value");
+        const std::string value = argv[++i];
+        if (option == "--type") {
+            if (value == "BPP")
+                printer.type = printer_sim::PrinterType::BPP;
+            else if (value == "BTP")
+                printer.type = printer_sim::PrinterType::BTP;
+            else
+                return BadOption("--type must be BPP or BTP, not '" + value + "'");
+        } else if (option == "--identity") {
+            printer.identity = value;
+            options->identityGiven = true;
+        } else if (option == "--baud") {
+            char* end = nullptr;
+            const unsigned long baudRate = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || value[0] == '-' ||
+                !printer_sim::IsSupportedBaudRate(static_cast<std::uint32_t>(baudRate)))
+                return BadOption("--baud must be a standard baud rate, not '" + value + "'");
+            printer.line.baudRate = static_cast<std::uint32_t>(baudRate);
+        } else if (option == "--data-bits") {
+            if (value != "7" && value != "8")
+                return BadOption("--data-bits must be 7 or 8, not '" + value + "'");
+            printer.line.dataBits = static_cast<std::uint8_t>(value[0] - '0');
+        } else { // --parity
+            if (value != "N" && value != "E")
+                return BadOption("--parity must be N or E, not '" + value + "'");
+            printer.line.parity = value[0];
+        }
+    }
+    if (!options->identityGiven)
+        printer.identity = printer.type == printer_sim::PrinterType::BPP ? kBppIdentity : kBtpIdentity;
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (const int status = ParseOptions(argc, argv, &options); status != kExitOk)
+        return status;
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+
+    int error = 0;
+    const std::unique_ptr<printer_sim::PseudoTerminal> pty = printer_sim::PseudoTerminal::Open(&error);
+    if (!pty) {
+        std::fprintf(stderr, "%s: cannot open a pseudo-terminal: %s\n", kProgramName, std::strerror(error));
+        return kExitFailure;
+    }
+
+    // Without SA_RESTART, so that a signal also cuts the current wait short.
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    std::printf("%s\n", pty->SlavePath().c_str());
+    std::fflush(stdout);
+
+    printer_sim::ServePseudoTerminal(*pty, options.serve, g_stop, stderr);
+    return kExitOk;
+}

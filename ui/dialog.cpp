@@ -1,0 +1,582 @@
+#include "ui/dialog.h"
+
+#include "ui/window_registry.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QValidator>
+
+#include <algorithm>
+
+namespace ui {
+namespace detail {
+namespace {
+
+// CBS_UPPERCASE / ES_UPPERCASE: what is typed or pasted is shown in upper case at once.
+class UpperCaseValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+bool IsEnterKey(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+} // namespace
+
+// The Qt window of a Dialog. It forwards the keyboard's dialog keys, the close box and the
+// window's messages to its owner, and outlives it when the owner destroys it from a handler.
+class DialogWindow final : public QDialog, public MessageTarget {
+public:
+    DialogWindow(Dialog* owner, QWidget* parent) : QDialog(parent), owner_(owner) {}
+
+    ~DialogWindow() override
+    {
+        if (owner_ != nullptr)
+            owner_->WindowGone();
+    }
+
+    void Detach() { owner_ = nullptr; }
+    Dialog* Owner() const { return owner_; }
+
+    LResult DispatchWindowMessage(unsigned id, WParam wParam, LParam lParam) override
+    {
+        return owner_ == nullptr ? 0 : owner_->DispatchWindowMessage(id, wParam, lParam);
+    }
+
+    // Enter and Escape reach the dialog before the control that has the focus, as they do
+    // the Windows dialog manager (a combo's edit field would otherwise keep them).
+    void WatchKeys(QWidget* control)
+    {
+        control->installEventFilter(this);
+        for (QWidget* part : control->findChildren<QWidget*>())
+            part->installEventFilter(this);
+    }
+
+    void ReleaseKeys(QWidget* control)
+    {
+        control->removeEventFilter(this);
+        for (QWidget* part : control->findChildren<QWidget*>())
+            part->removeEventFilter(this);
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == PostedMessageEvent::EventType()) {
+            DeliverPostedMessage(static_cast<PostedMessageEvent&>(*event), *this);
+            return true;
+        }
+        return QDialog::event(event);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && HandleDialogKey(static_cast<QKeyEvent&>(*event)))
+            return true;
+        return QDialog::eventFilter(watched, event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!HandleDialogKey(*event))
+            QWidget::keyPressEvent(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        DispatchWindowMessage(WM_CLOSE, 0, 0);
+    }
+
+    void reject() override { DispatchWindowMessage(WM_COMMAND, MakeCommandWParam(IDCANCEL, BN_CLICKED), 0); }
+
+private:
+    bool HandleDialogKey(const QKeyEvent& key)
+    {
+        const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+        if (owner_ == nullptr || modifiers != Qt::NoModifier)
+            return false;
+        if (key.key() == Qt::Key_Escape) {
+            DispatchWindowMessage(WM_COMMAND, MakeCommandWParam(IDCANCEL, BN_CLICKED), 0);
+            return true;
+        }
+        if (IsEnterKey(key.key())) {
+            owner_->OnEnterKey();
+            return true;
+        }
+        return false;
+    }
+
+    Dialog* owner_;
+};
+
+} // namespace detail
+
+namespace {
+
+// Focus policies: a tab stop is reached with Tab and by clicking, other input controls by
+// clicking only, texts and frames never.
+Qt::FocusPolicy FocusPolicyOf(const ControlTemplate& control)
+{
+    if (control.kind == ControlKind::StaticText || control.kind == ControlKind::GroupBox ||
+        control.kind == ControlKind::ProgressBar)
+        return Qt::NoFocus;
+    return (control.style & style::kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus;
+}
+
+QWidget* BuildStandardControl(const ControlTemplate& control, QWidget* parent)
+{
+    const QString caption = QString::fromUtf8(control.caption.data(), static_cast<qsizetype>(control.caption.size()));
+    switch (control.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefPushButton: {
+        auto* button = new QPushButton(caption, parent);
+        button->setAutoDefault(false);
+        button->setDefault(control.kind == ControlKind::DefPushButton);
+        return button;
+    }
+    case ControlKind::StaticText: {
+        auto* label = new QLabel(caption, parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        Qt::Alignment horizontal = Qt::AlignLeft;
+        if ((control.style & style::kCenter) != 0)
+            horizontal = Qt::AlignHCenter;
+        else if ((control.style & style::kRight) != 0)
+            horizontal = Qt::AlignRight;
+        label->setAlignment(horizontal | Qt::AlignTop);
+        if ((control.style & style::kBorder) != 0)
+            label->setFrameShape(QFrame::Box);
+        return label;
+    }
+    case ControlKind::GroupBox:
+        return new QGroupBox(caption, parent);
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(caption, parent);
+        edit->setReadOnly((control.style & style::kReadOnly) != 0);
+        if ((control.style & style::kNumber) != 0)
+            edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        else if ((control.style & style::kUpperCase) != 0)
+            edit->setValidator(new detail::UpperCaseValidator(edit));
+        return edit;
+    }
+    case ControlKind::ComboDropDown:
+    case ControlKind::ComboDropList: {
+        auto* combo = new QComboBox(parent);
+        if (control.kind == ControlKind::ComboDropDown) {
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setCompleter(nullptr);
+            if ((control.style & style::kUpperCase) != 0)
+                combo->setValidator(new detail::UpperCaseValidator(combo));
+            combo->setEditText(caption);
+        }
+        return combo;
+    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(caption, parent);
+    case ControlKind::ProgressBar: {
+        auto* bar = new QProgressBar(parent);
+        bar->setTextVisible(false);
+        bar->setRange(0, 100); // the Windows default range
+        bar->setValue(0);
+        return bar;
+    }
+    }
+    return nullptr;
+}
+
+// A combo's template height includes its dropped list: the closed box takes its natural
+// height and the rest of the height decides how many items the list shows.
+void PlaceCombo(QComboBox& combo, QRect rect)
+{
+    const int boxHeight = combo.sizeHint().height();
+    combo.setGeometry(rect.x(), rect.y(), rect.width(), boxHeight);
+    const int itemHeight = std::max(1, combo.fontMetrics().height());
+    combo.setMaxVisibleItems(std::max(1, (rect.height() - boxHeight) / itemHeight));
+}
+
+} // namespace
+
+Dialog::Dialog(const DialogTemplate& dialogTemplate, Dialog* parent) : template_(dialogTemplate), parent_(parent) {}
+
+Dialog::~Dialog()
+{
+    DestroyWindow();
+}
+
+bool Dialog::Create(Dialog* parent)
+{
+    return Create(template_, parent != nullptr ? parent : parent_);
+}
+
+bool Dialog::Create(const DialogTemplate& dialogTemplate, Dialog* parent)
+{
+    if (!CreateWindow(dialogTemplate, parent))
+        return false;
+    OnInitDialog();
+    if (window_ != nullptr && (template_.style & dialog_style::kVisible) != 0)
+        window_->show();
+    return true;
+}
+
+int Dialog::DoModal()
+{
+    if (!CreateWindow(template_, parent_))
+        return -1;
+    modalResult_ = -1;
+    modalEnded_ = false;
+    inModalLoop_ = true;
+    bool endedByQuit = false;
+    {
+        detail::ModalLoopScope scope(window_);
+        OnInitDialog();
+        // A quit request taken while OnInitDialog ran (or made before) ends the loop at once.
+        if (detail::TakePendingQuit() || scope.EndedByQuit())
+            endedByQuit = true;
+        else if (window_ != nullptr && !modalEnded_)
+            window_->exec();
+        endedByQuit = endedByQuit || scope.EndedByQuit();
+    }
+    inModalLoop_ = false;
+    DestroyWindow();
+    return endedByQuit ? kModalEndedByQuit : modalResult_;
+}
+
+bool Dialog::CreateWindow(const DialogTemplate& dialogTemplate, Dialog* parent)
+{
+    if (window_ != nullptr)
+        return false;
+    template_ = dialogTemplate;
+    parent_ = parent;
+    parentHandle_ = parent != nullptr ? parent->GetSafeHwnd() : platform::kNoWindow;
+    QWidget* parentWindow = parent != nullptr ? parent->Window() : nullptr;
+    window_ = new detail::DialogWindow(this, parentWindow);
+    Qt::WindowFlags flags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if ((template_.style & dialog_style::kMinimizeBox) != 0)
+        flags |= Qt::WindowMinimizeButtonHint;
+    window_->setWindowFlags(flags);
+    window_->setWindowTitle(QString::fromUtf8(template_.caption.data(), static_cast<qsizetype>(template_.caption.size())));
+    window_->setFont(DialogFont(template_.font));
+    handle_ = detail::RegisterWindow(window_, window_);
+    BuildControls(template_);
+    if ((template_.style & dialog_style::kCentered) != 0) {
+        const QScreen* screen = parentWindow != nullptr ? parentWindow->screen() : QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+            QRect frame(QPoint(0, 0), window_->size());
+            frame.moveCenter(screen->availableGeometry().center());
+            window_->move(frame.topLeft());
+        }
+    }
+    return true;
+}
+
+void Dialog::BuildControls(const DialogTemplate& dialogTemplate)
+{
+    const QSize baseUnits = DialogBaseUnits(window_->font());
+    window_->setFixedSize(MapDialogSize(dialogTemplate.width, dialogTemplate.height, baseUnits));
+    controls_.clear();
+    defaultButtonId_ = IDC_STATIC;
+    std::vector<std::pair<QLabel*, size_t>> labels;
+    std::vector<QWidget*> built;
+    for (const ControlTemplate& control : dialogTemplate.controls) {
+        QWidget* widget = BuildControl(control, baseUnits);
+        built.push_back(widget);
+        if (widget == nullptr)
+            continue;
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            labels.emplace_back(label, built.size() - 1);
+    }
+    // A static text's access key moves the focus to the next control that can take it.
+    for (const auto& [label, index] : labels) {
+        for (size_t next = index + 1; next < built.size(); ++next) {
+            if (built[next] != nullptr && built[next]->focusPolicy() != Qt::NoFocus) {
+                label->setBuddy(built[next]);
+                break;
+            }
+        }
+    }
+}
+
+QWidget* Dialog::CreateCustomControl(const ControlTemplate&, QWidget*)
+{
+    return nullptr;
+}
+
+QWidget* Dialog::BuildControl(const ControlTemplate& control, QSize baseUnits)
+{
+    QWidget* widget = CreateCustomControl(control, window_);
+    if (widget == nullptr)
+        widget = BuildStandardControl(control, window_);
+    if (widget == nullptr)
+        return nullptr;
+    widget->setParent(window_);
+    widget->setProperty(detail::kControlIdProperty, control.id);
+    widget->setProperty(detail::kUpperCaseProperty, (control.style & style::kUpperCase) != 0);
+    widget->setFocusPolicy(FocusPolicyOf(control));
+    const QRect rect = MapDialogRect(control.rect, baseUnits);
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
+        PlaceCombo(*combo, rect);
+    else
+        widget->setGeometry(rect);
+    widget->setVisible((control.style & style::kHidden) == 0);
+    widget->setEnabled((control.style & style::kDisabled) == 0);
+    if (control.id != IDC_STATIC && !controls_.contains(control.id))
+        controls_[control.id] = widget;
+    if (control.kind == ControlKind::DefPushButton && defaultButtonId_ == IDC_STATIC)
+        defaultButtonId_ = control.id;
+    window_->WatchKeys(widget);
+    ConnectNotifications(widget, control.id);
+    return widget;
+}
+
+void Dialog::ConnectNotifications(QWidget* widget, int controlId)
+{
+    detail::DialogWindow* window = window_;
+    // Handlers reach the dialog through its window, so that a notification that arrives
+    // after the dialog was destroyed (or detached) finds no owner and is dropped.
+    const auto notify = [window, controlId](unsigned code) {
+        window->DispatchWindowMessage(WM_COMMAND, MakeCommandWParam(controlId, code), 0);
+    };
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        QObject::connect(button, &QAbstractButton::clicked, window, [notify] { notify(BN_CLICKED); });
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        QObject::connect(combo, &QComboBox::activated, window, [notify] { notify(CBN_SELCHANGE); });
+        if (combo->isEditable()) {
+            QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, window, [combo, notify](const QString& text) {
+                detail::SetComboTextAndSelection(combo, text);
+                notify(CBN_EDITCHANGE);
+            });
+        }
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        QObject::connect(edit, &QLineEdit::textChanged, window, [notify] { notify(EN_CHANGE); });
+    }
+}
+
+QWidget* Dialog::ItemWidget(int controlId) const
+{
+    if (window_ == nullptr)
+        return nullptr;
+    const auto found = controls_.find(controlId);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+Control Dialog::GetDlgItem(int controlId) const
+{
+    return Control(ItemWidget(controlId), handle_);
+}
+
+int Dialog::GetFocusedDlgItem() const
+{
+    if (window_ == nullptr)
+        return 0;
+    QWidget* focus = window_->focusWidget();
+    for (const auto& [id, widget] : controls_) {
+        if (focus != nullptr && (focus == widget || widget->isAncestorOf(focus)))
+            return id;
+    }
+    return 0;
+}
+
+void Dialog::EndDialog(int result)
+{
+    modalResult_ = result;
+    modalEnded_ = true;
+    if (window_ == nullptr)
+        return;
+    if (inModalLoop_)
+        window_->done(result);
+    else
+        window_->hide();
+}
+
+bool Dialog::DestroyWindow()
+{
+    if (window_ == nullptr)
+        return false;
+    detail::DialogWindow* window = window_;
+    // Owned windows go with their owner, as on Windows.
+    for (detail::DialogWindow* child : window->findChildren<detail::DialogWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (Dialog* owner = child->Owner())
+            owner->DestroyWindow();
+    }
+    detail::UnregisterWindow(handle_);
+    handle_ = platform::kNoWindow;
+    window_ = nullptr;
+    controls_.clear();
+    window->Detach();
+    if (inModalLoop_)
+        window->done(modalResult_);
+    window->hide();
+    window->deleteLater();
+    return true;
+}
+
+void Dialog::WindowGone()
+{
+    detail::UnregisterWindow(handle_);
+    handle_ = platform::kNoWindow;
+    window_ = nullptr;
+    controls_.clear();
+}
+
+WindowHandle Dialog::GetParentHandle() const
+{
+    return parentHandle_;
+}
+
+QWidget* Dialog::Window() const
+{
+    return window_;
+}
+
+bool Dialog::OnInitDialog()
+{
+    return true;
+}
+
+void Dialog::OnOK()
+{
+    EndDialog(IDOK);
+}
+
+void Dialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void Dialog::SetWindowText(const QString& caption)
+{
+    if (window_ != nullptr)
+        window_->setWindowTitle(caption);
+}
+
+QString Dialog::GetWindowText() const
+{
+    return window_ != nullptr ? window_->windowTitle() : QString();
+}
+
+QRect Dialog::GetWindowRect() const
+{
+    return window_ != nullptr ? window_->frameGeometry() : QRect();
+}
+
+void Dialog::MoveWindowTo(QPoint topLeft)
+{
+    if (window_ != nullptr)
+        window_->move(topLeft);
+}
+
+void Dialog::BringWindowToTop()
+{
+    if (window_ != nullptr) {
+        window_->raise();
+        window_->activateWindow();
+    }
+}
+
+void Dialog::ShowWindow(bool show)
+{
+    if (window_ != nullptr)
+        window_->setVisible(show);
+}
+
+bool Dialog::IsWindowVisible() const
+{
+    return window_ != nullptr && window_->isVisible();
+}
+
+void Dialog::SetIcon(const QIcon& icon)
+{
+    if (window_ != nullptr)
+        window_->setWindowIcon(icon);
+}
+
+LResult Dialog::SendMessage(unsigned id, WParam wParam, LParam lParam)
+{
+    return ui::SendMessage(handle_, id, wParam, lParam);
+}
+
+bool Dialog::PostMessage(unsigned id, WParam wParam, LParam lParam) const
+{
+    return ui::PostMessage(handle_, id, wParam, lParam);
+}
+
+LResult Dialog::DispatchWindowMessage(unsigned id, WParam wParam, LParam lParam)
+{
+    const auto mapped = messages_.find(id);
+    if (mapped != messages_.end())
+        return mapped->second(wParam, lParam);
+    switch (id) {
+    case WM_COMMAND:
+        OnCommand(CommandControlId(wParam), CommandNotificationCode(wParam));
+        return 0;
+    case WM_CLOSE:
+        OnCommand(IDCANCEL, BN_CLICKED);
+        return 0;
+    case WM_NEXTDLGCTL:
+        if (lParam != 0)
+            GotoDlgCtrl(static_cast<int>(wParam));
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void Dialog::OnCommand(int controlId, unsigned notificationCode)
+{
+    const auto mapped = commands_.find({controlId, notificationCode});
+    if (mapped != commands_.end()) {
+        mapped->second();
+        return;
+    }
+    if (notificationCode != BN_CLICKED)
+        return;
+    if (controlId == IDOK)
+        OnOK();
+    else if (controlId == IDCANCEL)
+        OnCancel();
+}
+
+void Dialog::OnEnterKey()
+{
+    if (window_ == nullptr)
+        return;
+    if (auto* focused = qobject_cast<QPushButton*>(window_->focusWidget()); focused != nullptr && focused->isEnabled()) {
+        focused->click();
+        return;
+    }
+    if (defaultButtonId_ != IDC_STATIC) {
+        const Button defaultButton = GetButton(defaultButtonId_);
+        if (defaultButton.IsWindowEnabled() && defaultButton.IsWindowVisible())
+            defaultButton.Click();
+        return;
+    }
+    OnCommand(IDOK, BN_CLICKED);
+}
+
+void DeleteDestroyedWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace ui
