@@ -32,6 +32,11 @@ public:
     // part of an absolute or UNC path.
     bool ParseCommandLine(const QStringList& arguments, FILE* out = stdout);
 
+    // The whole run: parses the command line (exit code 12 before any window when it cannot
+    // be used), runs the main dialog modally and returns the process exit status: the quit
+    // code that ended the dialog, or 0.
+    int InitInstance(int argc, char** argv);
+
     bool SilentMode() const { return silentMode_; }
     // kCommandWordLoadFirmware, kCommandWordSendConfig or empty.
     const QString& CommandLineVerb() const { return commandLineVerb_; }

@@ -24,7 +24,8 @@ inline constexpr int STATE_WAIT_FIRMWARE_CHECK = 19;
 inline constexpr int STATE_WAIT_CONFIG_CHECK = 20;
 inline constexpr int STATE_EXITING = 21;
 
-// The value that no operation enters but that still disables the buttons.
+// Values that no operation enters: 9 leaves the buttons enabled, 10 disables them.
+inline constexpr int STATE_UNUSED_ENABLED = 9;
 inline constexpr int STATE_UNUSED_DISABLED = 10;
 
 // True in the states 2..8, in which a device search runs.
@@ -50,4 +51,12 @@ constexpr bool AreButtonsDisabledInState(int state)
     default:
         return IsSearchState(state);
     }
+}
+
+// Whether the reset abandons the operation and returns to idle in a state (the busy
+// states); in the others it ends the dialog, or only repeats that it is ending.
+constexpr bool ResetReturnsToIdle(int state)
+{
+    return IsSearchState(state) || state == STATE_UNUSED_ENABLED ||
+           (state >= STATE_WAIT_SETTINGS && state <= STATE_WAIT_CONFIG_CHECK);
 }

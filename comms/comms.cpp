@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -335,10 +336,12 @@ int CCommsSerialChannel::Write(const std::uint8_t* data, int length)
     const std::size_t index = nextSlot_ >= kWriteSlotCount ? 0 : nextSlot_;
     nextSlot_ = static_cast<std::uint16_t>(index + 1);
     WriteSlot& slot = slots_[index];
+    const auto deadline = std::chrono::steady_clock::now() +
+                          timing::RealDuration(static_cast<std::uint32_t>(length) + kWriteGraceMs);
     // A write that outlasted its wait ten writes ago may still run; its buffer must live
-    // until it has ended.
-    writeEnded_.wait(lock, [&] { return !slot.pending || writerStop_; });
-    if (writerStop_)
+    // until it has ended. Waiting for it is part of this write's budget: a line that takes
+    // nothing (a hung port) must not hold the caller for longer.
+    if (!writeEnded_.wait_until(lock, deadline, [&] { return !slot.pending || writerStop_; }) || writerStop_)
         return 0;
     slot.buffer.assign(data, data + length);
     slot.buffer.push_back(0);
@@ -348,8 +351,7 @@ int CCommsSerialChannel::Write(const std::uint8_t* data, int length)
     writeQueue_.push_back(index);
     writeQueued_.notify_one();
 
-    const auto budget = timing::RealDuration(static_cast<std::uint32_t>(length) + kWriteGraceMs);
-    if (!writeEnded_.wait_for(lock, budget, [&] { return !slot.pending; }))
+    if (!writeEnded_.wait_until(lock, deadline, [&] { return !slot.pending; }))
         return length; // counts as written while it goes on in the background
     return slot.failed ? 0 : slot.written;
 }

@@ -589,6 +589,8 @@ bool CUpdateFirmwarePtrMode::WriteFlashImage(CFlashUpdateContext* job, UsbDevice
     if (writeError)
         return false;
 
+    // lParam names the engine, as the send thread names itself; the dialog shows the bar
+    // full from this message on rather than reading a position from it.
     Post(notify, WM_UPDATING_FLASH, 1, engineParam);
     if (!Wait(kAfterLastBlockMs))
         return false;

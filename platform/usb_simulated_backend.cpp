@@ -114,17 +114,28 @@ struct SimulatedUsbBackend::Core {
         normal.playsFlashSequence = false;
         normal.restartOnReset = false;
         normal.restart.enabled = false;
+        normal.restart.onNormalModeRunning = nullptr;
         normal.vanishAfterImageBytes = 0;
         normal.failWriteNumber = 0;
         normal.refuseWrites = false;
-        ScheduleLocked(appearAt, [this, normal] {
+        // Events run in order on the scheduler thread, so the one at dsrAt sees the id that
+        // the one at appearAt stored.
+        auto normalId = std::make_shared<DeviceId>(0);
+        ScheduleLocked(appearAt, [this, normal, normalId] {
             std::lock_guard lock(mutex);
-            AddLocked(normal);
+            *normalId = AddLocked(normal);
         });
-        if (restart.line) {
-            ScheduleLocked(dsrAt, [line = restart.line] { line->SetDsr(true); });
-            ScheduleLocked(ctsAt, [line = restart.line] { line->SetCts(true); });
+        if (restart.onNormalModeRunning || restart.line) {
+            // One event, so that the printer answers before its DSR tells the host it may ask.
+            ScheduleLocked(dsrAt, [line = restart.line, running = restart.onNormalModeRunning, normalId] {
+                if (running)
+                    running(*normalId);
+                if (line)
+                    line->SetDsr(true);
+            });
         }
+        if (restart.line)
+            ScheduleLocked(ctsAt, [line = restart.line] { line->SetCts(true); });
     }
 
     void ScheduleQuietCheckLocked(const std::shared_ptr<DeviceState>& device)
@@ -148,7 +159,8 @@ struct SimulatedUsbBackend::Core {
                                                 [now](const Event& e) { return e.atMs <= now; });
             std::move(events.begin(), notDue, std::back_inserter(due));
             events.erase(events.begin(), notDue);
-            std::sort(due.begin(), due.end(), [](const Event& a, const Event& b) { return a.atMs < b.atMs; });
+            // Stable: events due at the same moment run in the order they were scheduled.
+            std::stable_sort(due.begin(), due.end(), [](const Event& a, const Event& b) { return a.atMs < b.atMs; });
             lock.unlock();
             for (Event& event : due)
                 event.run();

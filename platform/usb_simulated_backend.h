@@ -7,7 +7,8 @@
 //   USB_CMD_FLASH_PREPARE  -> queues flashPrepareReply ("FLASH READY") and takes every
 //                             later write as firmware image
 //   image complete         -> restarts: the update-mode device vanishes, the normal-mode
-//                             device appears, then DSR and then CTS rise on the printer's
+//                             device appears, then the printer's firmware runs again
+//                             (onNormalModeRunning) and DSR and then CTS rise on its
 //                             serial line (when it has one)
 //   USB_CMD_RESET          -> restarts the same way (when restartOnReset)
 // The image is complete after imageLength bytes, or, when that is 0, once no image byte
@@ -21,6 +22,7 @@
 #include "platform/virtual_line.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +47,10 @@ struct SimulatedUsbRestart {
     std::uint32_t dsrAfterMs = 500;           // from the normal device to DSR on
     std::uint32_t ctsAfterMs = 300;           // from DSR on to CTS on
     std::shared_ptr<VirtualLine> line;        // the printer's serial line; may be null
+    // Runs on the backend's scheduler thread when the printer's normal firmware is up,
+    // just before DSR rises, with the id of the normal-mode device. There the serial side
+    // of a simulated printer starts answering again. May be empty.
+    std::function<void(int normalDeviceId)> onNormalModeRunning;
 };
 
 struct SimulatedUsbDevice {

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -71,13 +72,6 @@ public:
             part->installEventFilter(this);
     }
 
-    void ReleaseKeys(QWidget* control)
-    {
-        control->removeEventFilter(this);
-        for (QWidget* part : control->findChildren<QWidget*>())
-            part->removeEventFilter(this);
-    }
-
 protected:
     bool event(QEvent* event) override
     {
@@ -90,6 +84,10 @@ protected:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        // A combo's dropped list is a window of its own: its Enter and Escape are the list's.
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || widget->window() != this)
+            return QDialog::eventFilter(watched, event);
         if (event->type() == QEvent::KeyPress && HandleDialogKey(static_cast<QKeyEvent&>(*event)))
             return true;
         return QDialog::eventFilter(watched, event);
@@ -245,19 +243,25 @@ int Dialog::DoModal()
         return -1;
     modalResult_ = -1;
     modalEnded_ = false;
-    inModalLoop_ = true;
     bool endedByQuit = false;
+    // Our own loop rather than QDialog::exec, which ends when the window is hidden: a modal
+    // dialog hides itself while a child dialog stands in for it, and its run goes on.
+    QEventLoop loop;
     {
-        detail::ModalLoopScope scope(window_);
+        detail::ModalLoopScope scope(&loop);
         OnInitDialog();
         // A quit request taken while OnInitDialog ran (or made before) ends the loop at once.
-        if (detail::TakePendingQuit() || scope.EndedByQuit())
+        if (detail::TakePendingQuit() || scope.EndedByQuit()) {
             endedByQuit = true;
-        else if (window_ != nullptr && !modalEnded_)
-            window_->exec();
+        } else if (window_ != nullptr && !modalEnded_) {
+            window_->setWindowModality(parent_ != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+            window_->show();
+            modalLoop_ = &loop;
+            loop.exec(QEventLoop::DialogExec);
+            modalLoop_ = nullptr;
+        }
         endedByQuit = endedByQuit || scope.EndedByQuit();
     }
-    inModalLoop_ = false;
     DestroyWindow();
     return endedByQuit ? kModalEndedByQuit : modalResult_;
 }
@@ -403,10 +407,9 @@ void Dialog::EndDialog(int result)
     modalEnded_ = true;
     if (window_ == nullptr)
         return;
-    if (inModalLoop_)
-        window_->done(result);
-    else
-        window_->hide();
+    if (modalLoop_ != nullptr)
+        modalLoop_->exit();
+    window_->hide();
 }
 
 bool Dialog::DestroyWindow()
@@ -415,17 +418,21 @@ bool Dialog::DestroyWindow()
         return false;
     detail::DialogWindow* window = window_;
     // Owned windows go with their owner, as on Windows.
-    for (detail::DialogWindow* child : window->findChildren<detail::DialogWindow*>(Qt::FindDirectChildrenOnly)) {
-        if (Dialog* owner = child->Owner())
-            owner->DestroyWindow();
+    // (dynamic_cast: DialogWindow has no meta-object of its own, so qobject_cast would take
+    // any QDialog, a message box parented to this window for one.)
+    const QObjectList children = window->children();
+    for (QObject* object : children) {
+        auto* child = dynamic_cast<detail::DialogWindow*>(object);
+        if (child != nullptr && child->Owner() != nullptr)
+            child->Owner()->DestroyWindow();
     }
     detail::UnregisterWindow(handle_);
     handle_ = platform::kNoWindow;
     window_ = nullptr;
     controls_.clear();
     window->Detach();
-    if (inModalLoop_)
-        window->done(modalResult_);
+    if (modalLoop_ != nullptr)
+        modalLoop_->exit();
     window->hide();
     window->deleteLater();
     return true;

@@ -42,6 +42,7 @@
 #include <map>
 #include <utility>
 
+class QEventLoop;
 class QWidget;
 
 namespace ui {
@@ -64,6 +65,8 @@ public:
     bool Create(const DialogTemplate& dialogTemplate, Dialog* parent);
     // Modal: builds the window, calls OnInitDialog, shows the window and runs its loop until
     // EndDialog, DestroyWindow or the quit request (PostQuitMessage); then destroys the window.
+    // Hiding the window does not end the run. Posted messages, timers and modeless children
+    // go on working during it; the parent (if any) takes no input.
     // Returns the EndDialog result, kModalEndedByQuit, or -1 when the window could not be made.
     int DoModal();
     // Modal: the loop ends with result. Modeless: the window is hidden (the owner destroys it).
@@ -163,7 +166,7 @@ private:
     detail::DialogWindow* window_ = nullptr;
     WindowHandle handle_ = platform::kNoWindow;
     WindowHandle parentHandle_ = platform::kNoWindow;
-    bool inModalLoop_ = false;
+    QEventLoop* modalLoop_ = nullptr; // while DoModal's loop runs
     bool modalEnded_ = false; // EndDialog came, perhaps before the loop started
     int modalResult_ = -1;
     int defaultButtonId_ = IDC_STATIC;

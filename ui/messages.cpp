@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QEventLoop>
 #include <QMenu>
 #include <QMetaObject>
 #include <QThread>
@@ -99,6 +100,13 @@ MessageTarget* TargetOf(WindowHandle handle)
     return found == g_windows.end() ? nullptr : found->second.target;
 }
 
+QWidget* WindowWidget(WindowHandle handle)
+{
+    std::lock_guard lock(g_registryMutex);
+    const auto found = g_windows.find(handle);
+    return found == g_windows.end() ? nullptr : qobject_cast<QWidget*>(found->second.receiver);
+}
+
 PostedMessageEvent::PostedMessageEvent(platform::PostedMessage posted)
     : QEvent(EventType()), message(std::move(posted))
 {
@@ -124,6 +132,11 @@ ModalLoopScope::ModalLoopScope(QWidget* loopWidget) : widget_(loopWidget)
     g_modalLoops.push_back(this);
 }
 
+ModalLoopScope::ModalLoopScope(QEventLoop* loop) : loop_(loop)
+{
+    g_modalLoops.push_back(this);
+}
+
 ModalLoopScope::~ModalLoopScope()
 {
     std::erase(g_modalLoops, this);
@@ -132,6 +145,10 @@ ModalLoopScope::~ModalLoopScope()
 void ModalLoopScope::EndForQuit()
 {
     endedByQuit_ = true;
+    if (loop_ != nullptr) {
+        loop_->exit();
+        return;
+    }
     if (widget_.isNull())
         return;
     if (auto* menu = qobject_cast<QMenu*>(widget_.data()))

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QObject;
+class QEventLoop;
 
 namespace ui::detail {
 
@@ -25,6 +26,8 @@ WindowHandle RegisterWindow(QObject* receiver, MessageTarget* target);
 void UnregisterWindow(WindowHandle handle);
 // The target of a live window, or nullptr. UI thread.
 MessageTarget* TargetOf(WindowHandle handle);
+// The Qt window of a live window, or nullptr (to parent Qt's own dialogs and menus). UI thread.
+QWidget* WindowWidget(WindowHandle handle);
 
 // A posted message on its way to the window's Qt object; its text dies with the event.
 class PostedMessageEvent final : public QEvent {
@@ -38,10 +41,12 @@ public:
 // is no longer valid, otherwise dispatched with lParam pointing at the text copy.
 void DeliverPostedMessage(PostedMessageEvent& event, MessageTarget& target);
 
-// Marks a modal loop (a QDialog::exec or QMenu::exec) for the quit request while it runs.
+// Marks a modal loop for the quit request while it runs: Qt's own (QDialog::exec,
+// QMenu::exec) by its widget, or one of ours by its QEventLoop.
 class ModalLoopScope {
 public:
     explicit ModalLoopScope(QWidget* loopWidget);
+    explicit ModalLoopScope(QEventLoop* loop);
     ~ModalLoopScope();
     ModalLoopScope(const ModalLoopScope&) = delete;
     ModalLoopScope& operator=(const ModalLoopScope&) = delete;
@@ -52,6 +57,7 @@ public:
 
 private:
     QPointer<QWidget> widget_;
+    QEventLoop* loop_ = nullptr;
     bool endedByQuit_ = false;
 };
 

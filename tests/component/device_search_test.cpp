@@ -225,6 +225,7 @@ TEST_F(DeviceSearchTest, NothingAnsweringEndsWithNotFoundAndIdle)
 
 TEST_F(DeviceSearchTest, PortThatDoesNotExistPostsNoStatus)
 {
+    ScopedSpeedFactor realTime(1); // so that Start sees the short search running
     ASSERT_TRUE(search->Start(kWindow, 5, 5));
     ASSERT_TRUE(recorder.WaitFor(WM_DEVICE_NOT_FOUND, kWaitMs));
 
@@ -234,6 +235,7 @@ TEST_F(DeviceSearchTest, PortThatDoesNotExistPostsNoStatus)
 
 TEST_F(DeviceSearchTest, PortInUseIsPassedOver)
 {
+    ScopedSpeedFactor realTime(1);
     CComms holder;
     ASSERT_TRUE(holder.Open("COM3", 19200, 8, 'N', 1.0f));
 
@@ -256,6 +258,7 @@ class SearchPortClamping : public DeviceSearchTest, public ::testing::WithParamI
 
 TEST_P(SearchPortClamping, StartClampsThePortRange)
 {
+    ScopedSpeedFactor realTime(1);
     const PortRange range = GetParam();
 
     ASSERT_TRUE(search->Start(kWindow, range.first, range.last));
@@ -269,7 +272,10 @@ TEST_P(SearchPortClamping, StartClampsThePortRange)
 
 INSTANTIATE_TEST_SUITE_P(Ranges, SearchPortClamping,
                          ::testing::Values(PortRange{0, 0, 1, 255}, PortRange{5, 5, 5, 5}, PortRange{7, 3, 7, 7},
-                                           PortRange{0, 3, 1, 3}));
+                                           PortRange{0, 3, 1, 3}),
+                         [](const ::testing::TestParamInfo<PortRange>& info) {
+                             return "From" + std::to_string(info.param.first) + "To" + std::to_string(info.param.last);
+                         });
 
 // ---------------------------------------------------------------- stopping
 

@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -226,6 +227,24 @@ TEST_F(PrinterSimProgramTest, AnswersWhenThrottledToTheLineRate)
 
     ASSERT_TRUE(Identify(slavePath, 9600));
     EXPECT_EQ(reply_, "YT00000006060");
+}
+
+TEST_F(PrinterSimProgramTest, ForgetsTheExclusiveOpenOfAHostThatClosed)
+{
+    SimulatorProcess sim({});
+    const std::string slavePath = sim.FirstLine(kWaitRealMs);
+    ASSERT_TRUE(Identify(slavePath, 19200)); // the transport opens the port exclusively
+    comms_.Close();
+
+    // Root ignores the exclusive mode, so look at the flag itself rather than at a reopen.
+    const int fd = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    int exclusive = 1;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitRealMs);
+    while (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::close(fd);
+    EXPECT_EQ(exclusive, 0);
 }
 
 TEST_F(PrinterSimProgramTest, RejectsAnUnknownOptionWithStatusTwo)

@@ -5,6 +5,7 @@
 #include "comms/comms.h"
 
 #include "comms_test_support.h"
+#include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -129,6 +131,24 @@ TEST_F(PtyTransportTest, BaudRateIsVisibleFromTheMaster)
     ASSERT_TRUE(comms.Open(kPortName, 115200, 8, 'N', 1.0f));
     ASSERT_EQ(::tcgetattr(master_, &tio), 0);
     EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
+}
+
+TEST_F(PtyTransportTest, WriteWhoseSlotIsStillBusyGivesUpWithinItsBudget)
+{
+    // Nobody reads the master, so a large first write never ends; ten writes later its
+    // slot is still taken, and the write that needs it must not wait for it forever.
+    test_support::ScopedSpeedFactor faster(1000);
+    ASSERT_TRUE(comms.Open(kPortName, 115200, 8, 'N', 1.0f));
+    const std::string large(256 * 1024, 'L');
+    ASSERT_EQ(comms.Write(std::string_view(large)), static_cast<int>(large.size())); // goes on in the background
+    for (int write = 2; write <= 10; ++write)
+        comms.Write(std::string_view("s"));
+
+    std::future<int> eleventh = std::async(std::launch::async, [&] { return comms.Write(std::string_view("e")); });
+
+    ASSERT_EQ(eleventh.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(eleventh.get(), 0);
+    EXPECT_TRUE(comms.Close());
 }
 
 TEST_F(PtyTransportTest, HangUpOfTheOtherEndFailsQuietlyAndStillCloses)

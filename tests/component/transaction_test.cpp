@@ -249,10 +249,10 @@ TEST_F(TransactionTest, StaleReplyInTheQueueIsDiscardedBeforeTheRequest)
     EXPECT_EQ(reply, "fresh");
 }
 
-TEST_F(TransactionTest, OnlyTheFirst201StaleBytesAreDiscardedAndTheRestIsParsed)
+TEST_F(TransactionTest, StaleBytesBeyondThe201stAreParsedAsPartOfTheReply)
 {
-    // 201 bytes that end in a complete frame, then a 49-byte frame: only a drain of
-    // exactly 201 bytes leaves the second frame whole and the first one gone.
+    // 201 bytes that end in a complete frame, then a 49-byte frame: a drain of more than
+    // 201 bytes would break the second frame, one of fewer would leave the first whole.
     const std::string discarded = ReplyFrame(REPLY_ACK, "must be discarded");
     const std::string kept = ReplyFrame(REPLY_ACK, std::string(35, 'k'));
     ASSERT_EQ(kept.size(), 49u);
@@ -264,6 +264,22 @@ TEST_F(TransactionTest, OnlyTheFirst201StaleBytesAreDiscardedAndTheRestIsParsed)
 
     EXPECT_EQ(reply, std::string(35, 'k'));
     EXPECT_EQ(comms_test::TakeRequest(*port.Line(), kIdentifyRequest.size(), kWaitMs), kIdentifyRequest);
+}
+
+TEST_F(TransactionTest, The201stStaleByteIsStillDiscarded)
+{
+    // A stale frame that begins at the 201st byte loses its start byte to the drain; the
+    // 49 bytes after it are parsed but make no frame, and the printer's answer is taken.
+    const std::string stale = ReplyFrame(REPLY_ACK, std::string(36, 's'));
+    ASSERT_EQ(stale.size(), 50u);
+    ASSERT_EQ(stale.find('\x09', 1), std::string::npos);
+    QueueFromPrinter(std::string(200, '\0') + stale);
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(),
+                       [&] { port->SendToHost(ReplyFrame(REPLY_ACK, "fresh")); });
+
+    ASSERT_TRUE(Identify(1000));
+
+    EXPECT_EQ(reply, "fresh");
 }
 
 // ---------------------------------------------------------------- refusals

@@ -100,6 +100,19 @@ TEST_F(UsbLookup, MoreThanThirtyDevicesFillTheTableAndNoMore)
         EXPECT_STREQ((*table)[i].serialText, ("MRV41F" + std::to_string(100 + i)).c_str());
 }
 
+TEST_F(UsbLookup, OnlyTheFirst200InterfacesAreLookedAt)
+{
+    for (int i = 0; i < 200; ++i) {
+        SimulatedUsbDevice unreadable = NormalModePrinter("", "1-" + std::to_string(i + 1));
+        unreadable.serial = "4D5";
+        usb.AddDevice(unreadable);
+    }
+    usb.AddDevice(UpdateModePrinter("MRV41F000001", "3-1"));
+    auto table = std::make_unique<UsbDeviceTable>();
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::EnumerateUsbDevices(USB_PRINTER_VENDOR_ID, *table));
+}
+
 TEST_F(UsbLookup, DeviceBeyondTheTableIsNotFound)
 {
     for (int i = 0; i < 34; ++i)

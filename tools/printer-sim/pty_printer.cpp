@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -161,6 +162,11 @@ std::uint32_t PseudoTerminal::HostBaudRate() const
     return BitsPerSecond(::cfgetospeed(&tio));
 }
 
+void PseudoTerminal::ForgetExclusiveOpen() const
+{
+    ::ioctl(slave_, TIOCNXCL);
+}
+
 bool IsSupportedBaudRate(std::uint32_t baudRate)
 {
     return std::any_of(std::begin(kBaudRates), std::end(kBaudRates),
@@ -189,8 +195,10 @@ void ServePseudoTerminal(PseudoTerminal& pty, const PtyServeOptions& options, co
     char buffer[kReadBufferSize];
     while (!stop.load()) {
         pollfd pfd{pty.MasterFd(), POLLIN, 0};
-        if (::poll(&pfd, 1, kServePollMs) <= 0)
+        if (::poll(&pfd, 1, kServePollMs) <= 0) {
+            pty.ForgetExclusiveOpen(); // the line is idle: perhaps the host has closed it
             continue;
+        }
         const std::uint32_t baudRate = pty.HostBaudRate();
         const std::size_t capacity =
             options.throttle ? std::min(sizeof buffer, CharactersPerSlice(baudRate, bitsPerCharacter)) : sizeof buffer;

@@ -33,6 +33,11 @@ public:
     int MasterFd() const { return master_; }
     // The baud rate the host set on its side; 0 when it cannot be told.
     std::uint32_t HostBaudRate() const;
+    // Clears the exclusive mode (TIOCEXCL) the host set on its side. A real port forgets it
+    // at its last close, but our own slave descriptor keeps this terminal open, so without
+    // this a host that is not root could open it only once. The host's flock still keeps
+    // a second program out while one has the port.
+    void ForgetExclusiveOpen() const;
 
 private:
     PseudoTerminal(int master, int slave, std::string slavePath);

@@ -41,7 +41,8 @@ enum class FaultKind {
     WrongCrc,      // the reply with a damaged CRC byte
     InPieces,      // the reply split into `pieces` parts with `gapMs` between them
     Delayed,       // the reply after `delayMs`
-    Refuse,        // a complete reply with code `refuseCode` instead of the normal one
+    Refuse,        // a complete reply with code `refuseCode` instead of the normal one;
+                   // the printer does not act on the request (a refused block is not taken)
     GarbageBefore, // `garbage` bytes, then the normal reply
 };
 
@@ -98,7 +99,10 @@ public:
 
     // Firmware reception: the image assembled from the blocks received in order (a block
     // sent again after a refusal replaces what it covers), the block headers as received,
-    // and whether CMD_FIRMWARE_END came.
+    // and whether CMD_FIRMWARE_END came. A block whose header is not "total#size#index#",
+    // whose data is not size bytes long, or whose index is neither the next one nor the last
+    // one again is answered with REPLY_NO_SWITCH (kFirmwareBlockRefusal). Block 0 starts a
+    // new image.
     std::string FirmwareImage() const;
     std::vector<std::string> FirmwareBlockHeaders() const;
     bool FirmwareEnded() const;

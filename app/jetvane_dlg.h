@@ -1,0 +1,124 @@
+#pragma once
+// The main dialog: a port selector, eight buttons and a status line. Every operation runs
+// as one fixed sequence on the user-interface thread: search the port(s), take the
+// printer's identity, open an own connection, send one command on the message parser's
+// send thread and act on its result. The search thread and the send thread report only
+// by posted messages.
+//
+// Threads: everything here runs on the user-interface thread.
+
+#include "app/file_choice.h"
+#include "app/jetvane_app.h"
+#include "comms/comms.h"
+#include "comms/device_search.h"
+#include "comms/message_parser.h"
+#include "ui/dialog.h"
+
+#include <QIcon>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+class CJetvaneDlg : public ui::Dialog {
+public:
+    explicit CJetvaneDlg(const CJetvaneApp& app);
+    ~CJetvaneDlg() override;
+
+    bool OnInitDialog() override;
+
+    // ---- the window
+    void UpdateButtons();
+    void EnableButtons(bool enable);
+    // The universal reset behind the Exit/Cancel button: abandons a running operation and
+    // returns to idle; in the idle state it ends the dialog.
+    void OnBnClickedExit();
+    void SetStatusText(const QString& text);
+
+    // ---- the operation sequencer
+    void StartDeviceSearch(int searchState);
+    void OnBnClickedEditDefaultConfig();
+    void OnBnClickedSetClock();
+    ui::LResult OnSearchStatus(ui::WParam port, ui::LParam text);
+    ui::LResult OnDeviceIdentity(ui::WParam port, ui::LParam text);
+    ui::LResult OnDeviceFound(ui::WParam port, ui::LParam lineSettings);
+    ui::LResult OnDeviceNotFound(ui::WParam, ui::LParam);
+    ui::LResult OnSendDone(ui::WParam, ui::LParam parser);
+    void OnCommandResult(bool ok, MessageParseState state, std::string reply);
+
+    // ---- option menus
+    void OnBnClickedPrintTestDocument();
+    void OnBnClickedROMOptions();
+    void OnBnClickedEditEEPROMConfig();
+
+    // ---- file choice
+    void OnBnClickedSendConfigFile();
+    void OnBnClickedLoadFirmware();
+    bool LoadConfigFile(QString path);
+    bool LoadFirmwareFile(QString path);
+
+    // ---- child dialogs
+    bool ShowDeviceSettingsDialog(int deviceType, bool restricted);
+    void CloseSettingsDialog();
+    void CloseFirmwareDialog();
+
+    // ---- read-only views for tests and the child dialogs
+    int OperationState() const { return operationState_; }
+    int AccessLevel() const { return accessLevel_; }
+    bool SilentMode() const { return silentMode_; }
+    int DeviceType() const { return deviceType_; }
+    unsigned FirmwareVersion() const { return printerFirmwareVersion_; }
+    const std::string& DeviceIdentityString() const { return deviceIdentity_; }
+    const std::string& TestDocumentPayload() const { return testDocumentPayload_; }
+    int TestDocumentFilter() const { return testDocumentFilter_; }
+    const std::string& RomOptionCommand() const { return romOptionCommand_; }
+    const std::string& RfidCommand() const { return rfidCommand_; }
+    const FileImage& ConfigFileImage() const { return configFileImage_; }
+    int ConfigFileType() const { return configFileType_; }
+    const FileImage& FirmwareImage() const { return firmwareImage_; }
+    CComms* Connection() const { return connection_.get(); }
+    CQVAirDeviceSearch* Search() const { return search_.get(); }
+
+private:
+    // Ends a send job that still runs on the connection, then closes and deletes it.
+    void ReleaseConnection();
+    // Stops and deletes the search object.
+    void ReleaseSearch();
+    void FailureEnding();
+    void FreeFileImages();
+    void SendConfigurationFile(const MessageParseState& checkState);
+    void SetExitCaption(const char* caption);
+    void ShowRememberedPort();
+    bool StartCommand(std::uint8_t command, const std::string& payload, int nextState, const char* statusText);
+    void PostQuit(int exitCode);
+
+    int accessLevel_ = 0;
+    std::string testDocumentPayload_;
+    int testDocumentFilter_ = 0;
+    std::string romOptionCommand_;
+    std::string rfidCommand_;
+    CQVMessageParser messageParser_;
+    std::unique_ptr<CComms> connection_;
+    std::unique_ptr<CQVAirDeviceSearch> search_;
+    int operationState_;
+    QString childWindowBaseTitle_;
+    QString windowTitle_;
+    std::string deviceIdentity_;
+    unsigned printerFirmwareVersion_ = 0;
+    int deviceType_;
+    int connectedDeviceType_;
+    QString firmwareFileName_;
+    QString lastFirmwareFolder_;
+    std::string lastSettingsReply_;
+    bool keepOldSettings_ = false;
+    FileImage firmwareImage_;
+    int configFileType_;
+    QString configFileExtension_;
+    FileImage configFileImage_;
+    QString lastConfigFolder_;
+    QString configFileName_;
+    bool silentMode_;
+    QString commandLineVerb_;
+    QString commandLineFilePath_;
+    QIcon icon_;
+};

@@ -1,0 +1,196 @@
+// The main dialog's file choice: Send Config File and Load Firmware, the file dialogs,
+// the silent name checks and reading the chosen file into memory.
+#include "app/jetvane_dlg.h"
+
+#include "app/device_types.h"
+#include "app/exit_codes.h"
+#include "app/operation_states.h"
+#include "app/profile_values.h"
+#include "app/status_texts.h"
+#include "ui/profile.h"
+#include "ui/prompts.h"
+
+namespace {
+
+QString Text(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+void WriteProfileValue(const char* name, const QString& value)
+{
+    ui::WriteProfileString(kProfileSection, name, value);
+}
+
+QString ReadProfileValue(const char* name)
+{
+    return ui::GetProfileString(kProfileSection, name);
+}
+
+// A shortcut (here: a symbolic link) stands for its target.
+QString ResolvedPath(const QString& chosen)
+{
+    QString target;
+    return ResolveShortcutPath(chosen, target) > 0 ? target : chosen;
+}
+
+const char* ReadFailureText(FileReadResult result)
+{
+    return result == FileReadResult::AllocationFailed ? kStatusUnableToAllocateMemory : kStatusUnableToReadFile;
+}
+
+} // namespace
+
+void CJetvaneDlg::OnBnClickedSendConfigFile()
+{
+    QString initialFile = ReadProfileValue(kProfileLastLoadMainConfigFile);
+    if (!commandLineFilePath_.isEmpty())
+        initialFile = commandLineFilePath_;
+    if (initialFile.isEmpty())
+        initialFile = DefaultConfigFileProposal(ReadProfileValue(kProfileLastLoadConfigPath));
+
+    QString chosen;
+    if (!silentMode_) {
+        ui::FileDialogRequest request;
+        request.kind = ui::FileDialogKind::Open;
+        request.owner = GetSafeHwnd();
+        request.defaultExtension = Text(kConfigFileDefaultExtension);
+        request.initialFile = initialFile;
+        request.filter = Text(kConfigFileFilter);
+        request.flags = ui::OFN_FILEMUSTEXIST | ui::OFN_LONGNAMES | ui::OFN_EXPLORER;
+        const std::optional<QString> answer = ui::FileDialog(request);
+        if (!answer) {
+            SetStatusText(Text(kStatusSendConfigSelectCancelled));
+            return;
+        }
+        chosen = *answer;
+    } else {
+        chosen = commandLineFilePath_;
+        if (!IsSilentConfigFileAccepted(chosen)) {
+            PostQuit(EXIT_CODE_FILE_ERROR);
+            return;
+        }
+    }
+    if (chosen.isEmpty())
+        return;
+
+    chosen = ResolvedPath(chosen);
+    WriteProfileValue(kProfileLastLoadMainConfigFile, chosen);
+    if (LoadConfigFile(chosen))
+        StartDeviceSearch(STATE_SEARCH_SEND_CONFIG);
+    else if (silentMode_)
+        PostQuit(EXIT_CODE_FILE_ERROR);
+}
+
+void CJetvaneDlg::OnBnClickedLoadFirmware()
+{
+    QString initialFile = ReadProfileValue(kProfileLastLoadFirmwareFile);
+    if (!commandLineFilePath_.isEmpty())
+        initialFile = commandLineFilePath_;
+    SetExitCaption(kCancelCaption);
+    EnableButtons(false);
+
+    const auto giveBackButtons = [this] {
+        EnableButtons(true);
+        SetExitCaption(kExitCaption);
+    };
+
+    QString chosen;
+    if (!silentMode_) {
+        ui::FileDialogRequest request;
+        request.kind = ui::FileDialogKind::Open;
+        request.owner = GetSafeHwnd();
+        request.defaultExtension = Text(kFirmwareFileDefaultExtension);
+        request.initialFile = initialFile;
+        request.filter = Text(kFirmwareFileFilter);
+        request.flags = ui::OFN_LONGNAMES | ui::OFN_EXPLORER;
+        const std::optional<QString> answer = ui::FileDialog(request);
+        if (!answer) {
+            SetStatusText(Text(kStatusFirmwareSelectCancelled));
+            giveBackButtons();
+            return;
+        }
+        chosen = *answer;
+    } else {
+        chosen = commandLineFilePath_;
+        if (!IsSilentFirmwareFileAccepted(chosen)) {
+            PostQuit(EXIT_CODE_FILE_ERROR);
+            return;
+        }
+    }
+    if (chosen.isEmpty())
+        return;
+
+    chosen = ResolvedPath(chosen);
+    WriteProfileValue(kProfileLastLoadFirmwareFile, chosen);
+    if (LoadFirmwareFile(chosen)) {
+        giveBackButtons();
+        StartDeviceSearch(STATE_SEARCH_LOAD_FIRMWARE);
+    } else if (silentMode_) {
+        PostQuit(EXIT_CODE_FILE_ERROR);
+    } else {
+        giveBackButtons();
+    }
+}
+
+bool CJetvaneDlg::LoadFirmwareFile(QString path)
+{
+    path = ReplaceFilePlaceholders(path, lastFirmwareFolder_, firmwareFileName_);
+    if (path.isEmpty()) {
+        SetStatusText(Text(kStatusUnableToOpenFile));
+        return false;
+    }
+    ImageFile file;
+    if (!file.Open(path)) {
+        SetStatusText(Text(kStatusUnableToOpenFirmwareFile));
+        return false;
+    }
+    firmwareImage_.Free();
+    firmwareFileName_ = file.FileName();
+    lastFirmwareFolder_ = file.Folder();
+    WriteProfileValue(kProfileLastLoadedFirmwareFilePath, lastFirmwareFolder_);
+    WriteProfileValue(kProfileLastLoadedFirmwareFileName, firmwareFileName_);
+
+    const FileReadResult result = file.ReadInto(firmwareImage_);
+    if (result != FileReadResult::Ok) {
+        SetStatusText(Text(ReadFailureText(result)));
+        return false;
+    }
+    return true;
+}
+
+bool CJetvaneDlg::LoadConfigFile(QString path)
+{
+    configFileType_ = DEVICE_TYPE_ANY;
+    path = ReplaceFilePlaceholders(path, lastConfigFolder_, configFileName_);
+    if (path.isEmpty()) {
+        SetStatusText(Text(kStatusUnableToOpenFile));
+        return false;
+    }
+    ImageFile file;
+    if (!file.Open(path)) {
+        SetStatusText(Text(kStatusUnableToOpenConfigurationFile));
+        return false;
+    }
+    configFileImage_.Free();
+    configFileName_ = file.FileName();
+    lastConfigFolder_ = file.Folder();
+    WriteProfileValue(kProfileLastLoadedMainConfigFilePath, lastConfigFolder_);
+    WriteProfileValue(kProfileLastLoadedMainConfigFileName, configFileName_);
+
+    configFileName_ = configFileName_.toUpper();
+    configFileExtension_ = ConfigFileExtension(configFileName_);
+    const std::optional<int> type = ConfigFileTypeFromExtension(configFileExtension_);
+    if (!type) {
+        SetStatusText(Text(kStatusUnsupportedDeviceType));
+        return false;
+    }
+    configFileType_ = *type;
+
+    const FileReadResult result = file.ReadInto(configFileImage_);
+    if (result != FileReadResult::Ok) {
+        SetStatusText(Text(ReadFailureText(result)));
+        return false;
+    }
+    return true;
+}

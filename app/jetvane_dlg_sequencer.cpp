@@ -1,0 +1,353 @@
+// The main dialog's operation sequencer: the search start, the search messages, the one
+// command of each operation and the handling of its result.
+#include "app/jetvane_dlg.h"
+
+#include "app/clock_text.h"
+#include "app/device_identity.h"
+#include "app/device_types.h"
+#include "app/exit_codes.h"
+#include "app/operation_states.h"
+#include "app/option_menus.h"
+#include "app/port_text.h"
+#include "app/resource.h"
+#include "app/status_texts.h"
+#include "comms/printer_codes.h"
+#include "firmware/update_firmware_ptr_mode.h"
+#include "platform/timing.h"
+
+#include <cstdio>
+
+namespace timing = platform::timing;
+
+namespace {
+
+constexpr std::uint32_t kStartPauseMs = 100;
+constexpr std::uint32_t kUpdateModeResetWaitMs = 15000;
+constexpr std::uint32_t kUpdateModeSecondResetWaitMs = 1000;
+constexpr int kSearchIdleRounds = 10;
+constexpr std::uint32_t kSearchIdleRoundMs = 200;
+constexpr std::uint32_t kPauseBeforeOpenMs = 100;
+constexpr std::uint32_t kPauseAfterLinesMs = 100;
+
+QString Text(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+QString Latin1(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+void CJetvaneDlg::OnBnClickedEditDefaultConfig()
+{
+    StartDeviceSearch(STATE_SEARCH_EDIT_CONFIG);
+}
+
+void CJetvaneDlg::OnBnClickedSetClock()
+{
+    StartDeviceSearch(STATE_SEARCH_SET_CLOCK);
+}
+
+void CJetvaneDlg::StartDeviceSearch(int searchState)
+{
+    ReleaseSearch();
+    ReleaseConnection();
+    if (operationState_ != STATE_IDLE) {
+        timing::SleepMs(kStartPauseMs);
+        return;
+    }
+
+    // A printer left in USB update mode would never answer on its serial port.
+    if (CUpdateFirmwarePtrMode().ResetDevicesInUpdateMode()) {
+        SetStatusText(Text(kStatusUpdateModeResetting));
+        timing::SleepMs(kUpdateModeResetWaitMs);
+        if (CUpdateFirmwarePtrMode().ResetDevicesInUpdateMode()) {
+            SetStatusText(Text(kStatusUpdateModeResettingAgain));
+            timing::SleepMs(kUpdateModeSecondResetWaitMs);
+        }
+    }
+
+    SetStatusText(Text(kStatusStartingSearch));
+    search_ = std::make_unique<CQVAirDeviceSearch>();
+
+    const ui::ComboBox ports = GetComboBox(IDC_PORT);
+    const std::uint8_t port = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
+    if (!search_->Start(GetSafeHwnd(), port, port)) {
+        SetStatusText(Text(kStatusUnableToStartSearch));
+    } else {
+        operationState_ = searchState;
+        SetStatusText(Text(kStatusSearching));
+        SetExitCaption(kCancelCaption);
+        UpdateButtons();
+    }
+    timing::SleepMs(kStartPauseMs);
+}
+
+ui::LResult CJetvaneDlg::OnSearchStatus(ui::WParam, ui::LParam text)
+{
+    if (text != 0)
+        SetStatusText(Latin1(platform::MessageText(text)));
+    return 0;
+}
+
+ui::LResult CJetvaneDlg::OnDeviceIdentity(ui::WParam, ui::LParam text)
+{
+    const DeviceIdentity identity = text != 0 ? ParseDeviceIdentity(platform::MessageText(text)) : DeviceIdentity{};
+    deviceIdentity_ = identity.text;
+    printerFirmwareVersion_ = identity.firmwareVersion;
+    deviceType_ = identity.deviceType;
+    return 0;
+}
+
+ui::LResult CJetvaneDlg::OnDeviceFound(ui::WParam port, ui::LParam lineSettings)
+{
+    const bool wasSearching = IsSearchState(operationState_);
+    // The search thread posts before it has closed down; its port must be free first.
+    for (int round = 0; round < kSearchIdleRounds && IsSearchState(operationState_); ++round) {
+        timing::SleepMs(kSearchIdleRoundMs);
+        if (search_ && search_->State() == CQVAirDeviceSearch::SEARCH_IDLE)
+            break;
+    }
+
+    const auto* settings = reinterpret_cast<const SerialLineSettings*>(lineSettings);
+    const int portNumber = static_cast<int>(port);
+    if (settings != nullptr) {
+        char text[128];
+        std::snprintf(text, sizeof text, kStatusDeviceFoundFormat, portNumber, static_cast<int>(settings->baudRate),
+                      settings->dataBits, settings->parity, static_cast<double>(settings->stopBits));
+        SetStatusText(Text(text));
+    }
+    ReleaseConnection();
+
+    bool opened = false;
+    if (GetDlgItem(IDC_EXIT).IsWindow() && HasWindow() && settings != nullptr) {
+        timing::SleepMs(kPauseBeforeOpenMs);
+        char portName[16];
+        std::snprintf(portName, sizeof portName, kPortNameFormat, portNumber);
+        connection_ = std::make_unique<CComms>();
+        opened = connection_->Open(portName, static_cast<int>(settings->baudRate), settings->dataBits,
+                                   settings->parity, settings->stopBits);
+    }
+    if (!opened) {
+        if (wasSearching)
+            OnBnClickedExit();
+        return 0;
+    }
+
+    CCommsSerialChannel& channel = connection_->SerialChannel();
+    if (channel.IsOpen())
+        channel.SetDTR(true);
+    if (channel.IsOpen())
+        channel.SetRTS(true);
+    timing::SleepMs(kPauseAfterLinesMs);
+
+    if (!wasSearching)
+        return 0;
+
+    bool started = false;
+    switch (operationState_) {
+    case STATE_SEARCH_TEST_PRINT:
+        if (testDocumentFilter_ != DEVICE_TYPE_ANY && testDocumentFilter_ != deviceType_) {
+            const int deviceType = deviceType_;
+            OnBnClickedExit();
+            SetStatusText(Text(UnsupportedFeatureText(deviceType)));
+            return 0;
+        }
+        started = StartCommand(CMD_PRINT_TEST_DOCUMENT, testDocumentPayload_, STATE_WAIT_TEST_PRINT,
+                               kStatusPrintTestTagSent);
+        break;
+    case STATE_SEARCH_ROM_OPTION:
+        if (romOptionCommand_ == kEditEepromSettingsCommand)
+            started = StartCommand(CMD_GET_EEPROM_SETTINGS, {}, STATE_WAIT_EEPROM_SETTINGS, kStatusCommandSent);
+        else
+            started = StartCommand(CMD_ROM_OPTION, romOptionCommand_, STATE_WAIT_ROM_OPTION, kStatusCommandSent);
+        break;
+    case STATE_SEARCH_RFID_OPTION:
+        started = StartCommand(CMD_RFID_OPTION, rfidCommand_, STATE_WAIT_RFID_OPTION, kStatusCommandSent);
+        break;
+    case STATE_SEARCH_EDIT_CONFIG:
+        started = StartCommand(CMD_GET_SETTINGS, {}, STATE_WAIT_SETTINGS, kStatusCommandSent);
+        break;
+    case STATE_SEARCH_SET_CLOCK:
+        started = StartCommand(CMD_SET_CLOCK, CurrentClockText(), STATE_WAIT_SET_CLOCK, kStatusCommandSent);
+        break;
+    case STATE_SEARCH_LOAD_FIRMWARE:
+        started = StartCommand(CMD_GET_SETTINGS, {}, STATE_WAIT_FIRMWARE_CHECK, kStatusCommandSent);
+        break;
+    case STATE_SEARCH_SEND_CONFIG:
+        started = StartCommand(CMD_GET_SETTINGS, {}, STATE_WAIT_CONFIG_CHECK, kStatusCheckingDeviceTypeSent);
+        break;
+    default:
+        break;
+    }
+    if (!started) {
+        if (silentMode_)
+            PostQuit(EXIT_CODE_COMMAND_ERROR);
+        else
+            OnBnClickedExit();
+    }
+    return 0;
+}
+
+bool CJetvaneDlg::StartCommand(std::uint8_t command, const std::string& payload, int nextState,
+                               const char* statusText)
+{
+    if (!messageParser_.StartSendThread(connection_.get(), command, payload, GetSafeHwnd()))
+        return false;
+    operationState_ = nextState;
+    SetExitCaption(kCancelCaption);
+    SetStatusText(Text(statusText));
+    return true;
+}
+
+ui::LResult CJetvaneDlg::OnDeviceNotFound(ui::WParam, ui::LParam)
+{
+    if (silentMode_) {
+        SetStatusText(Text(kStatusDeviceNotFound));
+        PostQuit(EXIT_CODE_DEVICE_NOT_FOUND);
+        return 0;
+    }
+    if (IsSearchState(operationState_))
+        OnBnClickedExit();
+    SetStatusText(Text(kStatusDeviceNotFound));
+    return 0;
+}
+
+ui::LResult CJetvaneDlg::OnSendDone(ui::WParam, ui::LParam parser)
+{
+    if (parser == 0)
+        return 0;
+    bool ok = false;
+    MessageParseState state;
+    std::string reply;
+    reinterpret_cast<const CQVMessageParser*>(parser)->GetResult(&ok, &state, &reply);
+    OnCommandResult(ok, state, std::move(reply));
+    return 0;
+}
+
+void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string reply)
+{
+    connectedDeviceType_ = DEVICE_TYPE_BTP;
+    const std::uint32_t replyCode = state.command;
+
+    switch (operationState_) {
+    case STATE_WAIT_TEST_PRINT:
+    case STATE_WAIT_ROM_OPTION:
+    case STATE_WAIT_RFID_OPTION:
+    case STATE_WAIT_SET_CLOCK: {
+        const QString text = Text(AcknowledgementText(operationState_, ok, replyCode));
+        SetStatusText(text);
+        OnBnClickedExit();
+        return;
+    }
+    default:
+        break;
+    }
+
+    if (!ok) {
+        SetStatusText(Text(kStatusSettingsRetrieveFailed));
+        FailureEnding();
+        return;
+    }
+    CloseSettingsDialog();
+    CloseFirmwareDialog();
+    if (deviceType_ != DEVICE_TYPE_BPP && deviceType_ != DEVICE_TYPE_BTP) {
+        SetStatusText(Text(kStatusUnsupportedDevice));
+        FailureEnding();
+        return;
+    }
+    connectedDeviceType_ = deviceType_;
+
+    switch (operationState_) {
+    case STATE_WAIT_FIRMWARE_CHECK:
+        if (printerFirmwareVersion_ < MIN_FIRMWARE_VERSION_FOR_LOAD) {
+            SetStatusText(Text(kStatusMinimumFirmwareForLoad));
+        } else if (replyCode != REPLY_SETTINGS) {
+            SetStatusText(Text(kStatusStartLoadingFirmwareFailed));
+        }
+        // Without a firmware load dialog the hand-over ends as a dialog that cannot be created.
+        FailureEnding();
+        return;
+
+    case STATE_WAIT_CONFIG_CHECK:
+        SendConfigurationFile(state);
+        return;
+
+    case STATE_WAIT_EEPROM_SETTINGS:
+        if (printerFirmwareVersion_ < MIN_FIRMWARE_VERSION_FOR_EEPROM) {
+            SetStatusText(Text(kStatusMinimumFirmwareForEeprom));
+        } else if (replyCode != REPLY_EEPROM_SETTINGS) {
+            SetStatusText(Text(kStatusStartEditEepromFailed));
+        }
+        // Without an EEPROM settings dialog the hand-over ends as a dialog that cannot be created.
+        FailureEnding();
+        return;
+
+    default:
+        lastSettingsReply_ = reply;
+        if (!ShowDeviceSettingsDialog(deviceType_ == DEVICE_TYPE_BPP ? DEVICE_TYPE_BPP : DEVICE_TYPE_BTP, false)) {
+            FailureEnding();
+            return;
+        }
+        operationState_ = STATE_SETTINGS_DIALOG;
+        ShowWindow(false);
+        return;
+    }
+}
+
+void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
+{
+    if (configFileImage_.IsEmpty()) {
+        SetStatusText(Text(kStatusNoResponse));
+        OnBnClickedExit();
+        return;
+    }
+    if (!ConfigFileFitsDevice(configFileType_, configFileName_, deviceType_)) {
+        SetStatusText(Text(kStatusChangingDeviceTypeNotSupported));
+        OnBnClickedExit();
+        return;
+    }
+
+    const auto sendFailed = [this] {
+        SetStatusText(Text(kStatusConfigurationSendFailed));
+        if (silentMode_)
+            PostQuit(EXIT_CODE_OPERATION_FAILED);
+        else
+            OnBnClickedExit();
+    };
+    if (checkState.command != REPLY_ACK && checkState.command != REPLY_SETTINGS) {
+        sendFailed();
+        return;
+    }
+
+    SetStatusText(Text(kStatusSendingConfiguration));
+    // The file holds one complete frame; it goes to the printer as it stands.
+    const std::string frame(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
+    MessageParseState state;
+    std::string reply;
+    if (!CQVMessageParser::Transact(connection_.get(), frame, &state, &reply) || state.command != REPLY_ACK) {
+        sendFailed();
+        return;
+    }
+    SetStatusText(Text(kStatusConfigurationSent));
+    if (silentMode_)
+        PostQuit(EXIT_CODE_SUCCESS);
+    else
+        OnBnClickedExit();
+}
+
+void CJetvaneDlg::FailureEnding()
+{
+    if (silentMode_) {
+        FreeFileImages();
+        PostQuit(EXIT_CODE_OPERATION_FAILED);
+        return;
+    }
+    if (operationState_ != STATE_IDLE && operationState_ != STATE_EXITING) {
+        OnBnClickedExit();
+        FreeFileImages();
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Helpers for tests that drive windows: bounded event processing and typed keys.
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+namespace gui_test {
+
+// Runs the event loop until done() holds or realMs pass; returns done().
+inline bool ProcessEventsUntil(const std::function<bool()>& done, int realMs = 5000)
+{
+    const QDeadlineTimer deadline(realMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Runs the events that are already queued (posted messages included).
+inline void ProcessPendingEvents()
+{
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::processEvents();
+}
+
+// A key as the keyboard gives it to the widget that has the focus.
+inline void PressKey(QWidget* target, int key, const QString& text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+inline void TypeText(QWidget* target, const QString& text)
+{
+    for (const QChar character : text)
+        PressKey(target, character.toUpper().unicode(), QString(character));
+}
+
+} // namespace gui_test

@@ -1,0 +1,151 @@
+// The prompts seam: scripted answers and what they record, the MFC filter form, and Qt's
+// own message box answering through the same seam.
+
+#include "gui_test_support.h"
+#include "sample_dialogs.h"
+
+#include "ui/prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace gui_test {
+namespace {
+
+TEST(ScriptedPrompts, AnswerAMessageBoxAndRecordTheQuestion)
+{
+    ui::ScriptedPrompts prompts;
+    prompts.AnswerMessageBox(ui::IDNO);
+    const int answer = ui::MessageBox(0x10001, "Do you want to continue?", "Settings", ui::MB_YESNO | ui::MB_ICONQUESTION);
+    EXPECT_EQ(answer, ui::IDNO);
+    ASSERT_EQ(prompts.MessageBoxes().size(), 1u);
+    EXPECT_EQ(prompts.MessageBoxes()[0].owner, 0x10001u);
+    EXPECT_EQ(prompts.MessageBoxes()[0].text, QString("Do you want to continue?"));
+    EXPECT_EQ(prompts.MessageBoxes()[0].caption, QString("Settings"));
+    EXPECT_EQ(prompts.MessageBoxes()[0].type, ui::MB_YESNO | ui::MB_ICONQUESTION);
+    EXPECT_EQ(prompts.Unanswered(), 0);
+}
+
+TEST(ScriptedPrompts, QuestionWithoutAScriptedAnswerGetsNoneAndIsCounted)
+{
+    ui::ScriptedPrompts prompts;
+    EXPECT_EQ(ui::MessageBox(platform::kNoWindow, "Unable to change the device type.", "", ui::MB_OK), 0);
+    EXPECT_EQ(ui::FileDialog({}), std::nullopt);
+    EXPECT_EQ(prompts.Unanswered(), 2);
+}
+
+TEST(ScriptedPrompts, AnswerAFileDialogAndRecordFilterAndInitialFile)
+{
+    ui::ScriptedPrompts prompts;
+    prompts.AnswerFileDialog(QString("/data/cfg/a.QV_BTP_CFG"));
+    prompts.AnswerFileDialog(std::nullopt); // the user cancels the second one
+    ui::FileDialogRequest request;
+    request.defaultExtension = "QV_BTP_CFG";
+    request.initialFile = "Jetvane.QV_BTP_CFG";
+    request.filter = "Configuration Files (*.QV_BTP_CFG)|*.QV_BTP_CFG; *.QV_BPP_CFG||";
+    request.flags = ui::OFN_FILEMUSTEXIST | ui::OFN_LONGNAMES | ui::OFN_EXPLORER;
+    EXPECT_EQ(ui::FileDialog(request), QString("/data/cfg/a.QV_BTP_CFG"));
+    EXPECT_EQ(ui::FileDialog(request), std::nullopt);
+    ASSERT_EQ(prompts.FileDialogs().size(), 2u);
+    EXPECT_EQ(prompts.FileDialogs()[0].kind, ui::FileDialogKind::Open);
+    EXPECT_EQ(prompts.FileDialogs()[0].initialFile, QString("Jetvane.QV_BTP_CFG"));
+    EXPECT_EQ(prompts.FileDialogs()[0].filter, request.filter);
+    EXPECT_EQ(prompts.FileDialogs()[0].flags & ui::OFN_FILEMUSTEXIST, ui::OFN_FILEMUSTEXIST);
+    EXPECT_EQ(prompts.Unanswered(), 0);
+}
+
+std::vector<ui::MenuItem> SampleMenu()
+{
+    return {
+        {1, ui::MF_DISABLED, "Select Document", {}},
+        {2, ui::MF_STRING, "&Test Grid", {}},
+        {3, ui::MF_SEPARATOR, "-", {}},
+        {0, ui::MF_POPUP, "Change Power", {{2501, ui::MF_STRING, "0 centi-dBm", {}}, {2502, ui::MF_STRING, "50 centi-dBm", {}}}},
+        {16, ui::MF_STRING, "&Close Menu", {}},
+    };
+}
+
+TEST(ScriptedPrompts, AnswerAPopupMenuAndRecordItsItems)
+{
+    ui::ScriptedPrompts prompts;
+    prompts.AnswerMenu(2502);
+    EXPECT_EQ(ui::TrackPopupMenu(0x10002, QPoint(120, 80), SampleMenu()), 2502);
+    ASSERT_EQ(prompts.Menus().size(), 1u);
+    const ui::PopupMenuRequest& shown = prompts.Menus()[0];
+    EXPECT_EQ(shown.screenPosition, QPoint(120, 80));
+    ASSERT_EQ(shown.items.size(), 5u);
+    EXPECT_EQ(shown.items[1].label, QString("&Test Grid"));
+    EXPECT_EQ(shown.items[3].subItems.size(), 2u);
+    EXPECT_NE(ui::FindMenuItem(shown.items, 16), nullptr);
+    EXPECT_EQ(ui::FindMenuItem(shown.items, 4), nullptr);
+}
+
+TEST(ScriptedPrompts, MenuAnswerThatNoUserCouldChooseGivesZero)
+{
+    ui::ScriptedPrompts prompts;
+    prompts.AnswerMenu(1);  // a disabled heading
+    prompts.AnswerMenu(14); // not in the menu
+    EXPECT_EQ(ui::TrackPopupMenu(platform::kNoWindow, QPoint(), SampleMenu()), 0);
+    EXPECT_EQ(ui::TrackPopupMenu(platform::kNoWindow, QPoint(), SampleMenu()), 0);
+}
+
+TEST(FileFilter, MfcFormSplitsIntoDescriptionsAndPatterns)
+{
+    const std::vector<ui::FileFilter> filters =
+        ui::ParseFileFilter("Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|F2QV1_.*||");
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[0].description, QString("Firmware Files (*.BIN)"));
+    EXPECT_EQ(filters[0].patterns, QStringList({"F2QV1_*.BIN", "F2QV1_*.LNK"}));
+    EXPECT_EQ(filters[1].description, QString("All Files (*.*)"));
+    EXPECT_EQ(filters[1].patterns, QStringList({"F2QV1_.*"}));
+}
+
+TEST(FileFilter, BlanksAroundPatternSeparatorsAreDropped)
+{
+    const std::vector<ui::FileFilter> filters = ui::ParseFileFilter("Cfg (*.A,*.B)|*.A; *.B ;*.C||");
+    ASSERT_EQ(filters.size(), 1u);
+    EXPECT_EQ(filters[0].patterns, QStringList({"*.A", "*.B", "*.C"}));
+}
+
+TEST(QtPrompts, MessageBoxReturnsTheIdOfTheButtonPressed)
+{
+    ui::QtPrompts prompts;
+    QString shownText;
+    QTimer::singleShot(0, [&shownText] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        shownText = box->text();
+        box->button(QMessageBox::No)->click();
+    });
+    QMessageBox* safety = nullptr;
+    QTimer::singleShot(5000, [&safety] {
+        safety = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (safety != nullptr)
+            safety->reject();
+    });
+    const int answer = prompts.MessageBox({platform::kNoWindow, "Switch printer type?", "Question", ui::MB_YESNO});
+    EXPECT_EQ(answer, ui::IDNO);
+    EXPECT_EQ(shownText, QString("Switch printer type?"));
+}
+
+TEST(QtPrompts, QuitRequestEndsAMessageBoxWithoutAnswer)
+{
+    ui::ClearQuitRequest();
+    ui::QtPrompts prompts;
+    QTimer::singleShot(0, [] { ui::PostQuitMessage(11); });
+    QTimer::singleShot(5000, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    EXPECT_EQ(prompts.MessageBox({platform::kNoWindow, "Waiting", "", ui::MB_OK}), 0);
+    EXPECT_EQ(ui::QuitCode(), 11);
+    ui::ClearQuitRequest();
+}
+
+} // namespace
+} // namespace gui_test

@@ -1,0 +1,283 @@
+#include "ui/prompts.h"
+
+#include "ui/window_registry.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <atomic>
+
+namespace ui {
+namespace {
+
+constexpr unsigned kButtonsMask = 0x0F;
+constexpr unsigned kIconMask = 0xF0;
+constexpr unsigned kDefaultButtonMask = 0xF00;
+constexpr QChar kFilterSeparator = u'|';
+constexpr QChar kPatternSeparator = u';';
+
+QtPrompts g_qtPrompts;
+std::atomic<Prompts*> g_prompts{nullptr};
+
+struct BoxButton {
+    QMessageBox::StandardButton button;
+    int result;
+};
+
+std::vector<BoxButton> ButtonsOf(unsigned type)
+{
+    switch (type & kButtonsMask) {
+    case MB_OKCANCEL:
+        return {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+    case MB_ABORTRETRYIGNORE:
+        return {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}};
+    case MB_YESNOCANCEL:
+        return {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+    case MB_YESNO:
+        return {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+    case MB_RETRYCANCEL:
+        return {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+    default:
+        return {{QMessageBox::Ok, IDOK}};
+    }
+}
+
+QMessageBox::Icon IconOf(unsigned type)
+{
+    switch (type & kIconMask) {
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+int DefaultButtonIndex(unsigned type)
+{
+    switch (type & kDefaultButtonMask) {
+    case MB_DEFBUTTON2:
+        return 1;
+    case MB_DEFBUTTON3:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// Qt reads the patterns of a name filter from its last parenthesised group, split at blanks.
+QStringList QtNameFilters(const QString& filter)
+{
+    QStringList nameFilters;
+    for (const FileFilter& entry : ParseFileFilter(filter))
+        nameFilters.append(entry.description + QStringLiteral(" (") + entry.patterns.join(u' ') + u')');
+    return nameFilters;
+}
+
+void AddMenuItems(QMenu& menu, const std::vector<MenuItem>& items)
+{
+    for (const MenuItem& item : items) {
+        if ((item.flags & MF_SEPARATOR) != 0) {
+            menu.addSeparator();
+        } else if ((item.flags & MF_POPUP) != 0) {
+            QMenu* subMenu = menu.addMenu(item.label);
+            AddMenuItems(*subMenu, item.subItems);
+            subMenu->setEnabled((item.flags & (MF_DISABLED | MF_GRAYED)) == 0);
+        } else {
+            QAction* action = menu.addAction(item.label);
+            action->setData(item.id);
+            action->setEnabled((item.flags & (MF_DISABLED | MF_GRAYED)) == 0);
+            if ((item.flags & MF_CHECKED) != 0) {
+                action->setCheckable(true);
+                action->setChecked(true);
+            }
+        }
+    }
+}
+
+bool IsChoosable(const MenuItem& item)
+{
+    return (item.flags & (MF_SEPARATOR | MF_POPUP | MF_DISABLED | MF_GRAYED)) == 0;
+}
+
+} // namespace
+
+std::vector<FileFilter> ParseFileFilter(const QString& filter)
+{
+    std::vector<FileFilter> filters;
+    const QStringList parts = filter.split(kFilterSeparator);
+    // Pairs of description and patterns; the closing "||" leaves empty parts behind.
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty() && parts[i + 1].isEmpty())
+            break;
+        FileFilter entry{parts[i], {}};
+        for (const QString& pattern : parts[i + 1].split(kPatternSeparator, Qt::SkipEmptyParts)) {
+            const QString trimmed = pattern.trimmed();
+            if (!trimmed.isEmpty())
+                entry.patterns.append(trimmed);
+        }
+        filters.push_back(std::move(entry));
+    }
+    return filters;
+}
+
+const MenuItem* FindMenuItem(const std::vector<MenuItem>& items, int id)
+{
+    for (const MenuItem& item : items) {
+        if ((item.flags & MF_POPUP) != 0) {
+            if (const MenuItem* found = FindMenuItem(item.subItems, id))
+                return found;
+        } else if ((item.flags & MF_SEPARATOR) == 0 && item.id == id) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+Prompts& CurrentPrompts()
+{
+    Prompts* installed = g_prompts.load();
+    return installed != nullptr ? *installed : g_qtPrompts;
+}
+
+Prompts* SetPrompts(Prompts* prompts)
+{
+    return g_prompts.exchange(prompts);
+}
+
+int MessageBox(WindowHandle owner, const QString& text, const QString& caption, unsigned type)
+{
+    return CurrentPrompts().MessageBox(MessageBoxRequest{owner, text, caption, type});
+}
+
+std::optional<QString> FileDialog(const FileDialogRequest& request)
+{
+    return CurrentPrompts().FileDialog(request);
+}
+
+int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuItem> items)
+{
+    return CurrentPrompts().TrackPopupMenu(PopupMenuRequest{owner, screenPosition, std::move(items)});
+}
+
+int QtPrompts::MessageBox(const MessageBoxRequest& request)
+{
+    QMessageBox box(IconOf(request.type), request.caption, request.text, QMessageBox::NoButton,
+                    detail::WindowWidget(request.owner));
+    const std::vector<BoxButton> buttons = ButtonsOf(request.type);
+    std::vector<QPushButton*> added;
+    for (const BoxButton& button : buttons)
+        added.push_back(box.addButton(button.button));
+    box.setDefaultButton(added[std::min<size_t>(DefaultButtonIndex(request.type), added.size() - 1)]);
+    detail::ModalLoopScope scope(&box);
+    box.exec();
+    if (scope.EndedByQuit())
+        return 0;
+    for (size_t i = 0; i < added.size(); ++i) {
+        if (box.clickedButton() == added[i])
+            return buttons[i].result;
+    }
+    return 0;
+}
+
+std::optional<QString> QtPrompts::FileDialog(const FileDialogRequest& request)
+{
+    QFileDialog dialog(detail::WindowWidget(request.owner), request.title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const bool save = request.kind == FileDialogKind::Save;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(!save && (request.flags & OFN_FILEMUSTEXIST) != 0 ? QFileDialog::ExistingFile
+                                                                        : QFileDialog::AnyFile);
+    if (save && (request.flags & OFN_OVERWRITEPROMPT) == 0)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList nameFilters = QtNameFilters(request.filter);
+    if (!nameFilters.isEmpty())
+        dialog.setNameFilters(nameFilters);
+    dialog.setDefaultSuffix(request.defaultExtension);
+    if (!request.initialFile.isEmpty()) {
+        const QFileInfo initial(request.initialFile);
+        if (initial.isDir()) {
+            dialog.setDirectory(initial.absoluteFilePath());
+        } else {
+            if (QDir(initial.absolutePath()).exists())
+                dialog.setDirectory(initial.absolutePath());
+            dialog.selectFile(initial.fileName());
+        }
+    }
+    detail::ModalLoopScope scope(&dialog);
+    const int result = dialog.exec();
+    if (scope.EndedByQuit() || result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+}
+
+int QtPrompts::TrackPopupMenu(const PopupMenuRequest& request)
+{
+    QMenu menu(detail::WindowWidget(request.owner));
+    AddMenuItems(menu, request.items);
+    detail::ModalLoopScope scope(&menu);
+    const QAction* chosen = menu.exec(request.screenPosition);
+    if (scope.EndedByQuit() || chosen == nullptr)
+        return 0;
+    return chosen->data().toInt();
+}
+
+ScriptedPrompts::ScriptedPrompts()
+{
+    previous_ = SetPrompts(this);
+}
+
+ScriptedPrompts::~ScriptedPrompts()
+{
+    SetPrompts(previous_);
+}
+
+int ScriptedPrompts::MessageBox(const MessageBoxRequest& request)
+{
+    messageBoxes_.push_back(request);
+    if (messageBoxAnswers_.empty()) {
+        ++unanswered_;
+        return 0;
+    }
+    const int answer = messageBoxAnswers_.front();
+    messageBoxAnswers_.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedPrompts::FileDialog(const FileDialogRequest& request)
+{
+    fileDialogs_.push_back(request);
+    if (fileDialogAnswers_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    // Copied, not moved: g++ 12 at -O2 warns falsely about moving out of an optional QString.
+    const std::optional<QString> answer = fileDialogAnswers_.front();
+    fileDialogAnswers_.pop_front();
+    return answer;
+}
+
+int ScriptedPrompts::TrackPopupMenu(const PopupMenuRequest& request)
+{
+    menus_.push_back(request);
+    if (menuAnswers_.empty()) {
+        ++unanswered_;
+        return 0;
+    }
+    const int answer = menuAnswers_.front();
+    menuAnswers_.pop_front();
+    const MenuItem* item = FindMenuItem(request.items, answer);
+    return item != nullptr && IsChoosable(*item) ? answer : 0;
+}
+
+} // namespace ui
