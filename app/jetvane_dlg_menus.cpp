@@ -7,19 +7,6 @@
 #include "app/resource.h"
 #include "ui/prompts.h"
 
-namespace {
-
-std::vector<ui::MenuItem> ToPromptItems(const std::vector<MenuItem>& items)
-{
-    std::vector<ui::MenuItem> converted;
-    converted.reserve(items.size());
-    for (const MenuItem& item : items)
-        converted.push_back(ui::MenuItem{item.id, item.flags, item.label, ToPromptItems(item.subItems)});
-    return converted;
-}
-
-} // namespace
-
 void CJetvaneDlg::OnBnClickedPrintTestDocument()
 {
     testDocumentPayload_ = kTestDocumentPayloadNone;
@@ -27,7 +14,7 @@ void CJetvaneDlg::OnBnClickedPrintTestDocument()
 
     // The menu opens at the button's top-right corner.
     const QPoint at = GetDlgItem(IDC_PRINT_TEST_DOCUMENT).GetWindowRect().topRight();
-    const int id = ui::TrackPopupMenu(GetSafeHwnd(), at, ToPromptItems(BuildTestDocumentMenu(accessLevel_)));
+    const int id = ui::TrackPopupMenu(GetSafeHwnd(), at, BuildTestDocumentMenu(accessLevel_));
     const std::optional<TestDocumentChoice> choice = DecodeTestDocumentChoice(id);
     if (!choice)
         return;
@@ -41,7 +28,7 @@ void CJetvaneDlg::OnBnClickedROMOptions()
     romOptionCommand_ = kRomOptionCommandNone;
 
     const QPoint at = GetDlgItem(IDC_ROM_OPTIONS).GetWindowRect().topRight();
-    const int id = ui::TrackPopupMenu(GetSafeHwnd(), at, ToPromptItems(BuildRomOptionsMenu(accessLevel_)));
+    const int id = ui::TrackPopupMenu(GetSafeHwnd(), at, BuildRomOptionsMenu(accessLevel_));
     const std::optional<RomOptionsChoice> choice = DecodeRomOptionsChoice(id);
     if (!choice)
         return;

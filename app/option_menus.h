@@ -4,6 +4,8 @@
 // and what a chosen item id means. The id of a row is its row number, whether or not
 // earlier rows are hidden; the power sub-menu items have ids 100 * row + 1 + k.
 
+#include "ui/prompts.h"
+
 #include <QString>
 
 #include <optional>
@@ -12,10 +14,10 @@
 #include <vector>
 
 // Menu item flags, as the popup shows them.
-inline constexpr unsigned kMenuItemNormal = 0;
-inline constexpr unsigned kMenuItemDisabled = 0x2;  // a heading: shown, cannot be chosen
-inline constexpr unsigned kMenuItemSubMenu = 0x10;
-inline constexpr unsigned kMenuItemSeparator = 0x800;
+inline constexpr unsigned kMenuItemNormal = ui::MF_STRING;
+inline constexpr unsigned kMenuItemDisabled = ui::MF_DISABLED; // a heading: shown, cannot be chosen
+inline constexpr unsigned kMenuItemSubMenu = ui::MF_POPUP;
+inline constexpr unsigned kMenuItemSeparator = ui::MF_SEPARATOR;
 
 struct PopupMenuEntry {
     unsigned flags;
@@ -56,13 +58,8 @@ QString PowerItemLabel(int k);
 // The id of power sub-menu item k under a row.
 int PowerItemId(int row, int k);
 
-// One item of a menu to show.
-struct MenuItem {
-    int id = 0;
-    unsigned flags = kMenuItemNormal;
-    QString label;
-    std::vector<MenuItem> subItems; // filled when flags has kMenuItemSubMenu
-};
+// One item of a menu to show, as the prompts seam takes it.
+using MenuItem = ui::MenuItem;
 
 std::vector<MenuItem> BuildTestDocumentMenu(int accessLevel);
 std::vector<MenuItem> BuildRomOptionsMenu(int accessLevel);
