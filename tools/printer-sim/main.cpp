@@ -12,6 +12,9 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
+
+#include <pthread.h>
 
 namespace {
 
@@ -39,14 +42,6 @@ constexpr char kUsage[] =
     "  --parity N|E       parity (default N)\n"
     "  --throttle         carry bytes no faster than the host's baud rate allows\n"
     "  --help             show this text\n";
-
-std::atomic<bool> g_stop{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-
-extern "C" void OnStopSignal(int)
-{
-    g_stop.store(true);
-}
 
 struct Options {
     printer_sim::PtyServeOptions serve;
@@ -132,16 +127,24 @@ int main(int argc, char** argv)
         return kExitFailure;
     }
 
-    // Without SA_RESTART, so that a signal also cuts the current wait short.
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // The stop signals are taken by one waiting thread rather than an asynchronous handler,
+    // so they are never lost, whatever the serving thread is doing when one arrives.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::atomic<bool> stop{false};
+    std::thread signalWaiter([&stopSignals, &stop] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        stop.store(true);
+    });
 
     std::printf("%s\n", pty->SlavePath().c_str());
     std::fflush(stdout);
 
-    printer_sim::ServePseudoTerminal(*pty, options.serve, g_stop, stderr);
+    printer_sim::ServePseudoTerminal(*pty, options.serve, stop, stderr);
+    signalWaiter.join();
     return kExitOk;
 }

@@ -1,0 +1,380 @@
+// The built jetvane program run as a process, as a script or a scheduler runs it: its
+// command line, its exit codes, and the unattended SENDCONFIG road against a simulated
+// printer on a pseudo-terminal (no modem lines there, so the search finds it in its third
+// pass). Each test has its own profile folder; no display is named, so a SILENT run picks
+// the offscreen platform by itself.
+#include "app/exit_codes.h"
+#include "comms/printer_codes.h"
+#include "tests/cli/cli_environment.h"
+#include "tests/cli/program_process.h"
+#include "tests/cli/recording_pty_printer.h"
+#include "tests/support/printer_sim_process.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using cli_test::CliWorld;
+using cli_test::ProgramProcess;
+using cli_test::RunProgram;
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+constexpr char kJetvane[] = JETVANE_PROGRAM_PATH;
+constexpr char kPrinterSim[] = JETVANE_PRINTER_SIM_PATH;
+
+// Bounds that keep a broken program from hanging the suite; none is a speed requirement.
+// A run that ends before any window (or at its first initialisation) has this long:
+constexpr int kStartUpLimitMs = 10000;
+// The SENDCONFIG road: one port, found in the third pass, then two transactions.
+constexpr int kSendConfigLimitMs = 20000;
+// After the type check's reply, a run that would end has long ended by then.
+constexpr int kStaysOpenCheckMs = 2000;
+constexpr int kLogPollMs = 20;
+
+// What jetvane-printer-sim logs for each request frame it receives.
+constexpr char kSimFrameLogFormat[] = "received command 0x%X, payload %zu bytes";
+
+struct LoggedFrame {
+    unsigned command = 0;
+    std::size_t payloadLength = 0;
+    bool operator==(const LoggedFrame&) const = default;
+};
+
+void PrintTo(const LoggedFrame& frame, std::ostream* os)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "{0x%02X, %zu bytes}", frame.command, frame.payloadLength);
+    *os << text;
+}
+
+std::vector<LoggedFrame> LoggedFrames(const std::string& log)
+{
+    std::vector<LoggedFrame> frames;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string::npos)
+            end = log.size();
+        const std::string line = log.substr(start, end - start);
+        LoggedFrame frame;
+        if (std::sscanf(line.c_str(), kSimFrameLogFormat, &frame.command, &frame.payloadLength) == 2)
+            frames.push_back(frame);
+        start = end + 1;
+    }
+    return frames;
+}
+
+bool WaitForLoggedCommand(const test_support::PrinterSimProcess& sim, unsigned command, int ms)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        for (const LoggedFrame& frame : LoggedFrames(sim.StderrText())) {
+            if (frame.command == command)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kLogPollMs));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// A jetvane-printer-sim of the given type, started for one test.
+void StartSim(test_support::PrinterSimProcess& sim, const char* type)
+{
+    ASSERT_TRUE(sim.Start(kPrinterSim, {"--type", type})) << "jetvane-printer-sim did not start";
+}
+
+// ---- the command line itself
+
+TEST(CliCommandLine, UnknownWordsBeforeAVerbAreListedAndEndTheRunWithCommandError)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"FOO", "BAR"}, world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kStartUpLimitMs << " ms";
+    EXPECT_TRUE(run.end->exited);
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_COMMAND_ERROR);
+    EXPECT_EQ(run.out, "1: FOO\n2: BAR\n");
+}
+
+TEST(CliCommandLine, UnknownWordIsListedAsTypedWithItsPrefixes)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, {"SILENT", "--bogus", "LOADFIRMWARE", "x.bin"}, world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value());
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_COMMAND_ERROR);
+    EXPECT_EQ(run.out, "2: --bogus\n");
+}
+
+TEST(CliCommandLine, SilentAloneIsABadRequest)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT"}, world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kStartUpLimitMs << " ms";
+    EXPECT_TRUE(run.end->exited);
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_BAD_REQUEST);
+    EXPECT_EQ(run.out, "");
+}
+
+TEST(CliCommandLine, SilentVerbWithoutFileIsABadRequest)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, {"SILENT", "SENDCONFIG"}, world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value());
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_BAD_REQUEST);
+}
+
+// Without SILENT the run is a windowed one, so it is given the offscreen platform.
+TEST(CliCommandLine, LoadFirmwareAloneIsABadRequestInAWindowedRun)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    cli_test::Environment environment = world.ProgramEnvironment();
+    environment.Set("QT_QPA_PLATFORM", "offscreen");
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"LOADFIRMWARE"}, environment, kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kStartUpLimitMs << " ms";
+    EXPECT_TRUE(run.end->exited);
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_BAD_REQUEST);
+}
+
+TEST(CliCommandLine, InteractiveRunWithoutDisplayFailsWithAMessage)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {}, world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "an interactive run without display kept running";
+    EXPECT_TRUE(run.end->exited);
+    EXPECT_EQ(run.end->exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("no display"));
+    EXPECT_EQ(run.out, "");
+}
+
+// ---- silent file checks, before any printer is looked for
+
+TEST(CliSendConfig, MissingFileIsAFileError)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(world.FilePath("no-such-device").string()));
+
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("absent.QV_BTP_CFG").string()},
+                   world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value());
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_FILE_ERROR);
+}
+
+TEST(CliSendConfig, FileWithAnotherExtensionIsAFileError)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(world.FilePath("no-such-device").string()));
+    ASSERT_TRUE(world.WriteFile("settings.txt", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("settings.txt").string()},
+                                                world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value());
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_FILE_ERROR);
+}
+
+// ---- the SENDCONFIG road against jetvane-printer-sim
+
+TEST(CliSendConfig, ConfigurationIsSentToTheRememberedPrinterAndTheRunSucceeds)
+{
+    test_support::PrinterSimProcess sim;
+    StartSim(sim, "BTP");
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
+    const std::string record = cli_test::SampleSettingsRecord();
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(record)));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
+                                                world.ProgramEnvironment(), kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_TRUE(run.end->exited);
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+    EXPECT_THAT(LoggedFrames(sim.StderrText()),
+                ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0},
+                            LoggedFrame{CMD_SET_SETTINGS, record.size()}))
+        << sim.StderrText();
+}
+
+// Words lose leading "/", "-" and "\" to be recognised; the file path keeps its leading "/".
+TEST(CliSendConfig, PrefixedWordsAndAnAbsolutePathAreUnderstood)
+{
+    test_support::PrinterSimProcess sim;
+    StartSim(sim, "BTP");
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
+    const std::string record = cli_test::SampleSettingsRecord();
+    ASSERT_TRUE(world.WriteFile("desk.qv_btp_cfg", cli_test::ConfigurationFileBytes(record)));
+    const std::string path = world.FilePath("desk.qv_btp_cfg").string();
+    ASSERT_EQ(path.front(), '/');
+
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, {"/sendconfig", "-Silent", path}, world.ProgramEnvironment(), kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+    EXPECT_THAT(LoggedFrames(sim.StderrText()), testing::Contains(LoggedFrame{CMD_SET_SETTINGS, record.size()}));
+}
+
+// A file for the other printer type is refused without an exit code: the window stays open
+// for the technician, so the calling script sees no end.
+TEST(CliSendConfig, BoardingPassFileForABagTagPrinterLeavesTheWindowOpen)
+{
+    test_support::PrinterSimProcess sim;
+    StartSim(sim, "BTP");
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
+    ASSERT_TRUE(world.WriteFile("gate.QV_BPP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+
+    ProgramProcess jetvane;
+    ASSERT_TRUE(
+        jetvane.Start(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("gate.QV_BPP_CFG").string()},
+                      world.ProgramEnvironment()));
+    ASSERT_TRUE(WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs)) << sim.StderrText();
+    const std::optional<cli_test::ProgramEnd> early = jetvane.WaitForExit(kStaysOpenCheckMs);
+
+    EXPECT_FALSE(early.has_value()) << "ended with exit code " << early->exitCode;
+    EXPECT_TRUE(jetvane.Running());
+    jetvane.Stop();
+    EXPECT_THAT(LoggedFrames(sim.StderrText()),
+                ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
+}
+
+TEST(CliSendConfig, NoPrinterOnTheRememberedPortIsDeviceNotFound)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(world.FilePath("no-such-device").string()));
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
+                                                world.ProgramEnvironment(), kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_DEVICE_NOT_FOUND);
+}
+
+// ---- the same road against a printer served in this process, which keeps every frame
+// whole and can be told to refuse
+
+printer_sim::PrinterConfig BagTagPrinter()
+{
+    printer_sim::PrinterConfig config;
+    config.type = printer_sim::PrinterType::BTP;
+    config.identity = "YT00000006060";
+    config.cts = false;
+    config.dsr = false;
+    return config;
+}
+
+TEST(CliSendConfigFrames, TheFileFrameReachesThePrinterUnchanged)
+{
+    cli_test::RecordingPtyPrinter printer(BagTagPrinter());
+    ASSERT_TRUE(printer.Valid());
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
+    const std::string record = cli_test::SampleSettingsRecord();
+    const std::string fileBytes = cli_test::ConfigurationFileBytes(record);
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", fileBytes));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
+                                                world.ProgramEnvironment(), kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+    const std::vector<printer_sim::ReceivedFrame> frames = printer.ReceivedFrames();
+    ASSERT_EQ(frames.size(), 3u);
+    const printer_sim::ReceivedFrame& sent = frames.back();
+    EXPECT_EQ(sent.command, CMD_SET_SETTINGS);
+    EXPECT_EQ(sent.flags, 0);
+    EXPECT_EQ(sent.direction, FRAME_DIRECTION_FILE);
+    EXPECT_EQ(sent.payload, record);
+    // The frame is fully determined by these fields (the parser checked the CRC), so this
+    // rebuilds the very bytes that crossed the line.
+    std::string rebuilt;
+    CQVMessageParser::BuildMessage(rebuilt, sent.flags, sent.direction, sent.command, sent.payload);
+    EXPECT_EQ(rebuilt, fileBytes);
+}
+
+TEST(CliSendConfigFrames, RefusedConfigurationIsOperationFailed)
+{
+    cli_test::RecordingPtyPrinter printer(BagTagPrinter());
+    ASSERT_TRUE(printer.Valid());
+    printer_sim::Fault refuse;
+    refuse.kind = printer_sim::FaultKind::Refuse;
+    refuse.command = CMD_SET_SETTINGS;
+    printer.AddFault(refuse);
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
+                                                world.ProgramEnvironment(), kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
+    const std::vector<printer_sim::ReceivedFrame> frames = printer.ReceivedFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back().command, CMD_SET_SETTINGS);
+}
+
+// The type check's reply must be a settings reply or an acknowledgement; a refusal stops
+// the run before the file is sent.
+TEST(CliSendConfigFrames, RefusedTypeCheckIsOperationFailedAndSendsNothing)
+{
+    cli_test::RecordingPtyPrinter printer(BagTagPrinter());
+    ASSERT_TRUE(printer.Valid());
+    printer_sim::Fault refuse;
+    refuse.kind = printer_sim::FaultKind::Refuse;
+    refuse.command = CMD_GET_SETTINGS;
+    printer.AddFault(refuse);
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
+                                                world.ProgramEnvironment(), kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
+    for (const printer_sim::ReceivedFrame& frame : printer.ReceivedFrames())
+        EXPECT_NE(frame.command, CMD_SET_SETTINGS);
+}
+
+} // namespace

@@ -1,0 +1,306 @@
+// How the main dialog's operations end: no printer found, a cancel during the search or
+// while the command is out, a result that arrives after the reset, Escape and the end of
+// the dialog, and which states leave the operation buttons enabled.
+
+#include "main_dialog_fixture.h"
+
+#include "app/exit_codes.h"
+#include "app/profile_values.h"
+#include "app/status_texts.h"
+#include "comms/comms.h"
+#include "comms/message_parser.h"
+#include "comms/printer_codes.h"
+#include "comms/private_messages.h"
+#include "tests/support/message_recorder.h"
+#include "ui/profile.h"
+
+#include <QTimer>
+
+namespace main_dialog_test {
+namespace {
+
+// A port that the test's port map leads to no device: the search finds nothing, at once.
+constexpr char kEmptyPortText[] = "COM4";
+constexpr char kSearchingPortPrefix[] = "Searching port:";
+// Long enough for the search to be inside a probe when the test acts.
+constexpr int kIntoTheSearchMs = 300;
+constexpr std::uint32_t kDelayedReplyMs = 1500;
+constexpr int kSendJobWaitMs = 5000;
+
+bool IsSearchingText(const QString& status)
+{
+    return status.startsWith(QLatin1String(kSearchingPortPrefix));
+}
+
+using DeviceNotFound = MainDialogTest;
+
+TEST_F(DeviceNotFound, NothingOnThePortShowsDeviceNotFoundAndReturnsToIdle)
+{
+    OpenDialog();
+    ChoosePort(kEmptyPortText);
+
+    Click(IDC_SET_CLOCK);
+    ASSERT_TRUE(WaitForStatus(kStatusDeviceNotFound)) << Printable(StatusHistory());
+
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+    EXPECT_TRUE(dialog->IsDlgItemEnabled(IDC_EXIT));
+    EXPECT_EQ(ExitCaption(), kExitCaption);
+    EXPECT_EQ(dialog->Search(), nullptr);
+    EXPECT_FALSE(ui::QuitCode().has_value());
+}
+
+TEST_F(DeviceNotFound, SilentSendConfigEndsWithExitCodeDeviceNotFound)
+{
+    const QString config = WriteFile("good.QV_BTP_CFG", "BTP configuration frame");
+    ui::WriteProfileString(kProfileSection, kProfilePortConnect, kEmptyPortText);
+
+    OpenDialog(AppWithCommandLine({"SILENT", "SENDCONFIG", config}));
+    ASSERT_TRUE(WaitUntil([] { return ui::QuitCode().has_value(); })) << Printable(StatusHistory());
+
+    EXPECT_EQ(ui::QuitCode(), EXIT_CODE_DEVICE_NOT_FOUND);
+    EXPECT_EQ(ui::QuitCode(), 21);
+    EXPECT_EQ(Status(), kStatusDeviceNotFound);
+}
+
+using Cancel = MainDialogTest;
+
+TEST_F(Cancel, CancelDuringTheSearchStopsItAndKeepsTheLastStatus)
+{
+    // No printer on the line: the search probes COM3 row after row without an answer.
+    OpenDialog();
+    Click(IDC_SET_CLOCK);
+    ASSERT_TRUE(WaitUntil([&] { return IsSearchingText(Status()); })) << Printable(StatusHistory());
+    KeepRunning(kIntoTheSearchMs);
+    ASSERT_EQ(dialog->OperationState(), STATE_SEARCH_SET_CLOCK);
+    ASSERT_EQ(ExitCaption(), kCancelCaption);
+    const QString lastStatus = Status();
+
+    Click(IDC_EXIT);
+
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(Status(), lastStatus);
+    EXPECT_EQ(ExitCaption(), kExitCaption);
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+    EXPECT_TRUE(dialog->IsDlgItemEnabled(IDC_EXIT));
+    EXPECT_EQ(dialog->Search(), nullptr);
+    EXPECT_FALSE(printerLine.Line()->HostIsOpen());
+
+    KeepRunning(kQuietWatchMs); // nothing from the stopped search may arrive now
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(Status(), lastStatus);
+    EXPECT_TRUE(dialog->HasWindow());
+}
+
+TEST_F(Cancel, CancelWhileTheCommandIsOutEndsTheSendJobBeforeTheConnectionCloses)
+{
+    printer_sim::SimulatedPrinter& bagTag = StartPrinter();
+    printer_sim::Fault slowReply;
+    slowReply.kind = printer_sim::FaultKind::Delayed;
+    slowReply.command = CMD_SET_CLOCK;
+    slowReply.delayMs = kDelayedReplyMs;
+    bagTag.AddFault(slowReply);
+    OpenDialog();
+    Click(IDC_SET_CLOCK);
+    ASSERT_TRUE(WaitForState(STATE_WAIT_SET_CLOCK)) << Printable(StatusHistory());
+    ASSERT_TRUE(bagTag.WaitForFrames(2, kSendJobWaitMs));
+    ASSERT_NE(dialog->Connection(), nullptr);
+
+    Click(IDC_EXIT);
+
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->Connection(), nullptr);
+    EXPECT_FALSE(printerLine.Line()->HostIsOpen());
+    EXPECT_EQ(Status(), kStatusCommandSent);
+    EXPECT_EQ(ExitCaption(), kExitCaption);
+
+    // Past the moment the delayed reply goes out: no result of the ended job shows.
+    KeepRunning(static_cast<int>(kDelayedReplyMs) + kQuietWatchMs);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(Status(), kStatusCommandSent);
+}
+
+TEST_F(Cancel, CancelWhileASilentPrinterKeepsTheCommandWaitingReturnsToIdle)
+{
+    printer_sim::SimulatedPrinter& bagTag = StartPrinter();
+    printer_sim::Fault silence;
+    silence.kind = printer_sim::FaultKind::Silence;
+    silence.command = CMD_ROM_OPTION;
+    bagTag.AddFault(silence);
+    prompts.AnswerMenu(3); // "Reset Stored AEA Data"
+    OpenDialog();
+    Click(IDC_ROM_OPTIONS);
+    ASSERT_TRUE(WaitForState(STATE_WAIT_ROM_OPTION)) << Printable(StatusHistory());
+    ASSERT_TRUE(bagTag.WaitForFrames(2, kSendJobWaitMs));
+
+    Click(IDC_EXIT);
+
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->Connection(), nullptr);
+    KeepRunning(kQuietWatchMs);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(Status(), kStatusCommandSent);
+}
+
+using LateResult = MainDialogTest;
+
+TEST_F(LateResult, FailedResultAfterTheResetOnlyShowsItsText)
+{
+    OpenDialog();
+    const CQVMessageParser parserWithoutResult; // its result reads ok false
+
+    dialog->PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&parserWithoutResult));
+    ASSERT_TRUE(WaitForStatus(kStatusSettingsRetrieveFailed)) << Printable(StatusHistory());
+
+    gui_test::ProcessPendingEvents();
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+    EXPECT_EQ(ExitCaption(), kExitCaption);
+    EXPECT_TRUE(dialog->HasWindow());
+}
+
+TEST_F(LateResult, SuccessfulResultAfterTheResetFindsNoSupportedDevice)
+{
+    StartPrinter();
+    OpenDialog();
+    // A job that really ran against the printer, as the one a reset left behind.
+    CComms connection;
+    ASSERT_TRUE(connection.Open(kPrinterPortText, 19200, 8, 'N', 1.0f));
+    CQVMessageParser finishedJob;
+    ASSERT_TRUE(finishedJob.StartSendThread(&connection, CMD_GET_SETTINGS, {}, platform::kNoWindow));
+    ASSERT_TRUE(finishedJob.WaitForSendThread(kSendJobWaitMs));
+    bool ok = false;
+    MessageParseState state;
+    std::string reply;
+    finishedJob.GetResult(&ok, &state, &reply);
+    ASSERT_TRUE(ok);
+
+    dialog->PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&finishedJob));
+    ASSERT_TRUE(WaitForStatus(kStatusUnsupportedDevice)) << Printable(StatusHistory());
+
+    gui_test::ProcessPendingEvents();
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(dialog->IsWindowVisible());
+    connection.Close();
+}
+
+using EndOfDialog = MainDialogTest;
+
+TEST_F(EndOfDialog, EscapeDuringASearchEndsTheDialogAtOnceAndTheDestructorStopsTheSearch)
+{
+    // No printer on the line: the search would go on for many seconds.
+    MakeDialog();
+    QTimer::singleShot(0, [this] {
+        ChoosePort(kPrinterPortText);
+        Click(IDC_SET_CLOCK);
+    });
+    QTimer watch;
+    bool escapePressed = false;
+    int stateAtEscape = STATE_INIT;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (escapePressed || !IsSearchingText(Status()))
+            return;
+        escapePressed = true;
+        stateAtEscape = dialog->OperationState();
+        gui_test::PressKey(dialog->Window(), Qt::Key_Escape);
+    });
+    watch.start(10);
+    QTimer safety; // ends the run should Escape fail to, so the test cannot hang
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, [this] { dialog->EndDialog(-2); });
+    safety.start(kOperationWaitMs);
+
+    const int result = dialog->DoModal();
+    watch.stop();
+    safety.stop();
+
+    EXPECT_TRUE(escapePressed);
+    EXPECT_EQ(result, ui::IDCANCEL);
+    EXPECT_EQ(stateAtEscape, STATE_SEARCH_SET_CLOCK);
+    EXPECT_FALSE(dialog->HasWindow());
+    // The run ended without the reset: the operation is still there for the destructor.
+    EXPECT_EQ(dialog->OperationState(), STATE_SEARCH_SET_CLOCK);
+    EXPECT_NE(dialog->Search(), nullptr);
+
+    dialog.reset();
+    EXPECT_FALSE(printerLine.Line()->HostIsOpen());
+    KeepRunning(kQuietWatchMs); // late posts to the gone window are dropped
+}
+
+// ---------------------------------------------------------------- buttons by state
+
+// What starts an operation whose command the printer answers late, and the state the
+// dialog waits in meanwhile.
+struct WaitingOperation {
+    const char* name;
+    int button;
+    int menuAnswer; // 0: no menu
+    const char* chosenFile; // file dialog answer, written first; nullptr: none
+    std::uint8_t command;
+    int searchState;
+    int waitState;
+    bool buttonsEnabledWhileWaiting;
+};
+
+constexpr WaitingOperation kWaitingOperations[] = {
+    {"EditDefaultConfig", IDC_EDIT_DEFAULT_CONFIG, 0, nullptr, CMD_GET_SETTINGS, STATE_SEARCH_EDIT_CONFIG,
+     STATE_WAIT_SETTINGS, false},
+    {"PrintTestDocument", IDC_PRINT_TEST_DOCUMENT, 2, nullptr, CMD_PRINT_TEST_DOCUMENT, STATE_SEARCH_TEST_PRINT,
+     STATE_WAIT_TEST_PRINT, true},
+    {"EditEepromConfig", IDC_EDIT_EEPROM_CONFIG, 0, nullptr, CMD_GET_EEPROM_SETTINGS, STATE_SEARCH_ROM_OPTION,
+     STATE_WAIT_EEPROM_SETTINGS, false},
+    {"RomOption", IDC_ROM_OPTIONS, 3, nullptr, CMD_ROM_OPTION, STATE_SEARCH_ROM_OPTION, STATE_WAIT_ROM_OPTION, true},
+    {"RfidOption", IDC_ROM_OPTIONS, 2508, nullptr, CMD_RFID_OPTION, STATE_SEARCH_RFID_OPTION,
+     STATE_WAIT_RFID_OPTION, true},
+    {"SetClock", IDC_SET_CLOCK, 0, nullptr, CMD_SET_CLOCK, STATE_SEARCH_SET_CLOCK, STATE_WAIT_SET_CLOCK, true},
+    {"LoadFirmware", IDC_LOAD_FIRMWARE, 0, "F2QV1_TEST.BIN", CMD_GET_SETTINGS, STATE_SEARCH_LOAD_FIRMWARE,
+     STATE_WAIT_FIRMWARE_CHECK, true},
+    {"SendConfigFile", IDC_SEND_CONFIG_FILE, 0, "test.QV_BTP_CFG", CMD_GET_SETTINGS, STATE_SEARCH_SEND_CONFIG,
+     STATE_WAIT_CONFIG_CHECK, true},
+};
+
+// The states are what this test is about, not how long the protocol waits take.
+constexpr double kFasterOperations = 4;
+constexpr std::uint32_t kLateReplyProgramMs = 1600;
+
+class ButtonsByState : public MainDialogTest, public ::testing::WithParamInterface<WaitingOperation> {
+protected:
+    test_support::ScopedSpeedFactor faster{kFasterOperations};
+};
+
+TEST_P(ButtonsByState, OperationButtonsFollowTheStateAndExitStaysEnabled)
+{
+    const WaitingOperation& operation = GetParam();
+    printer_sim::SimulatedPrinter& bagTag = StartPrinter();
+    printer_sim::Fault lateReply;
+    lateReply.kind = printer_sim::FaultKind::Delayed;
+    lateReply.command = operation.command;
+    lateReply.delayMs = kLateReplyProgramMs;
+    bagTag.AddFault(lateReply);
+    if (operation.menuAnswer != 0)
+        prompts.AnswerMenu(operation.menuAnswer);
+    if (operation.chosenFile != nullptr)
+        prompts.AnswerFileDialog(WriteFile(operation.chosenFile, std::string(600, 'F')));
+    OpenDialog();
+    ASSERT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+
+    Click(operation.button);
+    ASSERT_EQ(dialog->OperationState(), operation.searchState) << Printable(StatusHistory());
+    EXPECT_TRUE(OperationButtonsEnabled(false));
+    EXPECT_TRUE(dialog->IsDlgItemEnabled(IDC_EXIT));
+
+    ASSERT_TRUE(WaitForState(operation.waitState)) << Printable(StatusHistory());
+    EXPECT_TRUE(OperationButtonsEnabled(operation.buttonsEnabledWhileWaiting));
+    EXPECT_TRUE(dialog->IsDlgItemEnabled(IDC_EXIT));
+
+    ASSERT_TRUE(WaitForState(STATE_IDLE)) << Printable(StatusHistory());
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+    EXPECT_TRUE(dialog->IsDlgItemEnabled(IDC_EXIT));
+}
+
+INSTANTIATE_TEST_SUITE_P(WaitStates, ButtonsByState, ::testing::ValuesIn(kWaitingOperations),
+                         [](const ::testing::TestParamInfo<WaitingOperation>& info) { return info.param.name; });
+
+} // namespace
+} // namespace main_dialog_test

@@ -1,0 +1,146 @@
+// Send Config File from the main dialog: the file dialog's request, the type check against
+// the printer, the file's frame going out unchanged, and the ends of the operation.
+
+#include "main_dialog_fixture.h"
+
+#include "app/exit_codes.h"
+#include "app/file_choice.h"
+#include "app/profile_values.h"
+#include "app/status_texts.h"
+#include "comms/message_parser.h"
+#include "comms/printer_codes.h"
+#include "ui/profile.h"
+
+namespace main_dialog_test {
+namespace {
+
+// A configuration file holds one complete frame with direction 0.
+std::string ConfigurationFrame(const std::string& record)
+{
+    std::string frame;
+    return CQVMessageParser::BuildMessage(frame, 0, FRAME_DIRECTION_FILE, CMD_SET_SETTINGS, record);
+}
+
+// The bytes of a received frame as they crossed the line.
+std::string FrameBytes(const printer_sim::ReceivedFrame& received)
+{
+    std::string frame;
+    return CQVMessageParser::BuildMessage(frame, received.flags, received.direction, received.command,
+                                          received.payload);
+}
+
+std::vector<std::uint8_t> Commands(const std::vector<printer_sim::ReceivedFrame>& frames)
+{
+    std::vector<std::uint8_t> commands;
+    for (const printer_sim::ReceivedFrame& frame : frames)
+        commands.push_back(frame.command);
+    return commands;
+}
+
+using SendConfigFile = MainDialogTest;
+
+TEST_F(SendConfigFile, ChosenBagTagFileGoesToTheBagTagPrinterByteForByte)
+{
+    // Bytes outside 0x20..0x7F travel escaped in the frame; the file is sent as it stands.
+    const std::string file = ConfigurationFrame(std::string("PAPER=TAG\x01\x10\xFF;SPEED=3", 20));
+    StartPrinter(kIdentityBagTag);
+    prompts.AnswerFileDialog(WriteFile("desk.QV_BTP_CFG", file));
+    OpenDialog();
+
+    Click(IDC_SEND_CONFIG_FILE);
+    ASSERT_TRUE(WaitForStatus(kStatusConfigurationSent)) << Printable(StatusHistory());
+
+    const std::vector<printer_sim::ReceivedFrame> frames = printer->ReceivedFrames();
+    ASSERT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS, CMD_SET_SETTINGS}));
+    EXPECT_EQ(frames[2].direction, FRAME_DIRECTION_FILE);
+    EXPECT_EQ(FrameBytes(frames[2]), file);
+    EXPECT_TRUE(AppearInOrder(StatusHistory(),
+                              {kStatusSearching, kStatusCheckingDeviceTypeSent, kStatusConfigurationSent}))
+        << Printable(StatusHistory());
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(ExitCaption(), kExitCaption);
+    EXPECT_FALSE(ui::QuitCode().has_value());
+}
+
+TEST_F(SendConfigFile, FileDialogProposesTheDefaultNameWhenTheProfileIsEmpty)
+{
+    OpenDialog();
+
+    Click(IDC_SEND_CONFIG_FILE); // no answer queued: the dialog is cancelled
+
+    ASSERT_EQ(prompts.FileDialogs().size(), 1u);
+    const ui::FileDialogRequest& request = prompts.FileDialogs()[0];
+    EXPECT_EQ(request.kind, ui::FileDialogKind::Open);
+    EXPECT_EQ(request.owner, dialog->GetSafeHwnd());
+    EXPECT_EQ(request.defaultExtension, QString("QV_BTP_CFG"));
+    EXPECT_EQ(request.initialFile, QString("Jetvane.QV_BTP_CFG"));
+    EXPECT_EQ(request.filter, QString("Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG)|"
+                                      "*.QV_BTP_CFG; *.QV_BPP_CFG; *.QV_EEPROM_CFG||"));
+    EXPECT_NE(request.flags & ui::OFN_FILEMUSTEXIST, 0u);
+}
+
+TEST_F(SendConfigFile, BoardingPassFileToABagTagPrinterIsNotSent)
+{
+    StartPrinter(kIdentityBagTag);
+    prompts.AnswerFileDialog(WriteFile("gate.QV_BPP_CFG", ConfigurationFrame("BPP RECORD")));
+    OpenDialog();
+
+    Click(IDC_SEND_CONFIG_FILE);
+    ASSERT_TRUE(WaitForStatus(kStatusChangingDeviceTypeNotSupported)) << Printable(StatusHistory());
+
+    EXPECT_EQ(Commands(printer->ReceivedFrames()), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS}));
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->Connection(), nullptr);
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+}
+
+TEST_F(SendConfigFile, CancelledFileDialogStartsNothing)
+{
+    StartPrinter();
+    prompts.AnswerFileDialog(std::nullopt);
+    OpenDialog();
+
+    Click(IDC_SEND_CONFIG_FILE);
+
+    EXPECT_EQ(Status(), kStatusSendConfigSelectCancelled);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->Search(), nullptr);
+    KeepRunning(kQuietWatchMs);
+    EXPECT_TRUE(printer->ReceivedFrames().empty());
+}
+
+TEST_F(SendConfigFile, TextFileIsRefusedAsUnsupportedDeviceType)
+{
+    StartPrinter();
+    prompts.AnswerFileDialog(WriteFile("notes.txt", ConfigurationFrame("BTP RECORD")));
+    OpenDialog();
+
+    Click(IDC_SEND_CONFIG_FILE);
+
+    EXPECT_EQ(Status(), kStatusUnsupportedDeviceType);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(dialog->ConfigFileImage().IsEmpty());
+    KeepRunning(kQuietWatchMs);
+    EXPECT_TRUE(printer->ReceivedFrames().empty());
+}
+
+TEST_F(SendConfigFile, SilentRunWithAGoodFileEndsWithExitCodeSuccess)
+{
+    const std::string file = ConfigurationFrame("PAPER=TAG");
+    const QString path = WriteFile("silent.QV_BTP_CFG", file);
+    StartPrinter(kIdentityBagTag);
+    ui::WriteProfileString(kProfileSection, kProfilePortConnect, kPrinterPortText);
+
+    OpenDialog(AppWithCommandLine({"SILENT", "SENDCONFIG", path}));
+    ASSERT_TRUE(WaitUntil([] { return ui::QuitCode().has_value(); })) << Printable(StatusHistory());
+
+    EXPECT_EQ(ui::QuitCode(), EXIT_CODE_SUCCESS);
+    EXPECT_EQ(Status(), kStatusConfigurationSent);
+    EXPECT_TRUE(prompts.FileDialogs().empty());
+    const std::vector<printer_sim::ReceivedFrame> frames = printer->ReceivedFrames();
+    ASSERT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS, CMD_SET_SETTINGS}));
+    EXPECT_EQ(FrameBytes(frames[2]), file);
+}
+
+} // namespace
+} // namespace main_dialog_test
