@@ -23,17 +23,6 @@ constexpr BaudRate kBaudRates[] = {
     {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
-bool SpeedFor(std::uint32_t bitsPerSecond, speed_t* speed)
-{
-    for (const BaudRate& rate : kBaudRates) {
-        if (rate.bitsPerSecond == bitsPerSecond) {
-            *speed = rate.speed;
-            return true;
-        }
-    }
-    return false;
-}
-
 tcflag_t CharacterSizeFor(std::uint8_t dataBits)
 {
     switch (dataBits) {
@@ -60,7 +49,7 @@ public:
         if (::tcgetattr(fd_, &tio) != 0)
             return Fail();
         speed_t speed{};
-        if (!SpeedFor(config.baudRate, &speed))
+        if (!TermiosSpeedOf(config.baudRate, &speed))
             return Fail(EINVAL);
         ::cfmakeraw(&tio);
         tio.c_cflag |= CLOCAL | CREAD;
@@ -148,6 +137,26 @@ private:
 };
 
 } // namespace
+
+bool TermiosSpeedOf(std::uint32_t baudRate, speed_t* speed)
+{
+    for (const BaudRate& rate : kBaudRates) {
+        if (rate.bitsPerSecond == baudRate) {
+            *speed = rate.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t BaudRateOfTermiosSpeed(speed_t speed)
+{
+    for (const BaudRate& rate : kBaudRates) {
+        if (rate.speed == speed)
+            return rate.bitsPerSecond;
+    }
+    return 0;
+}
 
 std::unique_ptr<SerialDevice> OpenTermiosSerialDevice(const std::string& path, int* error)
 {

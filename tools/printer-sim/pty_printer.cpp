@@ -1,5 +1,6 @@
 #include "tools/printer-sim/pty_printer.h"
 
+#include "platform/termios_serial_device.h"
 #include "platform/timing.h"
 #include "tools/printer-sim/printer_engine.h"
 
@@ -25,26 +26,6 @@ constexpr int kStartBits = 1;
 
 constexpr char kFrameLogFormat[] = "received command 0x%02X, payload %zu bytes\n";
 constexpr char kIgnoredLogFormat[] = "ignored %zd bytes at %u baud (listening at %u baud)\n";
-
-struct BaudRate {
-    std::uint32_t bitsPerSecond;
-    speed_t speed;
-};
-
-constexpr BaudRate kBaudRates[] = {
-    {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},     {2400, B2400},
-    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-std::uint32_t BitsPerSecond(speed_t speed)
-{
-    for (const BaudRate& rate : kBaudRates) {
-        if (rate.speed == speed)
-            return rate.bitsPerSecond;
-    }
-    return 0;
-}
 
 // Characters the line carries in one pace slice; at least one.
 std::size_t CharactersPerSlice(std::uint32_t baudRate, int bitsPerCharacter)
@@ -159,7 +140,7 @@ std::uint32_t PseudoTerminal::HostBaudRate() const
     termios tio{};
     if (::tcgetattr(master_, &tio) != 0)
         return 0;
-    return BitsPerSecond(::cfgetospeed(&tio));
+    return platform::BaudRateOfTermiosSpeed(::cfgetospeed(&tio));
 }
 
 void PseudoTerminal::ForgetExclusiveOpen() const
@@ -169,8 +150,8 @@ void PseudoTerminal::ForgetExclusiveOpen() const
 
 bool IsSupportedBaudRate(std::uint32_t baudRate)
 {
-    return std::any_of(std::begin(kBaudRates), std::end(kBaudRates),
-                       [baudRate](const BaudRate& rate) { return rate.bitsPerSecond == baudRate; });
+    speed_t speed{};
+    return platform::TermiosSpeedOf(baudRate, &speed);
 }
 
 int BitsPerCharacter(const platform::SerialLineConfig& line)

@@ -1,0 +1,124 @@
+// Unattended SENDCONFIG: `jetvane SILENT SENDCONFIG <file>` as a process against
+// jetvane-printer-sim (throttled to the line's rate) on the port the profile remembers.
+// Figure: the median time from the start of the process to its exit, divided by the floor:
+// the fixed waits on that road plus the line time of every frame at 19200 8N1.
+#include "bench/bench_support.h"
+#include "comms/message_parser.h"
+#include "comms/printer_codes.h"
+#include "tests/cli/cli_environment.h"
+#include "tests/cli/program_process.h"
+#include "tests/support/printer_sim_process.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr double kGoal = 1.25;
+constexpr int kRunLimitMs = 20000;
+constexpr int kExitSuccess = 0;
+constexpr int kExitFileError = 11;
+
+// The search finds the simulator at the first row of the table.
+constexpr std::uint32_t kBaud = 19200;
+constexpr char kIdentity[] = "YT00000006060";
+// jetvane-printer-sim is started without a settings record: its settings reply is empty.
+constexpr char kSimSettingsRecord[] = "";
+
+// ---- the fixed waits of the road, in seconds
+// The search on one pty port: passes 1 and 2 skip every row at once (a pty has no modem
+// lines, so their CTS/DSR checks fail), but each pass still pauses after the port's last row.
+constexpr double kPauseAfterPortSeconds = 0.025;
+constexpr int kPassesSkipped = 2;
+// Pass 3, row 0: the lines settle before the identify probe.
+constexpr double kSettleBeforeProbeSeconds = 0.500;
+// The main dialog's pause at the end of starting the search.
+constexpr double kStartSearchPauseSeconds = 0.100;
+// The found handler: one round of waiting for the search thread to be idle, the pause
+// before opening the port, the pause after raising DTR and RTS.
+constexpr double kSearchIdleRoundSeconds = 0.200;
+constexpr double kPauseBeforeOpenSeconds = 0.100;
+constexpr double kPauseAfterLinesSeconds = 0.100;
+// The send thread settles before its job (CMD_GET_SETTINGS, the type check).
+constexpr double kSendThreadSettleSeconds = 0.050;
+// Every transaction pauses after its write: the probe, the type check, the file's frame.
+constexpr double kPauseAfterWriteSeconds = 0.050;
+constexpr int kTransactions = 3;
+
+double FixedWaitSeconds()
+{
+    return kPassesSkipped * kPauseAfterPortSeconds + kSettleBeforeProbeSeconds + kStartSearchPauseSeconds +
+           kSearchIdleRoundSeconds + kPauseBeforeOpenSeconds + kPauseAfterLinesSeconds + kSendThreadSettleSeconds +
+           kTransactions * kPauseAfterWriteSeconds;
+}
+
+// Every byte on the line: the three requests and their three replies.
+std::size_t LineBytes(const std::string& fileFrame)
+{
+    std::string frame;
+    std::size_t total = fileFrame.size();
+    total += CQVMessageParser::BuildRequest(frame, 0, CMD_IDENTIFY, {}).size();
+    total += CQVMessageParser::BuildMessage(frame, 0, FRAME_DIRECTION_REPLY, REPLY_ACK, kIdentity).size();
+    total += CQVMessageParser::BuildRequest(frame, 0, CMD_GET_SETTINGS, {}).size();
+    total += CQVMessageParser::BuildMessage(frame, 0, FRAME_DIRECTION_REPLY, REPLY_SETTINGS, kSimSettingsRecord).size();
+    total += CQVMessageParser::BuildMessage(frame, 0, FRAME_DIRECTION_REPLY, REPLY_ACK, {}).size();
+    return total;
+}
+
+double Median(std::vector<double> values)
+{
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main()
+{
+    test_support::PrinterSimProcess sim;
+    if (!sim.Start(JETVANE_PRINTER_SIM_PATH,
+                   {"--throttle", "--baud", std::to_string(kBaud), "--identity", kIdentity, "--type", "BTP"})) {
+        std::fprintf(stderr, "the printer simulator did not start\n");
+        return 1;
+    }
+    const cli_test::CliWorld world;
+    const std::string fileFrame = cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord());
+    if (!world.Valid() || !world.WriteProfile(sim.SlavePath()) || !world.WriteFile("bench.QV_BTP_CFG", fileFrame) ||
+        !world.WriteFile("bench.txt", fileFrame)) {
+        std::fprintf(stderr, "cannot prepare the profile and the configuration file\n");
+        return 1;
+    }
+
+    std::vector<double> seconds;
+    std::vector<double> startUpSeconds;
+    for (int run = 0; run < kRuns; ++run) {
+        const cli_test::ProgramRun sent =
+            cli_test::RunProgram(JETVANE_PROGRAM_PATH, {"SILENT", "SENDCONFIG", world.FilePath("bench.QV_BTP_CFG").string()},
+                                 world.ProgramEnvironment(), kRunLimitMs);
+        if (!sent.end || sent.end->exitCode != kExitSuccess) {
+            std::fprintf(stderr, "run %d did not succeed (%s)\n%s", run,
+                         sent.end ? ("exit code " + std::to_string(sent.end->exitCode)).c_str() : "no exit",
+                         sent.err.c_str());
+            return 1;
+        }
+        seconds.push_back(sent.seconds);
+        // What the same process costs without any search: start-up, the dialog, the exit.
+        const cli_test::ProgramRun refused =
+            cli_test::RunProgram(JETVANE_PROGRAM_PATH, {"SILENT", "SENDCONFIG", world.FilePath("bench.txt").string()},
+                                 world.ProgramEnvironment(), kRunLimitMs);
+        if (refused.end && refused.end->exitCode == kExitFileError)
+            startUpSeconds.push_back(refused.seconds);
+    }
+
+    const double floor = FixedWaitSeconds() + bench::LineSeconds(LineBytes(fileFrame), kBaud);
+    const double median = Median(seconds);
+    std::printf("unattended sendconfig: %.3f (goal <= %.2f; median %.0f ms, floor %.0f ms", median / floor, kGoal,
+                median * 1e3, floor * 1e3);
+    if (!startUpSeconds.empty())
+        std::printf(", a run that ends before the search takes %.0f ms", Median(startUpSeconds) * 1e3);
+    std::printf(")\n");
+    return 0;
+}
