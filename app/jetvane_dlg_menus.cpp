@@ -9,7 +9,8 @@
 
 void CJetvaneDlg::OnBnClickedPrintTestDocument()
 {
-    testDocumentPayload_ = kTestDocumentPayloadNone;
+    // Assigned from a string object: g++ 12 at -O3 warns falsely about assigning a literal here.
+    testDocumentPayload_ = std::string(kTestDocumentPayloadNone);
     testDocumentFilter_ = DEVICE_TYPE_ANY;
 
     // The menu opens at the button's top-right corner.
@@ -25,7 +26,7 @@ void CJetvaneDlg::OnBnClickedPrintTestDocument()
 
 void CJetvaneDlg::OnBnClickedROMOptions()
 {
-    romOptionCommand_ = kRomOptionCommandNone;
+    romOptionCommand_ = std::string(kRomOptionCommandNone);
 
     const QPoint at = GetDlgItem(IDC_ROM_OPTIONS).GetWindowRect().topRight();
     const int id = ui::TrackPopupMenu(GetSafeHwnd(), at, BuildRomOptionsMenu(accessLevel_));
@@ -41,6 +42,6 @@ void CJetvaneDlg::OnBnClickedROMOptions()
 
 void CJetvaneDlg::OnBnClickedEditEEPROMConfig()
 {
-    romOptionCommand_ = kEditEepromSettingsCommand;
+    romOptionCommand_ = std::string(kEditEepromSettingsCommand);
     StartDeviceSearch(STATE_SEARCH_ROM_OPTION);
 }

@@ -2,6 +2,7 @@
 // jetvane-printer-sim (throttled to the line's rate) on the port the profile remembers.
 // Figure: the median time from the start of the process to its exit, divided by the floor:
 // the fixed waits on that road plus the line time of every frame at 19200 8N1.
+#include "app/exit_codes.h"
 #include "bench/bench_support.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
@@ -19,8 +20,6 @@ namespace {
 constexpr int kRuns = 5;
 constexpr double kGoal = 1.25;
 constexpr int kRunLimitMs = 20000;
-constexpr int kExitSuccess = 0;
-constexpr int kExitFileError = 11;
 
 // The search finds the simulator at the first row of the table.
 constexpr std::uint32_t kBaud = 19200;
@@ -35,8 +34,9 @@ constexpr double kPauseAfterPortSeconds = 0.025;
 constexpr int kPassesSkipped = 2;
 // Pass 3, row 0: the lines settle before the identify probe.
 constexpr double kSettleBeforeProbeSeconds = 0.500;
-// The main dialog's pause at the end of starting the search.
-constexpr double kStartSearchPauseSeconds = 0.100;
+// Not in the sum: the main dialog's 100 ms pause at the end of starting the search runs
+// while the search thread already works through passes 1 and 2 and the settle above,
+// which take longer; it never delays the found handler.
 // The found handler: one round of waiting for the search thread to be idle, the pause
 // before opening the port, the pause after raising DTR and RTS.
 constexpr double kSearchIdleRoundSeconds = 0.200;
@@ -47,12 +47,14 @@ constexpr double kSendThreadSettleSeconds = 0.050;
 // Every transaction pauses after its write: the probe, the type check, the file's frame.
 constexpr double kPauseAfterWriteSeconds = 0.050;
 constexpr int kTransactions = 3;
+// After "Configuration Sent" the dialog ends: closing its open connection is followed by a pause.
+constexpr double kPauseAfterCloseSeconds = 0.100;
 
 double FixedWaitSeconds()
 {
-    return kPassesSkipped * kPauseAfterPortSeconds + kSettleBeforeProbeSeconds + kStartSearchPauseSeconds +
-           kSearchIdleRoundSeconds + kPauseBeforeOpenSeconds + kPauseAfterLinesSeconds + kSendThreadSettleSeconds +
-           kTransactions * kPauseAfterWriteSeconds;
+    return kPassesSkipped * kPauseAfterPortSeconds + kSettleBeforeProbeSeconds + kSearchIdleRoundSeconds +
+           kPauseBeforeOpenSeconds + kPauseAfterLinesSeconds + kSendThreadSettleSeconds +
+           kTransactions * kPauseAfterWriteSeconds + kPauseAfterCloseSeconds;
 }
 
 // Every byte on the line: the three requests and their three replies.
@@ -98,7 +100,7 @@ int main()
         const cli_test::ProgramRun sent =
             cli_test::RunProgram(JETVANE_PROGRAM_PATH, {"SILENT", "SENDCONFIG", world.FilePath("bench.QV_BTP_CFG").string()},
                                  world.ProgramEnvironment(), kRunLimitMs);
-        if (!sent.end || sent.end->exitCode != kExitSuccess) {
+        if (!sent.end || sent.end->exitCode != EXIT_CODE_SUCCESS) {
             std::fprintf(stderr, "run %d did not succeed (%s)\n%s", run,
                          sent.end ? ("exit code " + std::to_string(sent.end->exitCode)).c_str() : "no exit",
                          sent.err.c_str());
@@ -109,7 +111,7 @@ int main()
         const cli_test::ProgramRun refused =
             cli_test::RunProgram(JETVANE_PROGRAM_PATH, {"SILENT", "SENDCONFIG", world.FilePath("bench.txt").string()},
                                  world.ProgramEnvironment(), kRunLimitMs);
-        if (refused.end && refused.end->exitCode == kExitFileError)
+        if (refused.end && refused.end->exitCode == EXIT_CODE_FILE_ERROR)
             startUpSeconds.push_back(refused.seconds);
     }
 

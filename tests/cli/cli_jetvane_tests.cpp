@@ -38,6 +38,9 @@ constexpr int kSendConfigLimitMs = 20000;
 // After the type check's reply, a run that would end has long ended by then.
 constexpr int kStaysOpenCheckMs = 2000;
 constexpr int kLogPollMs = 20;
+// An interactive run without a display ends at once with this status and a message.
+constexpr int kNoDisplayExitCode = 1;
+constexpr char kNoDisplayMessagePart[] = "no display";
 
 // What jetvane-printer-sim logs for each request frame it receives.
 constexpr char kSimFrameLogFormat[] = "received command 0x%X, payload %zu bytes";
@@ -168,8 +171,8 @@ TEST(CliCommandLine, InteractiveRunWithoutDisplayFailsWithAMessage)
 
     ASSERT_TRUE(run.end.has_value()) << "an interactive run without display kept running";
     EXPECT_TRUE(run.end->exited);
-    EXPECT_EQ(run.end->exitCode, 1);
-    EXPECT_THAT(run.err, HasSubstr("no display"));
+    EXPECT_EQ(run.end->exitCode, kNoDisplayExitCode);
+    EXPECT_THAT(run.err, HasSubstr(kNoDisplayMessagePart));
     EXPECT_EQ(run.out, "");
 }
 

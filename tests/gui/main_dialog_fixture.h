@@ -14,6 +14,7 @@
 #include "app/jetvane_dlg.h"
 #include "app/operation_states.h"
 #include "app/resource.h"
+#include "comms/printer_codes.h"
 #include "platform/port_map.h"
 #include "platform/usb_backend.h"
 #include "platform/usb_simulated_backend.h"
@@ -211,6 +212,19 @@ protected:
     printer_sim::SimulatedPrinter& StartPrinter(const std::string& identity = kIdentityBagTag)
     {
         return StartPrinter(PrinterWithIdentity(identity));
+    }
+
+    // A printer whose lines are on but that never answers its identity request: the search
+    // stays at its first probe (COM3 19200 8N1) for two seconds.
+    printer_sim::SimulatedPrinter& StartMutePrinter()
+    {
+        printer_sim::SimulatedPrinter& mute = StartPrinter();
+        printer_sim::Fault silence;
+        silence.kind = printer_sim::FaultKind::Silence;
+        silence.command = CMD_IDENTIFY;
+        silence.times = -1;
+        mute.AddFault(silence);
+        return mute;
     }
 
     // Creates the dialog modelessly (OnInitDialog runs, a command line starts its operation)

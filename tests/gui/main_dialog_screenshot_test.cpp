@@ -4,7 +4,6 @@
 #include "main_dialog_fixture.h"
 
 #include "app/status_texts.h"
-#include "comms/printer_codes.h"
 #include "ui/display.h"
 
 #include <QFileInfo>
@@ -45,12 +44,7 @@ TEST_F(MainDialogScreenshot, DialogDuringASearch)
 {
     // A printer that does not answer its identity request keeps the search at its first
     // probe long enough for the picture.
-    printer_sim::SimulatedPrinter& mute = StartPrinter();
-    printer_sim::Fault silence;
-    silence.kind = printer_sim::FaultKind::Silence;
-    silence.command = CMD_IDENTIFY;
-    silence.times = -1;
-    mute.AddFault(silence);
+    StartMutePrinter();
     OpenDialog();
     Click(IDC_SET_CLOCK);
     ASSERT_TRUE(WaitUntil([&] { return Status().startsWith(QLatin1String("Searching port:")); }));

@@ -67,7 +67,7 @@ using Cancel = MainDialogTest;
 
 TEST_F(Cancel, CancelDuringTheSearchStopsItAndKeepsTheLastStatus)
 {
-    // No printer on the line: the search probes COM3 row after row without an answer.
+    StartMutePrinter(); // the search waits at its first probe
     OpenDialog();
     Click(IDC_SET_CLOCK);
     ASSERT_TRUE(WaitUntil([&] { return IsSearchingText(Status()); })) << Printable(StatusHistory());
@@ -163,24 +163,25 @@ TEST_F(LateResult, SuccessfulResultAfterTheResetFindsNoSupportedDevice)
 {
     StartPrinter();
     OpenDialog();
-    // A job that really ran against the printer, as the one a reset left behind.
+    // A job that really runs against the printer and reports to the idle dialog, as one
+    // that a reset left behind would.
     CComms connection;
     ASSERT_TRUE(connection.Open(kPrinterPortText, 19200, 8, 'N', 1.0f));
-    CQVMessageParser finishedJob;
-    ASSERT_TRUE(finishedJob.StartSendThread(&connection, CMD_GET_SETTINGS, {}, platform::kNoWindow));
-    ASSERT_TRUE(finishedJob.WaitForSendThread(kSendJobWaitMs));
+    CQVMessageParser lateJob;
+
+    ASSERT_TRUE(lateJob.StartSendThread(&connection, CMD_GET_SETTINGS, {}, dialog->GetSafeHwnd()));
+    ASSERT_TRUE(WaitForStatus(kStatusUnsupportedDevice)) << Printable(StatusHistory());
+
     bool ok = false;
     MessageParseState state;
     std::string reply;
-    finishedJob.GetResult(&ok, &state, &reply);
-    ASSERT_TRUE(ok);
-
-    dialog->PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&finishedJob));
-    ASSERT_TRUE(WaitForStatus(kStatusUnsupportedDevice)) << Printable(StatusHistory());
-
+    lateJob.GetResult(&ok, &state, &reply);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(state.command, REPLY_SETTINGS);
     gui_test::ProcessPendingEvents();
     EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
     EXPECT_TRUE(dialog->IsWindowVisible());
+    EXPECT_TRUE(lateJob.WaitForSendThread(kSendJobWaitMs));
     connection.Close();
 }
 
@@ -188,7 +189,7 @@ using EndOfDialog = MainDialogTest;
 
 TEST_F(EndOfDialog, EscapeDuringASearchEndsTheDialogAtOnceAndTheDestructorStopsTheSearch)
 {
-    // No printer on the line: the search would go on for many seconds.
+    StartMutePrinter(); // the search waits at its first probe
     MakeDialog();
     QTimer::singleShot(0, [this] {
         ChoosePort(kPrinterPortText);
@@ -290,7 +291,9 @@ TEST_P(ButtonsByState, OperationButtonsFollowTheStateAndExitStaysEnabled)
     EXPECT_TRUE(OperationButtonsEnabled(false));
     EXPECT_TRUE(dialog->IsDlgItemEnabled(IDC_EXIT));
 
+    // The found handler changes the state without redoing the buttons; ask for them here.
     ASSERT_TRUE(WaitForState(operation.waitState)) << Printable(StatusHistory());
+    dialog->UpdateButtons();
     EXPECT_TRUE(OperationButtonsEnabled(operation.buttonsEnabledWhileWaiting));
     EXPECT_TRUE(dialog->IsDlgItemEnabled(IDC_EXIT));
 
