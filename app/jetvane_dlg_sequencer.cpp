@@ -12,6 +12,7 @@
 #include "app/resource.h"
 #include "app/status_texts.h"
 #include "comms/printer_codes.h"
+#include "comms/private_messages.h"
 #include "firmware/update_firmware_ptr_mode.h"
 #include "platform/timing.h"
 
@@ -53,8 +54,12 @@ void CJetvaneDlg::OnBnClickedSetClock()
 
 void CJetvaneDlg::StartDeviceSearch(int searchState)
 {
+    const bool commandInFlight = messageParser_.IsRunning();
     ReleaseSearch();
     ReleaseConnection();
+    // The command lost its line: its job ends as failed, as it would once the reply stayed away.
+    if (commandInFlight)
+        PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&messageParser_));
     if (operationState_ != STATE_IDLE) {
         timing::SleepMs(kStartPauseMs);
         return;

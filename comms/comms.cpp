@@ -14,8 +14,7 @@ namespace {
 
 constexpr char kDeviceNamespace[] = "\\\\.\\";
 constexpr char kComPrefix[] = "COM";
-constexpr int kReaderStartPolls = 50;
-constexpr std::uint32_t kReaderStartPollMs = 10;
+constexpr std::uint32_t kReaderStartBudgetMs = 50 * 10; // fifty looks, 10 ms apart
 constexpr std::uint32_t kReaderLoopPauseMs = 10;
 constexpr std::uint32_t kLineEventPauseMs = 5; // the idle line-event check of each pass
 constexpr std::uint32_t kReadFailurePauseMs = 50;
@@ -23,7 +22,6 @@ constexpr std::uint32_t kLockWaitMs = 100;
 constexpr int kLockRetries = 10;
 constexpr std::uint32_t kLockRetryPauseMs = 10;
 constexpr std::uint32_t kReaderStopBudgetMs = 1500;
-constexpr std::uint32_t kReaderStopPollMs = 20;
 constexpr std::uint32_t kWriteGraceMs = 50; // a write may take its length in ms plus this
 constexpr int kWriterPollMs = 20;
 
@@ -196,8 +194,7 @@ bool CCommsSerialChannel::Open(const std::string& portName, int baudRate, int da
     writerThread_ = std::thread(&CCommsSerialChannel::WriterThreadMain, this);
     stop_.store(false);
     readerThread_ = std::thread(&CCommsSerialChannel::PollReaderThreadMain, this);
-    for (int poll = 0; poll < kReaderStartPolls && !readerRunning_.load(); ++poll)
-        timing::SleepMs(kReaderStartPollMs);
+    WaitForReader(true, kReaderStartBudgetMs);
 
     ApplyLine(true, rtsOn_);
     ApplyLine(false, dtrOn_);
@@ -208,7 +205,11 @@ bool CCommsSerialChannel::Close()
 {
     if (!IsOpen())
         return true;
-    stop_.store(true);
+    {
+        std::lock_guard lock(readerMutex_);
+        stop_.store(true);
+    }
+    readerChanged_.notify_all();
     SetRTS(false);
     SetDTR(false);
     {
@@ -216,11 +217,9 @@ bool CCommsSerialChannel::Close()
         device_->Purge();
     }
 
-    // The reader never blocks for long, so it ends well within its budget; the join
-    // after the budget is what a forced end would have been.
-    const std::uint64_t waitStart = timing::NowMs();
-    while (readerRunning_.load() && timing::NowMs() - waitStart < kReaderStopBudgetMs)
-        timing::SleepMs(kReaderStopPollMs);
+    // The reader's every pause ends at the stop, so it ends well within its budget; the
+    // join after the budget is what a forced end would have been.
+    WaitForReader(false, kReaderStopBudgetMs);
     if (readerThread_.joinable())
         readerThread_.join();
     StopWriter();
@@ -267,12 +266,34 @@ bool CCommsSerialChannel::GetModemStatus(platform::ModemStatus* status)
 
 void CCommsSerialChannel::PollReaderThreadMain()
 {
-    readerRunning_.store(true);
+    SetReaderRunning(true);
     while (!stop_.load()) {
         PollRead();
-        timing::SleepUnless(kReaderLoopPauseMs, stop_);
+        ReaderPause(kReaderLoopPauseMs);
     }
-    readerRunning_.store(false);
+    SetReaderRunning(false);
+}
+
+void CCommsSerialChannel::SetReaderRunning(bool running)
+{
+    {
+        std::lock_guard lock(readerMutex_);
+        readerRunning_.store(running);
+    }
+    readerChanged_.notify_all();
+}
+
+bool CCommsSerialChannel::WaitForReader(bool running, std::uint32_t budgetMs)
+{
+    std::unique_lock lock(readerMutex_);
+    return readerChanged_.wait_for(lock, timing::RealDuration(budgetMs),
+                                   [&] { return readerRunning_.load() == running; });
+}
+
+void CCommsSerialChannel::ReaderPause(std::uint32_t ms)
+{
+    std::unique_lock lock(readerMutex_);
+    readerChanged_.wait_for(lock, timing::RealDuration(ms), [this] { return stop_.load(); });
 }
 
 bool CCommsSerialChannel::PollRead()
@@ -288,9 +309,9 @@ bool CCommsSerialChannel::PollRead()
             unqueued_.insert(unqueued_.end(), readBuffer_.begin(), readBuffer_.begin() + count);
     } else if (count < 0) {
         // A failed read (a pulled adapter) is tried again in the next pass.
-        timing::SleepUnless(kReadFailurePauseMs, stop_);
+        ReaderPause(kReadFailurePauseMs);
     } else {
-        timing::SleepUnless(kLineEventPauseMs, stop_);
+        ReaderPause(kLineEventPauseMs);
     }
     return QueuedByteCount() > 0;
 }

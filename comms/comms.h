@@ -117,6 +117,11 @@ private:
     };
 
     void PollReaderThreadMain();
+    void SetReaderRunning(bool running);
+    // Waits up to budgetMs until the reader's running flag equals running.
+    bool WaitForReader(bool running, std::uint32_t budgetMs);
+    // The reader's pauses end early when the channel closes.
+    void ReaderPause(std::uint32_t ms);
     void WriterThreadMain();
     bool AppendReceived(const std::uint8_t* bytes, int count);
     bool ApplyLine(bool rts, bool on);
@@ -143,6 +148,8 @@ private:
     std::thread readerThread_;
     std::atomic<bool> readerRunning_{false};
     std::atomic<bool> stop_{false};
+    std::mutex readerMutex_; // with readerChanged_: the reader's start, end and pauses
+    std::condition_variable readerChanged_;
 
     // Writes run on a writer thread of the channel so that a write that outlasts its wait
     // goes on in the background, its buffer held by its slot.

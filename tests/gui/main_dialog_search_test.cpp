@@ -16,6 +16,8 @@
 
 #include <QTimer>
 
+#include <ostream>
+
 namespace main_dialog_test {
 namespace {
 
@@ -52,7 +54,9 @@ TEST_F(DeviceNotFound, NothingOnThePortShowsDeviceNotFoundAndReturnsToIdle)
 
 TEST_F(DeviceNotFound, SilentSendConfigEndsWithExitCodeDeviceNotFound)
 {
-    const QString config = WriteFile("good.QV_BTP_CFG", "BTP configuration frame");
+    std::string frame;
+    CQVMessageParser::BuildMessage(frame, 0, FRAME_DIRECTION_FILE, CMD_SET_SETTINGS, "PAPER=TAG");
+    const QString config = WriteFile("good.QV_BTP_CFG", frame);
     ui::WriteProfileString(kProfileSection, kProfilePortConnect, kEmptyPortText);
 
     OpenDialog(AppWithCommandLine({"SILENT", "SENDCONFIG", config}));
@@ -140,6 +144,27 @@ TEST_F(Cancel, CancelWhileASilentPrinterKeepsTheCommandWaitingReturnsToIdle)
     KeepRunning(kQuietWatchMs);
     EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
     EXPECT_EQ(Status(), kStatusCommandSent);
+}
+
+TEST_F(Cancel, NewSearchWhileTheCommandIsOutEndsThatCommandAsFailed)
+{
+    printer_sim::SimulatedPrinter& bagTag = StartPrinter();
+    printer_sim::Fault silence;
+    silence.kind = printer_sim::FaultKind::Silence;
+    silence.command = CMD_SET_CLOCK;
+    bagTag.AddFault(silence);
+    OpenDialog();
+    Click(IDC_SET_CLOCK);
+    ASSERT_TRUE(WaitForState(STATE_WAIT_SET_CLOCK)) << Printable(StatusHistory());
+    ASSERT_TRUE(bagTag.WaitForFrames(2, kSendJobWaitMs));
+
+    // Outside the idle state nothing starts, but the command in flight loses its line.
+    dialog->StartDeviceSearch(STATE_SEARCH_SET_CLOCK);
+
+    EXPECT_EQ(dialog->Connection(), nullptr);
+    ASSERT_TRUE(WaitForState(STATE_IDLE)) << Printable(StatusHistory());
+    EXPECT_EQ(Status(), "Failed to get response to command");
+    EXPECT_EQ(ExitCaption(), kExitCaption);
 }
 
 using LateResult = MainDialogTest;
@@ -259,6 +284,11 @@ constexpr WaitingOperation kWaitingOperations[] = {
     {"SendConfigFile", IDC_SEND_CONFIG_FILE, 0, "test.QV_BTP_CFG", CMD_GET_SETTINGS, STATE_SEARCH_SEND_CONFIG,
      STATE_WAIT_CONFIG_CHECK, true},
 };
+
+void PrintTo(const WaitingOperation& operation, std::ostream* out)
+{
+    *out << operation.name;
+}
 
 // The states are what this test is about, not how long the protocol waits take.
 constexpr double kFasterOperations = 4;
