@@ -4,6 +4,7 @@
 // of the machine), virtual lines behind COM numbers, a message sink that runs a hook on
 // the posting thread, and bounded polling.
 
+#include "tests/support/scoped_port_map.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
 #include "platform/port_map.h"
@@ -22,35 +23,8 @@
 
 namespace comms_test {
 
-// A device path that cannot exist: ports without an entry of the test lead here.
-inline constexpr char kAbsentDevice[] = "/nonexistent/jetvane-test/tty";
-
-// Installs itself as the process's port map for its lifetime.
-class ScopedPortMap final : public platform::PortMapSource {
-public:
-    ScopedPortMap() { previous_ = platform::SetPortMapSource(this); }
-    ~ScopedPortMap() override { platform::SetPortMapSource(previous_); }
-    ScopedPortMap(const ScopedPortMap&) = delete;
-    ScopedPortMap& operator=(const ScopedPortMap&) = delete;
-
-    void Set(int portNumber, const std::string& device)
-    {
-        std::lock_guard lock(mutex_);
-        entries_["COM" + std::to_string(portNumber)] = device;
-    }
-
-    std::optional<std::string> Lookup(const std::string& key) const override
-    {
-        std::lock_guard lock(mutex_);
-        const auto it = entries_.find(key);
-        return it == entries_.end() ? std::string(kAbsentDevice) : it->second;
-    }
-
-private:
-    platform::PortMapSource* previous_ = nullptr;
-    mutable std::mutex mutex_;
-    std::map<std::string, std::string> entries_;
-};
+using test_support::kAbsentDevice;
+using test_support::ScopedPortMap;
 
 // A virtual line registered under a name and mapped to COM<portNumber>.
 class VirtualPort {

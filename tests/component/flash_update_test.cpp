@@ -10,6 +10,8 @@
 #include "platform/virtual_line.h"
 #include "tests/support/message_recorder.h"
 
+#include "tests/support/scoped_port_map.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,21 +35,6 @@ constexpr platform::WindowHandle kDialog = 0x105;
 constexpr std::uint32_t kBlockSize = 8192;
 constexpr char kPort[] = "COM7";
 constexpr char kLineName[] = "flash-test-printer";
-
-class OnePortMap final : public platform::PortMapSource {
-public:
-    OnePortMap() : previous_(platform::SetPortMapSource(this)) {}
-    ~OnePortMap() override { platform::SetPortMapSource(previous_); }
-    OnePortMap(const OnePortMap&) = delete;
-    OnePortMap& operator=(const OnePortMap&) = delete;
-    std::optional<std::string> Lookup(const std::string& key) const override
-    {
-        return key == kPort ? std::string(platform::kVirtualDevicePrefix) + kLineName : "/nonexistent/jetvane";
-    }
-
-private:
-    platform::PortMapSource* previous_;
-};
 
 // Records, with each message, the printer's serial lines at the moment it was posted.
 class LineWatchingSink final : public platform::MessageSink {
@@ -102,6 +89,7 @@ protected:
     void SetUp() override
     {
         platform::RegisterVirtualLine(kLineName, line);
+        portMap.Set(kPort, std::string(platform::kVirtualDevicePrefix) + kLineName);
         line->SetDsr(true);
         line->SetCts(true);
         ASSERT_TRUE(comms.Open(kPort, 19200, 8, 'N', 1.0f));
@@ -157,7 +145,7 @@ protected:
     }
 
     std::shared_ptr<platform::VirtualLine> line = platform::VirtualLine::Create();
-    OnePortMap portMap;
+    test_support::ScopedPortMap portMap;
     CComms comms;
     SimulatedUsbBackend usb;
     platform::ScopedUsbBackend installed{usb};

@@ -5,6 +5,8 @@
 #include "comms/printer_codes.h"
 #include "platform/port_map.h"
 
+#include "tests/support/scoped_port_map.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -129,39 +131,23 @@ private:
     std::optional<int> status_;
 };
 
-class OnePortMap final : public platform::PortMapSource {
-public:
-    OnePortMap(std::string key, std::string device) : key_(std::move(key)), device_(std::move(device)) {}
-    std::optional<std::string> Lookup(const std::string& key) const override
-    {
-        return key == key_ ? std::optional<std::string>(device_) : std::nullopt;
-    }
-
-private:
-    std::string key_;
-    std::string device_;
-};
-
 class PrinterSimProgramTest : public ::testing::Test {
 protected:
     ~PrinterSimProgramTest() override
     {
         comms_.Close();
-        platform::SetPortMapSource(previousMap_);
     }
 
     // Maps the port to the simulator's terminal, opens it and sends the identify probe.
     bool Identify(const std::string& slavePath, std::uint32_t baudRate)
     {
-        portMap_.emplace(kPort, slavePath);
-        previousMap_ = platform::SetPortMapSource(&*portMap_);
+        portMap_.Set(kPort, slavePath);
         if (!comms_.Open(kPort, static_cast<int>(baudRate), 8, 'N', 1.0f))
             return false;
         return CQVMessageParser::SendCommand(&comms_, 0, CMD_IDENTIFY, "", kTimeoutMs, &state_, &reply_);
     }
 
-    std::optional<OnePortMap> portMap_;
-    platform::PortMapSource* previousMap_ = nullptr;
+    test_support::ScopedPortMap portMap_;
     CComms comms_;
     MessageParseState state_{};
     std::string reply_;

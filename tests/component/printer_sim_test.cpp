@@ -11,6 +11,8 @@
 #include "tools/printer-sim/printer_engine.h"
 #include "tools/printer-sim/simulated_printer.h"
 
+#include "tests/support/scoped_port_map.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -34,20 +36,6 @@ constexpr int kWaitRealMs = 5000;
 constexpr double kSilenceSpeedFactor = 10.0;
 constexpr double kRestartSpeedFactor = 5.0;
 constexpr platform::WindowHandle kNotifyWindow = 0x1234;
-
-// Maps one COM port to one device, as the profile's [Ports] group would.
-class OnePortMap final : public platform::PortMapSource {
-public:
-    OnePortMap(std::string key, std::string device) : key_(std::move(key)), device_(std::move(device)) {}
-    std::optional<std::string> Lookup(const std::string& key) const override
-    {
-        return key == key_ ? std::optional<std::string>(device_) : std::nullopt;
-    }
-
-private:
-    std::string key_;
-    std::string device_;
-};
 
 Fault FaultOf(FaultKind kind)
 {
@@ -73,13 +61,12 @@ protected:
     SimulatedPrinterTest()
     {
         platform::RegisterVirtualLine(kLineName, line_);
-        previousMap_ = platform::SetPortMapSource(&portMap_);
+        portMap_.Set(kPort, std::string(platform::kVirtualDevicePrefix) + kLineName);
     }
 
     ~SimulatedPrinterTest() override
     {
         comms_.Close();
-        platform::SetPortMapSource(previousMap_);
         platform::UnregisterVirtualLine(kLineName);
     }
 
@@ -109,8 +96,7 @@ protected:
     }
 
     std::shared_ptr<platform::VirtualLine> line_ = platform::VirtualLine::Create();
-    OnePortMap portMap_{kPort, std::string(platform::kVirtualDevicePrefix) + kLineName};
-    platform::PortMapSource* previousMap_ = nullptr;
+    test_support::ScopedPortMap portMap_;
     CComms comms_;
     MessageParseState state_{};
     std::string reply_;

@@ -9,6 +9,7 @@
 // test sees each text that stood there while the event loop ran, in order.
 
 #include "gui_test_support.h"
+#include "tests/support/scoped_port_map.h"
 
 #include "app/jetvane_app.h"
 #include "app/jetvane_dlg.h"
@@ -47,8 +48,6 @@ namespace main_dialog_test {
 inline constexpr int kPrinterPort = 3;
 inline constexpr char kPrinterPortText[] = "COM3";
 inline constexpr char kPrinterLineName[] = "main-dialog-test-printer";
-// Ports without an entry of the test lead here, and fail to open at once.
-inline constexpr char kAbsentDevice[] = "/nonexistent/jetvane-gui-test/tty";
 inline constexpr char kProgramName[] = "jetvane";
 
 // A whole operation at real speed: search (pass 1, row 0), the found handler's waits, the
@@ -65,32 +64,7 @@ inline constexpr int kOperationButtons[] = {IDC_EDIT_DEFAULT_CONFIG, IDC_SEND_CO
                                             IDC_PRINT_TEST_DOCUMENT, IDC_ROM_OPTIONS,     IDC_LOAD_FIRMWARE,
                                             IDC_SET_CLOCK};
 
-// The process's port map for the life of the object: the entries a test gives, else nothing.
-class TestPortMap final : public platform::PortMapSource {
-public:
-    TestPortMap() { previous_ = platform::SetPortMapSource(this); }
-    ~TestPortMap() override { platform::SetPortMapSource(previous_); }
-    TestPortMap(const TestPortMap&) = delete;
-    TestPortMap& operator=(const TestPortMap&) = delete;
-
-    void Map(int portNumber, const std::string& device)
-    {
-        std::lock_guard lock(mutex_);
-        entries_["COM" + std::to_string(portNumber)] = device;
-    }
-
-    std::optional<std::string> Lookup(const std::string& key) const override
-    {
-        std::lock_guard lock(mutex_);
-        const auto it = entries_.find(key);
-        return it == entries_.end() ? std::string(kAbsentDevice) : it->second;
-    }
-
-private:
-    platform::PortMapSource* previous_ = nullptr;
-    mutable std::mutex mutex_;
-    std::map<std::string, std::string> entries_;
-};
+using TestPortMap = test_support::ScopedPortMap;
 
 // A virtual line registered under a name, for the life of the object.
 class RegisteredLine {
@@ -193,7 +167,7 @@ protected:
         profile.clear();
         profile.sync();
         ui::ClearQuitRequest();
-        portMap.Map(kPrinterPort, printerLine.Device());
+        portMap.Set(kPrinterPort, printerLine.Device());
     }
 
     ~MainDialogTest() override
