@@ -9,8 +9,7 @@
 
 void CJetvaneDlg::OnBnClickedPrintTestDocument()
 {
-    // Assigned from a string object: g++ 12 at -O3 warns falsely about assigning a literal here.
-    testDocumentPayload_ = std::string(kTestDocumentPayloadNone);
+    testDocumentPayload_ = kTestDocumentPayloadNone;
     testDocumentFilter_ = DEVICE_TYPE_ANY;
 
     // The menu opens at the button's top-right corner.
@@ -26,7 +25,7 @@ void CJetvaneDlg::OnBnClickedPrintTestDocument()
 
 void CJetvaneDlg::OnBnClickedROMOptions()
 {
-    romOptionCommand_ = std::string(kRomOptionCommandNone);
+    romOptionCommand_ = kRomOptionCommandNone;
 
     const QPoint at = GetDlgItem(IDC_ROM_OPTIONS).GetWindowRect().topRight();
     const int id = ui::TrackPopupMenu(GetSafeHwnd(), at, BuildRomOptionsMenu(accessLevel_));
@@ -42,6 +41,6 @@ void CJetvaneDlg::OnBnClickedROMOptions()
 
 void CJetvaneDlg::OnBnClickedEditEEPROMConfig()
 {
-    romOptionCommand_ = std::string(kEditEepromSettingsCommand);
+    romOptionCommand_ = kEditEepromSettingsCommand;
     StartDeviceSearch(STATE_SEARCH_ROM_OPTION);
 }
