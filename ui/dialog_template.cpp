@@ -24,12 +24,12 @@ int MulDiv(int value, int numerator, int denominator)
 
 } // namespace
 
-QFont DialogFont(const FontSpec& spec)
+QFont DialogFont(const FontSpec& requested)
 {
-    const QString family = spec.family.empty()
+    const QString family = requested.family.empty()
         ? QString::fromLatin1(kDialogFontFamily)
-        : QString::fromUtf8(spec.family.data(), static_cast<qsizetype>(spec.family.size()));
-    QFont font(family, spec.pointSize > 0 ? spec.pointSize : kDialogFontPointSize);
+        : QString::fromUtf8(requested.family.data(), static_cast<qsizetype>(requested.family.size()));
+    QFont font(family, requested.pointSize > 0 ? requested.pointSize : kDialogFontPointSize);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }

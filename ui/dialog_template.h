@@ -85,7 +85,7 @@ struct DialogTemplate {
 };
 
 // The font a template asks for (the layer's dialog font when it names none).
-QFont DialogFont(const FontSpec& spec = {});
+QFont DialogFont(const FontSpec& requested = {});
 
 // Base units of a font, in pixels: width = average character width, height = character height.
 QSize DialogBaseUnits(const QFont& font);
