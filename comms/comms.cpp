@@ -226,6 +226,8 @@ bool CCommsSerialChannel::Close()
 
     {
         std::lock_guard lock(deviceMutex_);
+        // A write the writer began just before the stop must not hold up the close.
+        device_->Purge();
         open_.store(false);
         device_.reset();
     }
@@ -305,14 +307,14 @@ bool CCommsSerialChannel::PollRead()
 
     const int count = device_->Read(readBuffer_.data(), kReadRequestSize);
     if (count > 0) {
-        if (!AppendReceived(readBuffer_.data(), count))
+        // Bytes held back from an earlier pass go first: the queue keeps the line's order.
+        if (!unqueued_.empty() || !AppendReceived(readBuffer_.data(), count))
             unqueued_.insert(unqueued_.end(), readBuffer_.begin(), readBuffer_.begin() + count);
     } else if (count < 0) {
         // A failed read (a pulled adapter) is tried again in the next pass.
         ReaderPause(kReadFailurePauseMs);
-    } else {
-        ReaderPause(kLineEventPauseMs);
     }
+    ReaderPause(kLineEventPauseMs);
     return QueuedByteCount() > 0;
 }
 
@@ -348,7 +350,24 @@ bool CCommsSerialChannel::ReadByte(std::uint8_t* out)
     return true;
 }
 
-int CCommsSerialChannel::Write(const std::uint8_t* data, int length)
+bool CCommsSerialChannel::WaitForWriter(std::unique_lock<std::mutex>& lock,
+                                        std::chrono::steady_clock::time_point deadline,
+                                        const std::function<bool()>& done, const std::atomic<bool>* abort)
+{
+    // The abort flag is nobody's to notify, so it is looked at in short slices.
+    constexpr auto kAbortSlice = std::chrono::milliseconds(10);
+    while (!done()) {
+        if (abort != nullptr && abort->load())
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return false;
+        writeEnded_.wait_until(lock, abort != nullptr ? std::min(deadline, now + kAbortSlice) : deadline);
+    }
+    return true;
+}
+
+int CCommsSerialChannel::Write(const std::uint8_t* data, int length, const std::atomic<bool>* abort)
 {
     if (!IsOpen() || data == nullptr || length < 1)
         return 0;
@@ -362,7 +381,7 @@ int CCommsSerialChannel::Write(const std::uint8_t* data, int length)
     // A write that outlasted its wait ten writes ago may still run; its buffer must live
     // until it has ended. Waiting for it is part of this write's budget: a line that takes
     // nothing (a hung port) must not hold the caller for longer.
-    if (!writeEnded_.wait_until(lock, deadline, [&] { return !slot.pending || writerStop_; }) || writerStop_)
+    if (!WaitForWriter(lock, deadline, [&] { return !slot.pending || writerStop_; }, abort) || writerStop_)
         return 0;
     slot.buffer.assign(data, data + length);
     slot.buffer.push_back(0);
@@ -372,7 +391,7 @@ int CCommsSerialChannel::Write(const std::uint8_t* data, int length)
     writeQueue_.push_back(index);
     writeQueued_.notify_one();
 
-    if (!writeEnded_.wait_until(lock, deadline, [&] { return !slot.pending; }))
+    if (!WaitForWriter(lock, deadline, [&] { return !slot.pending; }, abort))
         return length; // counts as written while it goes on in the background
     return slot.failed ? 0 : slot.written;
 }
@@ -474,11 +493,12 @@ bool CComms::ReadByte(std::uint8_t* out)
     return channel_.ReadByte(out);
 }
 
-int CComms::Write(std::string_view bytes)
+int CComms::Write(std::string_view bytes, const std::atomic<bool>* abort)
 {
     if (!IsOpen() || bytes.empty())
         return 0;
-    return channel_.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+    return channel_.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<int>(bytes.size()),
+                          abort);
 }
 
 int CComms::Write(std::u16string_view text)

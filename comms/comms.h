@@ -16,10 +16,12 @@
 #include "platform/serial_device.h"
 
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -83,8 +85,10 @@ public:
     bool RtsFlag() const { return rtsOn_; }
     bool DtrFlag() const { return dtrOn_; }
 
-    // Bytes written, or 0 when nothing could be started (Algorithms of the transport).
-    int Write(const std::uint8_t* data, int length);
+    // Bytes written, or 0 when nothing could be started. The caller waits at most length
+    // + 50 ms; a write still going on then counts as written and ends in the background.
+    // abort, when given, ends the wait early in the same way (for stoppable callers).
+    int Write(const std::uint8_t* data, int length, const std::atomic<bool>* abort = nullptr);
 
     // False when the port is closed or the modem status cannot be read.
     bool GetModemStatus(platform::ModemStatus* status);
@@ -126,6 +130,8 @@ private:
     bool AppendReceived(const std::uint8_t* bytes, int count);
     bool ApplyLine(bool rts, bool on);
     void StopWriter();
+    bool WaitForWriter(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point deadline,
+                       const std::function<bool()>& done, const std::atomic<bool>* abort);
 
     CTrySemaphore lock_;
     mutable std::mutex deviceMutex_; // guards device_ against Close while another thread asks the modem lines
@@ -178,7 +184,7 @@ public:
     bool IsDSROn();
     bool ReadByte(std::uint8_t* out);
     // Sends bytes as they stand. Returns the count written; 0 for an empty text or a closed port.
-    int Write(std::string_view bytes);
+    int Write(std::string_view bytes, const std::atomic<bool>* abort = nullptr);
     // Sends 16-bit text one byte per character (WideToBytes).
     int Write(std::u16string_view text);
 

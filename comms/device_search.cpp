@@ -150,7 +150,7 @@ bool CQVAirDeviceSearch::Probe(int port, const SerialLineSettings& settings, int
     transport_->SerialChannel().SetRTS(true);
 
     const platform::WindowHandle notify = notifyWindow_.load();
-    if (notify != platform::kNoWindow) {
+    if (notify != platform::kNoWindow && !stop_.load()) {
         char status[128];
         std::snprintf(status, sizeof status, kStatusFormat, portName, static_cast<int>(settings.baudRate),
                       settings.dataBits, settings.parity, static_cast<double>(settings.stopBits));
@@ -175,7 +175,7 @@ bool CQVAirDeviceSearch::Probe(int port, const SerialLineSettings& settings, int
 
     transport_->SerialChannel().Close();
     identityText_ = reply;
-    if (!reply.empty())
+    if (!reply.empty() && !stop_.load())
         platform::PostWindowText(notify, WM_DEVICE_IDENTITY, static_cast<platform::WParam>(port), reply);
     return true;
 }

@@ -43,7 +43,7 @@ bool Transaction(CComms* transport, const std::string& frame, std::uint32_t time
     reply->clear();
     *state = MessageParseState{};
 
-    if (transport->Write(std::string_view(frame)) <= 0)
+    if (transport->Write(std::string_view(frame), abort) <= 0)
         return false;
 
     static const std::atomic<bool> kNeverAbort{false};

@@ -16,9 +16,14 @@ namespace {
 
 using platform::timing::SleepMs;
 
-// USB transfer time-outs, in real time. Nothing on the pipe may block for ever; a block of
-// 8192 bytes takes a few milliseconds at full speed, so these only catch a stuck device.
-constexpr std::uint32_t kUsbWriteTimeoutMs = 5000;
+// USB transfer time-outs, in real time. Nothing on the pipe may block for ever, and a
+// transfer in flight is the one thing a stop cannot cut short, so each is kept short. A
+// write gets one second plus time for its bytes at a quarter of what full speed carries in
+// practice (about 1 KiB per ms): an 8192-byte block takes some 8 ms, so a boot loader may
+// hold the pipe for about a second while it programs a block before we call it stuck, and a
+// block larger than the dialog's still gets room in proportion.
+constexpr std::uint32_t kUsbWriteTimeoutBaseMs = 1000;
+constexpr std::uint32_t kUsbWriteBytesPerMs = 256;
 constexpr std::uint32_t kUsbReadTimeoutMs = 500;
 
 constexpr std::size_t kMaxUsbInterfaces = 200;
@@ -71,6 +76,26 @@ constexpr std::uint32_t kNormalModePollMs = 100;
 constexpr std::uint32_t kAfterFinishedMs = 100;
 constexpr int kLinePolls = 51;
 constexpr std::uint32_t kLinePollMs = 200;
+
+std::uint32_t WriteTimeoutMs(std::size_t length)
+{
+    return kUsbWriteTimeoutBaseMs + static_cast<std::uint32_t>(length / kUsbWriteBytesPerMs);
+}
+
+bool StopSet(const std::atomic<bool>* stop)
+{
+    return stop != nullptr && stop->load();
+}
+
+// The reads' fixed pauses: cut short by the stop flag when there is one. False when cut short.
+bool Pause(std::uint32_t ms, const std::atomic<bool>* stop)
+{
+    if (stop == nullptr) {
+        SleepMs(ms);
+        return true;
+    }
+    return !platform::timing::SleepUnless(ms, *stop);
+}
 
 // THREAD_PRIORITY_ABOVE_NORMAL as a nice step.
 constexpr int kAboveNormalNiceStep = 1;
@@ -196,8 +221,9 @@ bool CUpdateFirmwarePtrMode::EnumerateUsbDevices(std::uint32_t vendorId, UsbDevi
         platform::CurrentUsbBackend().Enumerate(static_cast<std::uint16_t>(vendorId));
     std::size_t taken = 0;
     for (std::size_t i = 0; i < infos.size() && i < kMaxUsbInterfaces; ++i) {
-        // Devices beyond the table's 30 records are not listed: no site has that many
-        // printers in update mode on one computer.
+        // The table takes the first 30 readable devices of the vendor in bus order, whatever
+        // they are; a printer behind 30 others (other printers of the vendor in normal mode
+        // count too) is not found.
         if (taken == table.size())
             break;
         const platform::UsbDeviceInfo& info = infos[i];
@@ -239,8 +265,16 @@ bool CUpdateFirmwarePtrMode::OpenUsbDevice(const char* hardwareIdPrefix, const c
             break;
         if (!StartsWith(record.serialText, modelPrefix) || !StartsWith(record.hardwareId, hardwareIdPrefix))
             continue;
+        // A caller that need not open only asks whether the device is there, and would not
+        // use a handle. Opening claims interface 0, which takes the printer from the kernel's
+        // printer driver and from a spooler printing through it, so it is not opened at all:
+        // the record's handle stays null, as after a failed open.
+        if (!mustOpen) {
+            *out = std::move(record);
+            return true;
+        }
         record.deviceHandle = platform::CurrentUsbBackend().Open(record.interfacePath);
-        if (record.deviceHandle || !mustOpen) {
+        if (record.deviceHandle) {
             *out = std::move(record);
             return true;
         }
@@ -251,30 +285,33 @@ bool CUpdateFirmwarePtrMode::OpenUsbDevice(const char* hardwareIdPrefix, const c
 // ---------------------------------------------------------------- status reads
 
 bool CUpdateFirmwarePtrMode::ReadDevice(platform::UsbDeviceHandle* device, std::uint8_t* buffer,
-                                        std::uint32_t* length, UsbDeviceRecord* record)
+                                        std::uint32_t* length, UsbDeviceRecord* record,
+                                        const std::atomic<bool>* stop)
 {
     if (length == nullptr)
         return false;
     const std::uint32_t capacity = *length;
     *length = 0;
-    if (device == nullptr || buffer == nullptr)
+    if (device == nullptr || buffer == nullptr || StopSet(stop))
         return false;
     std::size_t got = 0;
     if (!device->Read(buffer, capacity, &got, kUsbReadTimeoutMs)) {
-        SleepMs(kEmptyReadPauseMs);
+        Pause(kEmptyReadPauseMs, stop);
         return false;
     }
     if (got == 0) {
-        SleepMs(kEmptyReadPauseMs);
+        // Once stopped, nobody waits for the answer: the second read is not made.
+        if (!Pause(kEmptyReadPauseMs, stop))
+            return false;
         if (!device->Read(buffer, capacity, &got, kUsbReadTimeoutMs))
             return true;
         if (got == 0) {
-            SleepMs(kEmptyReadPauseMs);
+            Pause(kEmptyReadPauseMs, stop);
             return false;
         }
     }
     if (kKeptReplyStarts.find(static_cast<char>(buffer[0])) != std::string_view::npos) {
-        SleepMs(kKeptReplyPauseMs);
+        Pause(kKeptReplyPauseMs, stop);
         if (record != nullptr) {
             const std::size_t kept = std::min(got, sizeof record->lastReply);
             std::memcpy(record->lastReply, buffer, kept);
@@ -282,23 +319,24 @@ bool CUpdateFirmwarePtrMode::ReadDevice(platform::UsbDeviceHandle* device, std::
         }
     }
     *length = static_cast<std::uint32_t>(got);
-    SleepMs(kAfterReadPauseMs);
+    Pause(kAfterReadPauseMs, stop);
     return true;
 }
 
 bool CUpdateFirmwarePtrMode::ReadStatusBytes(platform::UsbDeviceHandle* device, std::uint8_t* buffer,
-                                             std::uint32_t* length, UsbDeviceRecord* record)
+                                             std::uint32_t* length, UsbDeviceRecord* record,
+                                             const std::atomic<bool>* stop)
 {
     if (length == nullptr)
         return false;
     const std::uint32_t capacity = *length;
-    if (!ReadDevice(device, buffer, length, record)) {
+    if (!ReadDevice(device, buffer, length, record, stop)) {
         *length = 0;
-        SleepMs(kEmptyReadPauseMs);
+        Pause(kEmptyReadPauseMs, stop);
         return false;
     }
     if (capacity > kStatusFlagsByte && (buffer[kStatusFlagsByte] & kStatusBusyFlag) != 0)
-        SleepMs(kBusyPauseMs);
+        Pause(kBusyPauseMs, stop);
     return true;
 }
 
@@ -307,7 +345,7 @@ bool CUpdateFirmwarePtrMode::IsStatusClean(const std::uint8_t* status)
     return status[kStatusErrorByte] == 0 && (status[kStatusFlagsByte] & kStatusDirtyFlags) == 0;
 }
 
-bool CUpdateFirmwarePtrMode::ReadDeviceStatus(UsbDeviceRecord* record)
+bool CUpdateFirmwarePtrMode::ReadDeviceStatus(UsbDeviceRecord* record, const std::atomic<bool>* stop)
 {
     if (record == nullptr || !record->used || !record->deviceHandle)
         return false;
@@ -315,8 +353,10 @@ bool CUpdateFirmwarePtrMode::ReadDeviceStatus(UsbDeviceRecord* record)
     std::uint32_t length = static_cast<std::uint32_t>(status.size());
     // Whether the read worked is no part of the verdict: a printer that answers nothing
     // leaves the buffer zero, which is a clean status.
-    ReadStatusBytes(record->deviceHandle.get(), status.data(), &length, record);
-    SleepMs(kStatusSettleMs);
+    ReadStatusBytes(record->deviceHandle.get(), status.data(), &length, record, stop);
+    // A stopped read has judged nothing, so it cannot vouch for the printer.
+    if (!Pause(kStatusSettleMs, stop))
+        return false;
     return IsStatusClean(status.data());
 }
 
@@ -329,7 +369,7 @@ bool CUpdateFirmwarePtrMode::ResetDevicesInUpdateMode()
         UsbDeviceRecord record;
         if (!OpenUsbDevice(identity->hardwareIdPrefix, identity->modelPrefix, &record, true) || Stopped())
             continue;
-        if (!ReadDeviceStatus(&record) || Stopped())
+        if (!ReadDeviceStatus(&record, &stop_) || Stopped())
             continue;
         // A stop during the pause also cancels the reset, so a closing owner is not held up.
         if (!Wait(kBeforeResetMs))
@@ -383,7 +423,7 @@ bool CUpdateFirmwarePtrMode::WriteCommand(UsbDeviceRecord* device, const std::ui
                                           std::size_t length) const
 {
     std::size_t written = 0;
-    return device->deviceHandle && device->deviceHandle->Write(command, length, &written, kUsbWriteTimeoutMs);
+    return device->deviceHandle && device->deviceHandle->Write(command, length, &written, WriteTimeoutMs(length));
 }
 
 bool CUpdateFirmwarePtrMode::StartFlashUpdate(CComms* comms, std::string updateId, std::string updateModel,
@@ -392,6 +432,10 @@ bool CUpdateFirmwarePtrMode::StartFlashUpdate(CComms* comms, std::string updateI
                                               std::uint32_t length, platform::WindowHandle notify)
 {
     if (image == nullptr || length < 1)
+        return false;
+    // The stop flag is never cleared (a stopped engine is on its way out), so a job started
+    // now would end before its first step without a word: refuse it instead.
+    if (Stopped())
         return false;
     // One job at a time: a finished thread is collected, a running one refuses a second job.
     if (thread_.joinable()) {
@@ -434,7 +478,8 @@ bool CUpdateFirmwarePtrMode::StartFlashUpdate(CComms* comms, std::string updateI
         FlashThreadProc(mine);
     });
 
-    for (int poll = 0; poll < kThreadStartPolls; ++poll) {
+    // 100 polls, 10 ms apart: the last one is made under the lock below.
+    for (int poll = 1; poll < kThreadStartPolls; ++poll) {
         if (running_) {
             RaisePriority(threadId_);
             return true;
@@ -468,15 +513,18 @@ unsigned CUpdateFirmwarePtrMode::FlashThreadProc(CFlashUpdateContext* job)
 bool CUpdateFirmwarePtrMode::ReadReply(UsbDeviceRecord* device, std::uint8_t* reply)
 {
     std::uint32_t length = USB_REPLY_BUFFER_SIZE;
-    if (ReadDevice(device->deviceHandle.get(), reply, &length, device)) {
+    if (ReadDevice(device->deviceHandle.get(), reply, &length, device, &stop_)) {
         if ((reply[kStatusFlagsByte] & kStatusBusyFlag) != 0)
             Wait(kBusyPauseMs);
         return true;
     }
-    for (int pause = 0; pause < kReplyRetryPauses; ++pause)
-        Wait(kReplyRetryPauseMs);
+    // Once stopped, the retry is not made; the caller looks at the flag before it judges.
+    for (int pause = 0; pause < kReplyRetryPauses; ++pause) {
+        if (!Wait(kReplyRetryPauseMs))
+            return false;
+    }
     length = USB_REPLY_BUFFER_SIZE;
-    return ReadStatusBytes(device->deviceHandle.get(), reply, &length, device);
+    return ReadStatusBytes(device->deviceHandle.get(), reply, &length, device, &stop_);
 }
 
 void CUpdateFirmwarePtrMode::FlashThreadMain(CFlashUpdateContext* job)
@@ -504,6 +552,7 @@ void CUpdateFirmwarePtrMode::FlashThreadMain(CFlashUpdateContext* job)
                 found = true;
                 break;
             }
+            // The pause follows each failed try, the last one too.
             if (!Wait(kFindUpdateModeRetryMs))
                 return;
         }
@@ -512,7 +561,7 @@ void CUpdateFirmwarePtrMode::FlashThreadMain(CFlashUpdateContext* job)
         PostStatus(notify, STATUS_UPDATE_MODE_RUNNING);
         if (!Wait(kAfterUpdateModeFoundMs))
             return;
-        if (!ReadDeviceStatus(&device))
+        if (!ReadDeviceStatus(&device, &stop_) && !Stopped())
             return fail(STATUS_PRINTER_NOT_RESPONDING);
         if (!Wait(kBeforeFlashRequestMs))
             return;
@@ -520,7 +569,7 @@ void CUpdateFirmwarePtrMode::FlashThreadMain(CFlashUpdateContext* job)
             return fail(STATUS_ERROR_FLASH_REQUEST);
         if (!Wait(kBeforeReplyReadMs))
             return;
-        if (!ReadReply(&device, reply.data()))
+        if (!ReadReply(&device, reply.data()) && !Stopped())
             return fail(STATUS_NO_STATUS_BACK);
         if (!Wait(kBeforeFlashPrepareMs))
             return;
@@ -528,7 +577,7 @@ void CUpdateFirmwarePtrMode::FlashThreadMain(CFlashUpdateContext* job)
             return fail(STATUS_ERROR_FLASH_PREPARE);
         if (!Wait(kBeforePrepareReplyReadMs))
             return;
-        if (!ReadReply(&device, reply.data()))
+        if (!ReadReply(&device, reply.data()) && !Stopped())
             return fail(STATUS_NO_STATUS_BACK);
         if (Stopped())
             return;
@@ -574,7 +623,7 @@ bool CUpdateFirmwarePtrMode::WriteFlashImage(CFlashUpdateContext* job, UsbDevice
         const std::uint32_t piece = std::min(job->blockSize, job->imageLength - offset);
         // How many bytes the device reports is not compared with the piece.
         std::size_t written = 0;
-        lastWriteOk = device->deviceHandle->Write(job->image.get() + offset, piece, &written, kUsbWriteTimeoutMs);
+        lastWriteOk = device->deviceHandle->Write(job->image.get() + offset, piece, &written, WriteTimeoutMs(piece));
         if (!lastWriteOk) {
             writeError = true;
             break;
@@ -606,6 +655,7 @@ bool CUpdateFirmwarePtrMode::WriteFlashImage(CFlashUpdateContext* job, UsbDevice
             break;
         }
         probe.Clear();
+        // The pause follows each try that still finds the device, the last one too.
         if (!Wait(kVanishPollMs))
             return false;
     }
@@ -619,7 +669,8 @@ bool CUpdateFirmwarePtrMode::WriteFlashImage(CFlashUpdateContext* job, UsbDevice
             normalFound = true;
             break;
         }
-        if (!Wait(kNormalModePollMs))
+        // The tries are 100 ms apart: no pause after the last.
+        if (attempt + 1 < kNormalModeTries && !Wait(kNormalModePollMs))
             return false;
     }
     if (normalFound) {
@@ -635,7 +686,8 @@ bool CUpdateFirmwarePtrMode::WriteFlashImage(CFlashUpdateContext* job, UsbDevice
             for (int poll = 0; poll < kLinePolls; ++poll) {
                 if ((comms->*lineOn)())
                     break;
-                if (!Wait(kLinePollMs))
+                // 200 ms between polls: none after the last.
+                if (poll + 1 < kLinePolls && !Wait(kLinePollMs))
                     return false;
             }
         }

@@ -15,8 +15,12 @@
 // - StartFlashUpdate starts one flash thread per engine; that thread is the only user of
 //   its job and of the device handle it opened, and reports only by posted messages.
 // - RequestStop and the destructor may be called from the owner's thread at any time; after
-//   either, the engine posts nothing more. The destructor returns once the flash thread has
-//   ended, which the stop makes happen within one USB transfer time-out.
+//   either, the engine posts nothing more and starts no further job. The destructor returns
+//   once the flash thread has ended. Every pause of the thread and of the reads it makes
+//   gives way to the stop at once; what a stop cannot cut short is the one USB transfer in
+//   flight: a read (at most 500 ms), a command write (at most 1 s) or a block write (1 s
+//   plus 1 ms per 256 bytes of the block, about 1.03 s for the dialog's 8192 bytes). A
+//   lookup in flight adds the opening of one device.
 
 #include "platform/usb_backend.h"
 #include "platform/usb_printer_commands.h"
@@ -123,8 +127,9 @@ public:
                           std::string normalModel, std::uint32_t blockSize, const std::uint8_t* image,
                           std::uint32_t length, platform::WindowHandle notify);
 
-    // Sets the stop flag: the flash thread and a reset end at their next step and nothing
-    // more is posted. The destructor does this itself.
+    // Sets the stop flag for good: the flash thread and a reset end at their next step,
+    // nothing more is posted and StartFlashUpdate refuses (false, no text) from then on.
+    // The destructor does this itself.
     void RequestStop();
     bool IsRunning() const { return running_.load(); }
 
@@ -132,17 +137,22 @@ public:
     static unsigned FlashThreadProc(CFlashUpdateContext* job);
     bool WriteFlashImage(CFlashUpdateContext* job, UsbDeviceRecord* device);
 
+    // mustOpen false only asks whether a matching device is present: the device is not
+    // opened and the record's handle stays null.
     static bool OpenUsbDevice(const char* hardwareIdPrefix, const char* modelPrefix, UsbDeviceRecord* out,
                               bool mustOpen);
     static bool EnumerateUsbDevices(std::uint32_t vendorId, UsbDeviceTable& table);
     // serialText holds USB_TEXT_FIELD_SIZE characters.
     static bool ParseUsbSerial(std::uint32_t vendorId, const char* interfacePath, char* serialText);
-    // length: the capacity on entry, the bytes read on return.
+    // The reads. length: the capacity on entry, the bytes read on return. stop, when given,
+    // cuts their fixed pauses short and, once set, keeps them from reading any further:
+    // a read so stopped fails, and a stopped status read is not clean. Without a stop
+    // flag (or while it is clear) every pause has its full length.
     static bool ReadDevice(platform::UsbDeviceHandle* device, std::uint8_t* buffer, std::uint32_t* length,
-                           UsbDeviceRecord* record);
+                           UsbDeviceRecord* record, const std::atomic<bool>* stop = nullptr);
     static bool ReadStatusBytes(platform::UsbDeviceHandle* device, std::uint8_t* buffer, std::uint32_t* length,
-                                UsbDeviceRecord* record);
-    static bool ReadDeviceStatus(UsbDeviceRecord* record);
+                                UsbDeviceRecord* record, const std::atomic<bool>* stop = nullptr);
+    static bool ReadDeviceStatus(UsbDeviceRecord* record, const std::atomic<bool>* stop = nullptr);
     // The status rule: byte 3 zero, byte 4 without 0x80, 0x40, 0x20, 0x10, 0x04.
     // status holds at least 5 bytes.
     static bool IsStatusClean(const std::uint8_t* status);

@@ -39,6 +39,9 @@ public:
 
     ~TermiosSerialDevice() override
     {
+        // The exclusive flag belongs to the tty, not to this descriptor: a pseudo-terminal
+        // outlives our close, and would refuse the next open of anybody but root.
+        ::ioctl(fd_, TIOCNXCL);
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
     }
@@ -180,6 +183,16 @@ std::unique_ptr<SerialDevice> OpenTermiosSerialDevice(const std::string& path, i
         return fail(ENOTTY);
     }
     ::ioctl(fd, TIOCEXCL);
+    // The transport moves bytes and nothing else: no line editing, echo or flow control,
+    // whatever line settings are applied later (or refused).
+    termios tio{};
+    if (::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
     if (error != nullptr)
         *error = 0;
     return std::make_unique<TermiosSerialDevice>(fd);

@@ -6,6 +6,7 @@
 #include <array>
 #include <climits>
 #include <cstdio>
+#include <fstream>
 
 namespace platform {
 namespace {
@@ -41,7 +42,7 @@ std::string Location(libusb_device* device)
     return location;
 }
 
-std::string SerialString(libusb_device_handle* handle, const libusb_device_descriptor& descriptor)
+std::string SerialDescriptor(libusb_device_handle* handle, const libusb_device_descriptor& descriptor)
 {
     if (descriptor.iSerialNumber == 0)
         return {};
@@ -51,6 +52,25 @@ std::string SerialString(libusb_device_handle* handle, const libusb_device_descr
     if (length <= 0)
         return {};
     return std::string(reinterpret_cast<const char*>(text.data()), static_cast<std::size_t>(length));
+}
+
+// The serial string as the kernel read it when the device arrived, so that listing devices
+// talks to none of them and needs no permission to open them. Only where the kernel has no
+// copy (no sysfs) is the device asked itself: two control transfers on an open device, or
+// nothing when it cannot be opened. *handle is used when open, and opened here otherwise;
+// the caller closes it.
+std::string SerialString(libusb_device* device, const libusb_device_descriptor& descriptor,
+                         const std::string& location, libusb_device_handle** handle)
+{
+    if (std::optional<std::string> cached = UsbSerialFromSysfs(kSysfsUsbDevicesDir, location))
+        return *cached;
+    if (descriptor.iSerialNumber == 0)
+        return {};
+    if (*handle == nullptr && libusb_open(device, handle) != 0) {
+        *handle = nullptr;
+        return {};
+    }
+    return SerialDescriptor(*handle, descriptor);
 }
 
 struct ClassTriple {
@@ -152,6 +172,16 @@ private:
 
 } // namespace
 
+std::optional<std::string> UsbSerialFromSysfs(const std::string& devicesDir, const std::string& location)
+{
+    std::ifstream file(devicesDir + "/" + location + "/" + kSysfsSerialAttribute, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::string serial;
+    std::getline(file, serial);
+    return serial;
+}
+
 LibusbBackend::~LibusbBackend()
 {
     if (context_ != nullptr)
@@ -191,15 +221,14 @@ std::vector<UsbDeviceInfo> LibusbBackend::Enumerate(std::uint16_t vendorId)
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.idVendor != vendorId)
             continue;
-        // The serial string needs an open device; one the user may not open is left out,
-        // as it could not be used anyway.
-        libusb_device_handle* handle = nullptr;
-        if (libusb_open(device, &handle) != 0)
-            continue;
-        const std::string serial = SerialString(handle, descriptor);
-        libusb_close(handle);
-        const ClassTriple triple = DeviceClass(device, descriptor);
+        // A device the user may not open is listed all the same (a printer in normal mode
+        // counts by being present); it fails later, when someone tries to open it.
         const std::string location = Location(device);
+        libusb_device_handle* handle = nullptr;
+        const std::string serial = SerialString(device, descriptor, location, &handle);
+        if (handle != nullptr)
+            libusb_close(handle);
+        const ClassTriple triple = DeviceClass(device, descriptor);
         found.push_back({libusb_get_bus_number(device), location,
                          {FormatUsbInterfacePath(vendorId, descriptor.idProduct, serial, location),
                           FormatUsbHardwareId(vendorId, descriptor.idProduct, descriptor.bcdDevice),
@@ -229,18 +258,21 @@ std::unique_ptr<UsbDeviceHandle> LibusbBackend::Open(const std::string& interfac
         if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.idVendor != vendorId ||
             descriptor.idProduct != productId)
             continue;
+        // The name is made as Enumerate made it; only the device it names is opened.
+        const std::string location = Location(device);
         libusb_device_handle* handle = nullptr;
-        if (libusb_open(device, &handle) != 0)
-            continue;
-        const std::string path = FormatUsbInterfacePath(static_cast<std::uint16_t>(vendorId),
-                                                        descriptor.idProduct, SerialString(handle, descriptor),
-                                                        Location(device));
+        const std::string path =
+            FormatUsbInterfacePath(static_cast<std::uint16_t>(vendorId), descriptor.idProduct,
+                                   SerialString(device, descriptor, location, &handle), location);
         std::uint8_t out = 0;
         std::uint8_t in = 0;
         if (path != interfacePath || !FindBulkEndpoints(device, &out, &in)) {
-            libusb_close(handle);
+            if (handle != nullptr)
+                libusb_close(handle);
             continue;
         }
+        if (handle == nullptr && libusb_open(device, &handle) != 0)
+            return nullptr;
         // Not supported on every platform; where it is not, a bound driver makes the claim fail.
         libusb_set_auto_detach_kernel_driver(handle, 1);
         if (libusb_claim_interface(handle, kInterfaceNumber) != 0) {

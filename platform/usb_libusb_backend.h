@@ -1,9 +1,14 @@
 #pragma once
 // The real USB backend, on libusb-1.0 (contract: usb_backend.h).
 //
-// libusb is started on first use and stopped with the object. When it cannot start, or
-// the user may not open the vendor's devices (see resources/60-jetvane-printer.rules),
+// libusb is started on first use and stopped with the object. When it cannot start,
 // Enumerate lists nothing and the program goes on without USB.
+//
+// Enumerate talks to no device: descriptors come from libusb's copies and the serial string
+// from the kernel's (sysfs attribute <bus>-<port path>/serial, readable by everyone). So a
+// device the user may not open (see resources/60-jetvane-printer.rules) is still listed and
+// only its Open fails. Where the kernel keeps no serial, the device is opened to read it,
+// and one that cannot be opened is listed with an empty serial.
 //
 // Open claims interface 0, detaching a kernel driver that has bound it (the printer class
 // driver usually has) and giving it back when the handle closes; writes go to the first
@@ -14,10 +19,20 @@
 #include "platform/usb_backend.h"
 
 #include <mutex>
+#include <optional>
+#include <string>
 
 struct libusb_context;
 
 namespace platform {
+
+inline constexpr char kSysfsUsbDevicesDir[] = "/sys/bus/usb/devices";
+inline constexpr char kSysfsSerialAttribute[] = "serial";
+
+// The serial string that the kernel keeps for the device at location ("<bus>-<port path>",
+// which is also its directory name under devicesDir), without the line end; nullopt when
+// there is no such file (no sysfs, or a device without a serial string).
+std::optional<std::string> UsbSerialFromSysfs(const std::string& devicesDir, const std::string& location);
 
 class LibusbBackend final : public UsbBackend {
 public:

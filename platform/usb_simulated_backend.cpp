@@ -31,6 +31,7 @@ struct DeviceState {
     SimulatedUsbDevice config;
     std::string path;
     bool present = true;
+    bool handleOpen = false; // the one handle a device allows
     bool flashReady = false;
     bool restarted = false;
     int writeCount = 0;
@@ -211,14 +212,18 @@ struct SimulatedUsbBackend::Core {
     }
 
     bool Read(const std::shared_ptr<DeviceState>& device, std::uint8_t* buffer, std::size_t capacity,
-              std::size_t* read)
+              std::size_t* read, std::uint32_t timeoutMs)
     {
         *read = 0;
-        std::lock_guard lock(mutex);
+        std::unique_lock lock(mutex);
         if (!device->present || device->config.readsFail)
             return false;
-        if (device->config.readsReturnNothing)
+        if (device->config.readsReturnNothing) {
+            // A device with nothing to say lets the transfer run into its time-out.
+            lock.unlock();
+            timing::SleepMs(timeoutMs);
             return true;
+        }
         std::vector<std::uint8_t> answer;
         if (!device->queuedReplies.empty()) {
             answer = std::move(device->queuedReplies.front());
@@ -246,6 +251,7 @@ struct SimulatedUsbBackend::Core {
         {
             std::lock_guard lock(core_->mutex);
             --core_->openHandles;
+            device_->handleOpen = false;
         }
         SimulatedUsbHandle(const SimulatedUsbHandle&) = delete;
         SimulatedUsbHandle& operator=(const SimulatedUsbHandle&) = delete;
@@ -254,9 +260,9 @@ struct SimulatedUsbBackend::Core {
         {
             return core_->Write(device_, data, length, written);
         }
-        bool Read(std::uint8_t* buffer, std::size_t capacity, std::size_t* read, std::uint32_t) override
+        bool Read(std::uint8_t* buffer, std::size_t capacity, std::size_t* read, std::uint32_t timeoutMs) override
         {
-            return core_->Read(device_, buffer, capacity, read);
+            return core_->Read(device_, buffer, capacity, read, timeoutMs);
         }
 
     private:
@@ -299,8 +305,9 @@ std::unique_ptr<UsbDeviceHandle> SimulatedUsbBackend::Open(const std::string& in
     std::lock_guard lock(core_->mutex);
     for (const auto& device : core_->devices) {
         if (device->present && device->path == interfacePath) {
-            if (!device->config.opens)
+            if (!device->config.opens || device->handleOpen)
                 return nullptr;
+            device->handleOpen = true;
             ++core_->openHandles;
             ++core_->opens;
             return std::make_unique<Core::SimulatedUsbHandle>(core_, device);

@@ -12,7 +12,11 @@
 //                             serial line (when it has one)
 //   USB_CMD_RESET          -> restarts the same way (when restartOnReset)
 // The image is complete after imageLength bytes, or, when that is 0, once no image byte
-// has arrived for imageQuietMs. All delays are in program time (platform/timing.h).
+// has arrived for imageQuietMs. All delays are in program time (platform/timing.h), also
+// the time-out that a read with nothing to bring waits out, as it does on a real device.
+//
+// As with the libusb backend, whose open claims interface 0, a device has at most one open
+// handle: Open refuses a device while a handle to it is open, until that handle closes.
 //
 // Thread rules: every member may be called from any thread. Handles stay safe to use
 // after their device vanished (their transfers fail) and after the backend is gone.
@@ -63,7 +67,9 @@ struct SimulatedUsbDevice {
     std::uint8_t interfaceSubClass = 0x01;
     std::uint8_t interfaceProtocol = 0x02;
 
-    bool opens = true;                          // false: Open fails (in use, no permission)
+    // false: listed, but Open fails, as a device the user has no permission for is with
+    // libusb (which lists it by the kernel's copy of its serial string).
+    bool opens = true;
     // A read's answer when no reply is queued; empty: the read brings no byte.
     std::vector<std::uint8_t> statusReply = kSimulatedCleanStatus;
     std::vector<std::uint8_t> flashRequestReply = kSimulatedCleanStatus;
@@ -71,7 +77,7 @@ struct SimulatedUsbDevice {
     bool playsFlashSequence = true;             // false: commands are only recorded
 
     // Faults.
-    bool readsReturnNothing = false;   // every read succeeds without a byte
+    bool readsReturnNothing = false;   // every read succeeds without a byte, after its time-out
     bool readsFail = false;            // every read fails
     bool garbageStatus = false;        // reads answer noise instead of the status
     bool refuseWrites = false;         // every write fails
@@ -111,7 +117,7 @@ public:
     int WriteAttempts(DeviceId id) const; // also the writes that failed
     bool Restarted(DeviceId id) const;
 
-    // Handles open now, over all devices.
+    // Handles open now, over all devices (at most one per device).
     int OpenHandleCount() const;
     int OpenCount() const; // successful opens so far
 

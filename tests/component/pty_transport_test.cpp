@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -109,6 +110,38 @@ TEST_F(PtyTransportTest, PortCanBeOpenedAgainAfterClose)
     CComms second;
 
     EXPECT_TRUE(second.Open(kPortName, 9600, 8, 'N', 1.0f));
+}
+
+TEST_F(PtyTransportTest, CloseGivesUpTheExclusiveUseOfTheTty)
+{
+    // Root passes the exclusive flag anyway, so the flag itself is what is checked: left
+    // set, any other user could not open the port again.
+    ASSERT_TRUE(comms.Open(kPortName, 19200, 8, 'N', 1.0f));
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+    EXPECT_NE(exclusive, 0);
+
+    comms.Close();
+
+    ASSERT_EQ(::ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+}
+
+TEST_F(PtyTransportTest, PortIsRawEvenAtARateTheTtyCannotBeSetTo)
+{
+    // 14400 baud has no termios speed: the settings are refused, but the line must still
+    // carry binary frames untouched (no line editing, no echo).
+    ASSERT_TRUE(comms.Open(kPortName, 14400, 8, 'N', 1.0f));
+    const std::string reply("\x09\x01\x00\x00\x60" "0000000" "\x08\x70", 14);
+
+    ASSERT_EQ(::write(master_, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
+    ASSERT_TRUE(WaitUntil([&] { return comms.SerialChannel().QueuedByteCount() >= reply.size(); }, kWaitMs));
+    std::string received;
+    std::uint8_t b = 0;
+    while (comms.ReadByte(&b))
+        received += static_cast<char>(b);
+    EXPECT_EQ(received, reply);
+    EXPECT_EQ(ReadFromMaster(1), "") << "nothing echoed back";
 }
 
 TEST_F(PtyTransportTest, ModemLineQueriesFailOnAPseudoTerminal)
