@@ -38,6 +38,12 @@ public:
     int InitInstance(int argc, char** argv);
 
     bool SilentMode() const { return silentMode_; }
+    // The command line holds something, but no verb with a file: the run ends with 10.
+    bool HasIncompleteRequest() const
+    {
+        return (silentMode_ || !commandLineVerb_.isEmpty() || !commandLineFilePath_.isEmpty()) &&
+               (commandLineVerb_.isEmpty() || commandLineFilePath_.isEmpty());
+    }
     // kCommandWordLoadFirmware, kCommandWordSendConfig or empty.
     const QString& CommandLineVerb() const { return commandLineVerb_; }
     const QString& CommandLineFilePath() const { return commandLineFilePath_; }

@@ -207,13 +207,13 @@ void CJetvaneDlg::OnBnClickedExit()
     UpdateButtons();
 }
 
-void CJetvaneDlg::ReleaseConnection()
+void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)
 {
     if (!connection_)
         return;
     // The send thread must not outlive the transport it reads from.
-    if (messageParser_.IsRunning())
-        messageParser_.AbortSendThread();
+    if (messageParser_.IsRunning() && messageParser_.AbortSendThread() && reportLostCommand)
+        PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&messageParser_));
     if (connection_->IsOpen()) {
         connection_->Close();
         platform::timing::SleepMs(kPauseAfterCloseMs);

@@ -80,8 +80,10 @@ public:
     CQVAirDeviceSearch* Search() const { return search_.get(); }
 
 private:
-    // Ends a send job that still runs on the connection, then closes and deletes it.
-    void ReleaseConnection();
+    // Ends a send job that still runs on the connection, then closes and deletes it. With
+    // reportLostCommand, a command whose job was ended before it reported ends as failed,
+    // as it would have once its reply stayed away, instead of leaving the operation waiting.
+    void ReleaseConnection(bool reportLostCommand = false);
     // Stops and deletes the search object.
     void ReleaseSearch();
     void FailureEnding();

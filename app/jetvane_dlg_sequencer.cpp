@@ -54,12 +54,8 @@ void CJetvaneDlg::OnBnClickedSetClock()
 
 void CJetvaneDlg::StartDeviceSearch(int searchState)
 {
-    const bool commandInFlight = messageParser_.IsRunning();
     ReleaseSearch();
-    ReleaseConnection();
-    // The command lost its line: its job ends as failed, as it would once the reply stayed away.
-    if (commandInFlight)
-        PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&messageParser_));
+    ReleaseConnection(true);
     if (operationState_ != STATE_IDLE) {
         timing::SleepMs(kStartPauseMs);
         return;
@@ -125,7 +121,7 @@ ui::LResult CJetvaneDlg::OnDeviceFound(ui::WParam port, ui::LParam lineSettings)
                       settings->dataBits, settings->parity, static_cast<double>(settings->stopBits));
         SetStatusText(Text(text));
     }
-    ReleaseConnection();
+    ReleaseConnection(true);
 
     bool opened = false;
     if (GetDlgItem(IDC_EXIT).IsWindow() && HasWindow() && settings != nullptr) {

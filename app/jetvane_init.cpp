@@ -28,16 +28,20 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     if (!ParseCommandLine(arguments))
         return EXIT_CODE_COMMAND_ERROR;
 
-    // An unattended run needs no screen: scripts and scheduled jobs run it over SSH.
+    // An unattended run needs no screen: scripts and scheduled jobs run it over SSH. So does
+    // a run whose command line is incomplete, which ends with its exit code at once.
     if (!ui::DisplayAvailable()) {
-        if (!silentMode_) {
+        if (!silentMode_ && !HasIncompleteRequest()) {
             std::fputs(kNoDisplayMessage, stderr);
             return kNoDisplayExitCode;
         }
         qputenv("QT_QPA_PLATFORM", kOffscreenPlatform);
     }
 
-    QApplication application(argc, argv);
+    // Qt sees only the program's name: the words of the command line are ours, and a word
+    // such as -platform must not be taken as one of Qt's options.
+    int qtArgumentCount = 1;
+    QApplication application(qtArgumentCount, argv);
     ui::InstallWindowMessageSink();
     ui::InstallProfilePortMap();
     {

@@ -99,13 +99,14 @@ CQVMessageParser::~CQVMessageParser()
     running_.store(false);
 }
 
-void CQVMessageParser::AbortSendThread()
+bool CQVMessageParser::AbortSendThread()
 {
     stopOnDestruction_.store(true);
     stopRequested_.store(true);
     ReapThread();
     stopOnDestruction_.store(false);
     stopRequested_.store(false);
+    return !jobReported_.load();
 }
 
 bool CQVMessageParser::TransactWithTimeout(CComms* transport, const std::string& frame, std::uint32_t timeoutMs,
@@ -168,6 +169,11 @@ bool CQVMessageParser::StartJob(std::unique_ptr<CSendThreadContext> context)
 {
     ReapThread();
     stopOnDestruction_.store(false);
+    // A job that never gets to run must not leave the previous job's result behind.
+    lastOk_ = false;
+    lastState_ = MessageParseState{};
+    lastReply_.clear();
+    jobReported_.store(false);
     sendThread_ = std::thread(&CQVMessageParser::SendThreadMain, this, std::move(context));
     for (int poll = 0; poll < kThreadStartPolls && !running_.load(); ++poll)
         timing::SleepMs(kThreadStartPollMs);
@@ -236,6 +242,7 @@ void CQVMessageParser::SendThreadRun(CSendThreadContext* context)
         if (stopOnDestruction_.load())
             return;
     }
+    jobReported_.store(true);
     platform::PostWindowMessage(context->notifyWindow, WM_SEND_DONE, lastOk_ ? 1 : 0, AsLParam(this));
 }
 

@@ -111,8 +111,9 @@ public:
     // Waits up to ms for the send thread to end; true when it has. Reaps a finished thread.
     bool WaitForSendThread(std::uint32_t ms);
     // Ends a running job at its next wait, as the destructor does: the job posts nothing
-    // more. Returns once the thread has ended, so its transport may be closed afterwards.
-    void AbortSendThread();
+    // more. Returns once the thread has ended, so its transport may be closed afterwards;
+    // true when the job ended without reporting its result (WM_SEND_DONE).
+    bool AbortSendThread();
 
     static std::uint32_t SendThreadProc(CSendThreadContext* context);
 
@@ -129,6 +130,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> stopOnDestruction_{false};
+    std::atomic<bool> jobReported_{false}; // the current job has posted WM_SEND_DONE
     MessageParseState lastState_{};
     std::string lastReply_;
     bool lastOk_ = false;

@@ -162,6 +162,32 @@ TEST(CliCommandLine, LoadFirmwareAloneIsABadRequestInAWindowedRun)
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_BAD_REQUEST);
 }
 
+TEST(CliCommandLine, IncompleteRequestWithoutDisplayStillEndsWithBadRequest)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"LOADFIRMWARE"}, world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kStartUpLimitMs << " ms";
+    EXPECT_TRUE(run.end->exited);
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_BAD_REQUEST);
+}
+
+TEST(CliCommandLine, WordsLikeQtOptionsAreTheProgramsOwn)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+
+    // "-platform xcb" is a file path here (and not a configuration file), not a Qt option.
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, {"SILENT", "SENDCONFIG", "-platform", "xcb"}, world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kStartUpLimitMs << " ms";
+    EXPECT_TRUE(run.end->exited);
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_FILE_ERROR);
+}
+
 TEST(CliCommandLine, InteractiveRunWithoutDisplayFailsWithAMessage)
 {
     const CliWorld world;

@@ -15,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,7 +38,8 @@ constexpr std::uint32_t kBlockSize = 8192;
 constexpr char kPort[] = "COM7";
 constexpr char kLineName[] = "flash-test-printer";
 
-// Records, with each message, the printer's serial lines at the moment it was posted.
+// Records the printer's serial lines at the moment the end is posted, and runs the test's
+// own look (set before the job starts) on each message as it is posted.
 class LineWatchingSink final : public platform::MessageSink {
 public:
     LineWatchingSink(test_support::MessageRecorder& recorder, std::shared_ptr<platform::VirtualLine> line)
@@ -49,6 +52,8 @@ public:
 
     bool Post(PostedMessage message) override
     {
+        if (onPost)
+            onPost(message);
         if (message.id == WM_FLASH_UPDATE_DONE) {
             std::lock_guard lock(mutex_);
             dsrAtDone_ = line_->Dsr();
@@ -66,6 +71,8 @@ public:
         std::lock_guard lock(mutex_);
         return ctsAtDone_;
     }
+
+    std::function<void(const PostedMessage&)> onPost;
 
 private:
     test_support::MessageRecorder& recorder_;
@@ -248,7 +255,7 @@ TEST_F(FlashUpdate, NoDeviceIsLeftOpenAfterTheJob)
     ASSERT_TRUE(Start(TestImage(kBlockSize)));
     ASSERT_TRUE(WaitForDone());
 
-    EXPECT_GT(usb.OpenCount(), 1);
+    EXPECT_GE(usb.OpenCount(), 1);
     EXPECT_EQ(usb.OpenHandleCount(), 0);
 }
 
@@ -481,6 +488,65 @@ TEST_F(FlashUpdate, DestroyingTheEngineWhileItSearchesStopsIt)
     engine.reset();
 
     EXPECT_TRUE(recorder.Messages().empty());
+}
+
+TEST_F(FlashUpdate, DestroyingTheEngineDuringASilentPrintersStatusReadReturnsSoon)
+{
+    test_support::ScopedSpeedFactor realTime(1.0); // each silent read takes its 500 ms time-out
+    SimulatedUsbDevice printer = PrinterInUpdateMode();
+    printer.readsReturnNothing = true;
+    usb.AddDevice(printer);
+    ASSERT_TRUE(Start(TestImage(kBlockSize)));
+    ASSERT_TRUE(recorder.WaitFor(WM_STATUS_TEXT, kJobRealMs));
+    // 500 ms after "Firmware Update Mode Running" the status read begins; stop inside it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    engine.reset();
+
+    // Unstopped, the rest of the status read alone would take well over a second.
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(1));
+    EXPECT_EQ(StatusTexts(), std::vector<std::string>{"Firmware Update Mode Running"});
+    EXPECT_TRUE(recorder.MessagesWithId(WM_FLASH_UPDATE_DONE).empty());
+    EXPECT_EQ(usb.OpenHandleCount(), 0);
+}
+
+TEST_F(FlashUpdate, StoppedEngineRefusesANewJobWithoutText)
+{
+    test_support::ScopedSpeedFactor realTime(1.0);
+    const auto printer = usb.AddDevice(PrinterInUpdateMode());
+    engine->RequestStop();
+
+    const auto startedAt = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Start(TestImage(kBlockSize)));
+
+    // Refused outright: no thread is started and waited for (100 polls, 10 ms apart).
+    EXPECT_LT(std::chrono::steady_clock::now() - startedAt, std::chrono::milliseconds(500));
+    EXPECT_FALSE(engine->IsRunning());
+    engine.reset();
+    EXPECT_TRUE(recorder.Messages().empty());
+    EXPECT_EQ(usb.OpenCount(), 0);
+    EXPECT_TRUE(usb.Writes(printer).empty());
+}
+
+TEST_F(FlashUpdate, RestartingIsPostedOnlyOnceTheUpdateModeDeviceHasGone)
+{
+    SimulatedUsbDevice printer = PrinterInUpdateMode();
+    printer.restart.vanishAfterMs = 3000; // the device stays on the bus a while after its image
+    const auto updateMode = usb.AddDevice(printer);
+    std::atomic<int> restartingWhilePresent{0};
+    sink.onPost = [&](const PostedMessage& message) {
+        if (message.id == WM_STATUS_TEXT && message.text == STATUS_RESTARTING && usb.IsPresent(updateMode))
+            ++restartingWhilePresent;
+    };
+
+    ASSERT_TRUE(Start(TestImage(kBlockSize)));
+    ASSERT_TRUE(WaitForDone());
+
+    const auto texts = StatusTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), STATUS_RESTARTING), 1);
+    EXPECT_EQ(restartingWhilePresent.load(), 0);
+    EXPECT_EQ(DoneResult(), 1u);
 }
 
 TEST_F(FlashUpdate, JobWithoutSerialConnectionStillSucceeds)

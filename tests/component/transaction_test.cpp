@@ -429,6 +429,26 @@ TEST_F(SendThreadRulesTest, ParserCanRunAnotherJobAfterAnAbort)
     EXPECT_EQ(recorder.MessagesWithId(WM_SEND_DONE).front().wParam, 1u);
 }
 
+TEST_F(SendThreadRulesTest, JobEndedBeforeItRanLeavesNoEarlierResultBehind)
+{
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] { port->SendToHost(ReplyFrame(REPLY_ACK, "first")); });
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow));
+    ASSERT_TRUE(recorder.WaitFor(WM_SEND_DONE, kWaitMs));
+    ASSERT_TRUE(parser->WaitForSendThread(kWaitMs));
+    EXPECT_FALSE(parser->AbortSendThread()) << "a job that reported is no lost job";
+
+    ASSERT_TRUE(parser->StartSendThread(&comms, CMD_SET_CLOCK, "x", kWindow));
+    EXPECT_TRUE(parser->AbortSendThread()) << "ended within its settling pause, before it reported";
+
+    bool ok = true;
+    MessageParseState state;
+    std::string reply = "stale";
+    parser->GetResult(&ok, &state, &reply);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(state.command, 0u);
+    EXPECT_TRUE(reply.empty());
+}
+
 TEST_F(SendThreadRulesTest, DestructionMidJobEndsPromptlyPostsNothingAndFreesTheTransport)
 {
     ASSERT_TRUE(parser->StartSendThread(&comms, CMD_IDENTIFY, {}, kWindow)); // nobody answers

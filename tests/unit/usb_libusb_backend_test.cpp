@@ -7,7 +7,40 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 namespace {
+
+// A folder laid out like /sys/bus/usb/devices, removed again with the object.
+class FakeSysfsDevices {
+public:
+    FakeSysfsDevices()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "jetvane-sysfs-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr)
+            dir_ = pattern;
+    }
+    ~FakeSysfsDevices()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    FakeSysfsDevices(const FakeSysfsDevices&) = delete;
+    FakeSysfsDevices& operator=(const FakeSysfsDevices&) = delete;
+
+    void AddDevice(const std::string& location, const std::string& serialFileText)
+    {
+        std::filesystem::create_directories(dir_ / location);
+        std::ofstream(dir_ / location / platform::kSysfsSerialAttribute, std::ios::binary) << serialFileText;
+    }
+    std::string Dir() const { return dir_.string(); }
+
+private:
+    std::filesystem::path dir_;
+};
 
 TEST(LibusbBackend, StartsWithoutAnyDevice)
 {
@@ -47,6 +80,23 @@ TEST(LibusbBackend, LookupThroughTheDefaultBackendFindsNoPrinter)
                                                        false));
     CUpdateFirmwarePtrMode engine;
     EXPECT_FALSE(engine.ResetDevicesInUpdateMode());
+}
+
+TEST(SysfsSerial, IsTheKernelsTextWithoutItsLineEnd)
+{
+    FakeSysfsDevices sysfs;
+    sysfs.AddDevice("3-1.4", "4D5256343146303030313233\n");
+
+    EXPECT_EQ(platform::UsbSerialFromSysfs(sysfs.Dir(), "3-1.4"), "4D5256343146303030313233");
+}
+
+TEST(SysfsSerial, DeviceWithoutTheAttributeHasNone)
+{
+    FakeSysfsDevices sysfs;
+    sysfs.AddDevice("3-1.4", "MRV1-0001\n");
+
+    EXPECT_EQ(platform::UsbSerialFromSysfs(sysfs.Dir(), "3-2"), std::nullopt);
+    EXPECT_EQ(platform::UsbSerialFromSysfs(sysfs.Dir() + "/missing", "3-1.4"), std::nullopt);
 }
 
 TEST(UsbDeviceNames, InterfacePathHasLowerCaseIdsTheSerialAndTheLocation)

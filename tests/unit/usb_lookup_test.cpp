@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -169,6 +172,33 @@ TEST_F(UsbLookup, DeviceThatCannotOpenCountsWhenOpeningIsNotRequired)
 
     EXPECT_STREQ(record.serialText, "MRV41E000123");
     EXPECT_EQ(record.deviceHandle, nullptr);
+}
+
+TEST_F(UsbLookup, LookupWithoutOpeningLeavesTheDeviceClosed)
+{
+    usb.AddDevice(NormalModePrinter());
+    UsbDeviceRecord record;
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_NORMAL_MODE_HARDWARE_ID, USB_NORMAL_MODE_MODEL, &record,
+                                                      false));
+
+    EXPECT_EQ(record.used, 1);
+    EXPECT_EQ(record.deviceHandle, nullptr);
+    EXPECT_EQ(usb.OpenCount(), 0);
+}
+
+TEST_F(UsbLookup, DeviceHeldOpenByAnotherRecordIsNotFoundWhenOpeningIsRequired)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord holder;
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &holder,
+                                                      true));
+    UsbDeviceRecord second;
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &second,
+                                                       true));
+    EXPECT_TRUE(CUpdateFirmwarePtrMode::OpenUsbDevice(USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL, &second,
+                                                      false));
 }
 
 TEST_F(UsbLookup, DeviceThatCannotOpenIsRefusedWhenOpeningIsRequired)
@@ -347,6 +377,68 @@ TEST_F(UsbLookup, FailedReadReportsNoBytes)
 
     EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadStatusBytes(record.deviceHandle.get(), buffer, &length, &record));
     EXPECT_EQ(length, 0u);
+}
+
+// ---------------------------------------------------------------- reads and the stop flag
+
+TEST_F(UsbLookup, ReadWithAClearStopFlagReadsAsWithoutOne)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    const std::atomic<bool> stop{false};
+    std::uint8_t buffer[USB_REPLY_BUFFER_SIZE] = {};
+    std::uint32_t length = sizeof buffer;
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::ReadDevice(record.deviceHandle.get(), buffer, &length, &record, &stop));
+
+    EXPECT_EQ(length, platform::kSimulatedCleanStatus.size());
+    EXPECT_EQ(record.lastReplyLength, platform::kSimulatedCleanStatus.size());
+    EXPECT_TRUE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record, &stop));
+}
+
+TEST_F(UsbLookup, ReadOnceStoppedReadsNothing)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    const std::atomic<bool> stop{true};
+    std::uint8_t buffer[USB_REPLY_BUFFER_SIZE] = {};
+    std::uint32_t length = sizeof buffer;
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDevice(record.deviceHandle.get(), buffer, &length, &record, &stop));
+
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(record.lastReplyLength, 0u);
+}
+
+TEST_F(UsbLookup, StoppedStatusReadIsNotClean)
+{
+    usb.AddDevice(UpdateModePrinter());
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    const std::atomic<bool> stop{true};
+
+    EXPECT_FALSE(CUpdateFirmwarePtrMode::ReadDeviceStatus(&record, &stop));
+}
+
+TEST_F(UsbLookup, StopEndsASilentPrintersStatusReadWithinItsReadInFlight)
+{
+    test_support::ScopedSpeedFactor realTime(1.0); // a silent read takes its 500 ms time-out
+    SimulatedUsbDevice printer = UpdateModePrinter();
+    printer.readsReturnNothing = true;
+    usb.AddDevice(printer);
+    UsbDeviceRecord record = OpenedUpdateModePrinter();
+    std::atomic<bool> stop{false};
+    std::atomic<bool> clean{true};
+
+    std::thread reader([&] { clean = CUpdateFirmwarePtrMode::ReadDeviceStatus(&record, &stop); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    stop = true;
+    reader.join();
+
+    // Unstopped, the two empty reads and the pauses after them take about 1.45 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(1));
+    EXPECT_FALSE(clean.load());
 }
 
 } // namespace

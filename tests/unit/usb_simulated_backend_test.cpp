@@ -144,12 +144,58 @@ TEST(SimulatedUsb, RefusesTheWriteItWasToldTo)
 TEST(SimulatedUsb, CountsOpenHandles)
 {
     SimulatedUsbBackend usb;
+    const auto first = usb.AddDevice(Printer());
+    SimulatedUsbDevice other = Printer();
+    other.location = "1-2";
+    const auto second = usb.AddDevice(other);
+    auto firstHandle = usb.Open(usb.InterfacePath(first));
+    auto secondHandle = usb.Open(usb.InterfacePath(second));
+    EXPECT_EQ(usb.OpenHandleCount(), 2);
+    firstHandle.reset();
+    EXPECT_EQ(usb.OpenHandleCount(), 1);
+}
+
+TEST(SimulatedUsb, DeviceTakesOneHandleAtATime)
+{
+    SimulatedUsbBackend usb;
     const auto id = usb.AddDevice(Printer());
     auto first = usb.Open(usb.InterfacePath(id));
-    auto second = usb.Open(usb.InterfacePath(id));
-    EXPECT_EQ(usb.OpenHandleCount(), 2);
+    ASSERT_NE(first, nullptr);
+
+    EXPECT_EQ(usb.Open(usb.InterfacePath(id)), nullptr);
     first.reset();
-    EXPECT_EQ(usb.OpenHandleCount(), 1);
+    EXPECT_NE(usb.Open(usb.InterfacePath(id)), nullptr);
+    EXPECT_EQ(usb.OpenCount(), 2);
+}
+
+TEST(SimulatedUsb, DeviceThatDoesNotOpenIsStillListed)
+{
+    SimulatedUsbBackend usb;
+    SimulatedUsbDevice noPermission = Printer();
+    noPermission.opens = false;
+    const auto id = usb.AddDevice(noPermission);
+
+    ASSERT_EQ(usb.Enumerate(platform::kSimulatedVendorId).size(), 1u);
+    EXPECT_EQ(usb.Open(usb.InterfacePath(id)), nullptr);
+}
+
+TEST(SimulatedUsb, SilentDeviceAnswersNothingAfterTheReadTimeout)
+{
+    test_support::ScopedSpeedFactor realTime(1.0);
+    SimulatedUsbBackend usb;
+    SimulatedUsbDevice silent = Printer();
+    silent.readsReturnNothing = true;
+    const auto id = usb.AddDevice(silent);
+    auto handle = usb.Open(usb.InterfacePath(id));
+    ASSERT_NE(handle, nullptr);
+    std::uint8_t buffer[16];
+    std::size_t read = 99;
+
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(handle->Read(buffer, sizeof buffer, &read, kTimeoutMs));
+
+    EXPECT_EQ(read, 0u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kTimeoutMs));
 }
 
 } // namespace
