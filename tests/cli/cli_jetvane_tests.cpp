@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -359,50 +360,51 @@ TEST(CliSendConfigFrames, TheFileFrameReachesThePrinterUnchanged)
     EXPECT_EQ(rebuilt, fileBytes);
 }
 
-TEST(CliSendConfigFrames, RefusedConfigurationIsOperationFailed)
+// A silent SENDCONFIG of a good bag-tag file to a bag-tag printer that refuses one command.
+struct RefusedRun {
+    std::optional<int> exitCode;
+    std::vector<printer_sim::ReceivedFrame> frames;
+};
+
+RefusedRun SendConfigToAPrinterThatRefuses(std::uint8_t refusedCommand)
 {
+    RefusedRun result;
     cli_test::RecordingPtyPrinter printer(BagTagPrinter());
-    ASSERT_TRUE(printer.Valid());
+    const CliWorld world;
+    if (!printer.Valid() || !world.Valid() || !world.WriteProfile(printer.SlavePath()) ||
+        !world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())))
+        return result;
     printer_sim::Fault refuse;
     refuse.kind = printer_sim::FaultKind::Refuse;
-    refuse.command = CMD_SET_SETTINGS;
+    refuse.command = refusedCommand;
     printer.AddFault(refuse);
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
-    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
 
     const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
                                                 world.ProgramEnvironment(), kSendConfigLimitMs);
+    if (run.end.has_value())
+        result.exitCode = run.end->exitCode;
+    result.frames = printer.ReceivedFrames();
+    return result;
+}
 
-    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
-    EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
-    const std::vector<printer_sim::ReceivedFrame> frames = printer.ReceivedFrames();
-    ASSERT_FALSE(frames.empty());
-    EXPECT_EQ(frames.back().command, CMD_SET_SETTINGS);
+TEST(CliSendConfigFrames, RefusedConfigurationIsOperationFailed)
+{
+    const RefusedRun run = SendConfigToAPrinterThatRefuses(CMD_SET_SETTINGS);
+
+    EXPECT_EQ(run.exitCode, std::optional<int>(EXIT_CODE_OPERATION_FAILED));
+    ASSERT_FALSE(run.frames.empty());
+    EXPECT_EQ(run.frames.back().command, CMD_SET_SETTINGS);
 }
 
 // The type check's reply must be a settings reply or an acknowledgement; a refusal stops
 // the run before the file is sent.
 TEST(CliSendConfigFrames, RefusedTypeCheckIsOperationFailedAndSendsNothing)
 {
-    cli_test::RecordingPtyPrinter printer(BagTagPrinter());
-    ASSERT_TRUE(printer.Valid());
-    printer_sim::Fault refuse;
-    refuse.kind = printer_sim::FaultKind::Refuse;
-    refuse.command = CMD_GET_SETTINGS;
-    printer.AddFault(refuse);
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
-    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+    const RefusedRun run = SendConfigToAPrinterThatRefuses(CMD_GET_SETTINGS);
 
-    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
-                                                world.ProgramEnvironment(), kSendConfigLimitMs);
-
-    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
-    EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
-    for (const printer_sim::ReceivedFrame& frame : printer.ReceivedFrames())
+    EXPECT_EQ(run.exitCode, std::optional<int>(EXIT_CODE_OPERATION_FAILED));
+    ASSERT_FALSE(run.frames.empty());
+    for (const printer_sim::ReceivedFrame& frame : run.frames)
         EXPECT_NE(frame.command, CMD_SET_SETTINGS);
 }
 
