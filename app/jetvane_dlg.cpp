@@ -234,14 +234,3 @@ void CJetvaneDlg::FreeFileImages()
     firmwareImage_.Free();
     configFileImage_.Free();
 }
-
-// No settings dialog or firmware dialog is built into this version, so there is never one
-// to close; an operation that would open one ends as a dialog that cannot be created.
-void CJetvaneDlg::CloseSettingsDialog() {}
-void CJetvaneDlg::CloseFirmwareDialog() {}
-
-bool CJetvaneDlg::ShowDeviceSettingsDialog(int /*deviceType*/, bool /*restricted*/)
-{
-    CloseSettingsDialog();
-    return false;
-}

@@ -24,7 +24,7 @@ int MulDiv(int value, int numerator, int denominator)
 
 } // namespace
 
-QFont DialogFont(const FontSpec& requested)
+QFont DialogFont(const FontRequest& requested)
 {
     const QString family = requested.family.empty()
         ? QString::fromLatin1(kDialogFontFamily)

@@ -70,7 +70,7 @@ inline constexpr unsigned kMinimizeBox = 0x0002;  // WS_MINIMIZEBOX
 inline constexpr unsigned kVisible = 0x0004;      // WS_VISIBLE: a modeless dialog shows itself on Create
 } // namespace dialog_style
 
-struct FontSpec {
+struct FontRequest {
     std::string_view family;  // empty: the layer's dialog font
     int pointSize = 0;        // 0: the layer's size
 };
@@ -80,12 +80,12 @@ struct DialogTemplate {
     int width = 0;   // client area, dialog units
     int height = 0;
     unsigned style = dialog_style::kCentered;
-    FontSpec font;
+    FontRequest font;
     std::span<const ControlTemplate> controls;
 };
 
 // The font a template asks for (the layer's dialog font when it names none).
-QFont DialogFont(const FontSpec& requested = {});
+QFont DialogFont(const FontRequest& requested = {});
 
 // Base units of a font, in pixels: width = average character width, height = character height.
 QSize DialogBaseUnits(const QFont& font);
