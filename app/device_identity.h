@@ -2,7 +2,7 @@
 // The printer's identity: the payload of its reply to the identify probe. Its beginning
 // names the printer family, its last four characters are the firmware version.
 
-#include "app/device_types.h"
+#include "comms/device_types.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "app/file_choice.h"
 
-#include "app/device_types.h"
+#include "comms/device_types.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "app/jetvane_dlg.h"
 
 #include "app/access_level.h"
-#include "app/device_types.h"
+#include "comms/device_types.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"

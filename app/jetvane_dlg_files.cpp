@@ -2,7 +2,7 @@
 // the silent name checks and reading the chosen file into memory.
 #include "app/jetvane_dlg.h"
 
-#include "app/device_types.h"
+#include "comms/device_types.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/profile_values.h"

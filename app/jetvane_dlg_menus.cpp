@@ -1,7 +1,7 @@
 // The main dialog's option menus: what a chosen row sends, and which operation it starts.
 #include "app/jetvane_dlg.h"
 
-#include "app/device_types.h"
+#include "comms/device_types.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
 #include "app/resource.h"

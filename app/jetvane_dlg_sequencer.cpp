@@ -4,7 +4,7 @@
 
 #include "app/clock_text.h"
 #include "app/device_identity.h"
-#include "app/device_types.h"
+#include "comms/device_types.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"

@@ -1,6 +1,6 @@
 #include "app/status_texts.h"
 
-#include "app/device_types.h"
+#include "comms/device_types.h"
 #include "app/operation_states.h"
 #include "comms/printer_codes.h"
 

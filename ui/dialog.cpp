@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,10 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QFontMetrics>
 #include <QValidator>
 
 #include <algorithm>
@@ -35,6 +41,27 @@ public:
         return Acceptable;
     }
 };
+
+QString Utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A tip as a Windows tool tip with a maximum width shows it: its own line breaks, and
+// lines wider than the maximum wrapped at blanks.
+QString FormatToolTip(QString text, const QFont& font)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    if (widest <= Dialog::kToolTipMaxWidth)
+        return text;
+    QString html = text.toHtmlEscaped();
+    html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    return QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>").arg(Dialog::kToolTipMaxWidth).arg(html);
+}
 
 bool IsEnterKey(int key)
 {
@@ -90,6 +117,8 @@ protected:
             return QDialog::eventFilter(watched, event);
         if (event->type() == QEvent::KeyPress && HandleDialogKey(static_cast<QKeyEvent&>(*event)))
             return true;
+        if (event->type() == QEvent::ToolTip && ShowToolTip(*widget, static_cast<QHelpEvent&>(*event)))
+            return true;
         return QDialog::eventFilter(watched, event);
     }
 
@@ -108,6 +137,27 @@ protected:
     void reject() override { DispatchWindowMessage(WM_COMMAND, MakeCommandWParam(IDCANCEL, BN_CLICKED), 0); }
 
 private:
+    // The tip of the control under the mouse, when the dialog serves it.
+    bool ShowToolTip(const QWidget& widget, const QHelpEvent& help)
+    {
+        if (owner_ == nullptr || !owner_->ToolTipsEnabled())
+            return false;
+        // A combo's edit field or list is part of the control that carries the id.
+        const QWidget* control = &widget;
+        while (control != nullptr && !control->property(kControlIdProperty).isValid())
+            control = control->parentWidget();
+        if (control == nullptr || control == this)
+            return false;
+        QString text;
+        if (!owner_->OnToolTipNotify(control->property(kControlIdProperty).toInt(), &text))
+            return false;
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help.globalPos(), FormatToolTip(text, QToolTip::font()), const_cast<QWidget*>(&widget));
+        return true;
+    }
+
     bool HandleDialogKey(const QKeyEvent& key)
     {
         const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
@@ -143,7 +193,7 @@ Qt::FocusPolicy FocusPolicyOf(const ControlTemplate& control)
 
 QWidget* BuildStandardControl(const ControlTemplate& control, QWidget* parent)
 {
-    const QString caption = QString::fromUtf8(control.caption.data(), static_cast<qsizetype>(control.caption.size()));
+    const QString caption = detail::Utf8(control.caption);
     switch (control.kind) {
     case ControlKind::PushButton:
     case ControlKind::DefPushButton: {
@@ -279,7 +329,7 @@ bool Dialog::CreateWindow(const DialogTemplate& dialogTemplate, Dialog* parent)
     if ((template_.style & dialog_style::kMinimizeBox) != 0)
         flags |= Qt::WindowMinimizeButtonHint;
     window_->setWindowFlags(flags);
-    window_->setWindowTitle(QString::fromUtf8(template_.caption.data(), static_cast<qsizetype>(template_.caption.size())));
+    window_->setWindowTitle(detail::Utf8(template_.caption));
     window_->setFont(DialogFont(template_.font));
     handle_ = detail::RegisterWindow(window_, window_);
     BuildControls(template_);
@@ -296,17 +346,26 @@ bool Dialog::CreateWindow(const DialogTemplate& dialogTemplate, Dialog* parent)
 
 void Dialog::BuildControls(const DialogTemplate& dialogTemplate)
 {
-    const QSize baseUnits = DialogBaseUnits(window_->font());
-    window_->setFixedSize(MapDialogSize(dialogTemplate.width, dialogTemplate.height, baseUnits));
     controls_.clear();
     defaultButtonId_ = IDC_STATIC;
+    const QSize baseUnits = DialogBaseUnits(window_->font());
+    if (dialogTemplate.form != nullptr) {
+        BuildForm(*dialogTemplate.form, baseUnits);
+        return;
+    }
+    window_->setFixedSize(MapDialogSize(dialogTemplate.width, dialogTemplate.height, baseUnits));
     std::vector<std::pair<QLabel*, size_t>> labels;
     std::vector<QWidget*> built;
     for (const ControlTemplate& control : dialogTemplate.controls) {
-        QWidget* widget = BuildControl(control, baseUnits);
+        QWidget* widget = BuildControl(control, window_);
         built.push_back(widget);
         if (widget == nullptr)
             continue;
+        const QRect rect = MapDialogRect(control.rect, baseUnits);
+        if (auto* combo = qobject_cast<QComboBox*>(widget))
+            PlaceCombo(*combo, rect);
+        else
+            widget->setGeometry(rect);
         if (auto* label = qobject_cast<QLabel*>(widget))
             labels.emplace_back(label, built.size() - 1);
     }
@@ -321,27 +380,91 @@ void Dialog::BuildControls(const DialogTemplate& dialogTemplate)
     }
 }
 
+void Dialog::BuildForm(const FormLayout& form, QSize baseUnits)
+{
+    auto* grid = new QGridLayout(window_);
+    // The window takes the size its layout asks for, also when code hides or shows fields.
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    int lastRow = 0;
+    int lastColumn = 0;
+    for (const FormPane& pane : form.panes) {
+        QWidget* box = pane.framed ? new QGroupBox(detail::Utf8(pane.title), window_) : new QWidget(window_);
+        auto* fields = new QGridLayout(box);
+        if (!pane.framed)
+            fields->setContentsMargins(0, 0, 0, 0);
+        const int columns = std::max(1, pane.fieldColumns);
+        int index = 0;
+        for (const FormField& field : pane.fields) {
+            const int row = index / columns;
+            const int column = (index % columns) * 2;
+            ++index;
+            QWidget* widget = BuildFormField(field, box, baseUnits);
+            if (widget == nullptr)
+                continue;
+            if (field.label.empty()) {
+                fields->addWidget(widget, row, column, 1, 2);
+                continue;
+            }
+            const ControlTemplate labelTemplate{ControlKind::StaticText, field.labelId, field.label, {},
+                                                field.style & (style::kHidden | style::kDisabled)};
+            auto* label = qobject_cast<QLabel*>(BuildControl(labelTemplate, box));
+            label->setWordWrap(false);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            label->setBuddy(widget);
+            fields->addWidget(label, row, column);
+            fields->addWidget(widget, row, column + 1);
+        }
+        // Spare room goes below the fields, so that they stay together at the top.
+        fields->setRowStretch((index + columns - 1) / columns, 1);
+        grid->addWidget(box, pane.cell.row, pane.cell.column, pane.cell.rowSpan, pane.cell.columnSpan);
+        lastRow = std::max(lastRow, pane.cell.row + pane.cell.rowSpan);
+        lastColumn = std::max(lastColumn, pane.cell.column + pane.cell.columnSpan);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (const FormField& field : form.buttons) {
+        if (QWidget* widget = BuildFormField(field, window_, baseUnits))
+            buttons->addWidget(widget);
+    }
+    grid->addLayout(buttons, lastRow, 0, 1, std::max(1, lastColumn));
+}
+
+QWidget* Dialog::BuildFormField(const FormField& field, QWidget* parent, QSize baseUnits)
+{
+    const ControlTemplate control{field.kind, field.id, field.caption, {}, field.style};
+    QWidget* widget = BuildControl(control, parent);
+    if (widget == nullptr)
+        return nullptr;
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        const QSignalBlocker blocker(combo);
+        for (const std::string_view item : field.items)
+            combo->addItem(detail::Utf8(item));
+        // A list that the template fills starts without a selection, as a Windows combo does.
+        combo->setCurrentIndex(-1);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
+    if (field.width > 0)
+        widget->setMinimumWidth(MapDialogSize(field.width, 0, baseUnits).width());
+    return widget;
+}
+
 QWidget* Dialog::CreateCustomControl(const ControlTemplate&, QWidget*)
 {
     return nullptr;
 }
 
-QWidget* Dialog::BuildControl(const ControlTemplate& control, QSize baseUnits)
+// One control with its id, initial states and notifications; the caller places it.
+QWidget* Dialog::BuildControl(const ControlTemplate& control, QWidget* parent)
 {
-    QWidget* widget = CreateCustomControl(control, window_);
+    QWidget* widget = CreateCustomControl(control, parent);
     if (widget == nullptr)
-        widget = BuildStandardControl(control, window_);
+        widget = BuildStandardControl(control, parent);
     if (widget == nullptr)
         return nullptr;
-    widget->setParent(window_);
+    widget->setParent(parent);
     widget->setProperty(detail::kControlIdProperty, control.id);
     widget->setProperty(detail::kUpperCaseProperty, (control.style & style::kUpperCase) != 0);
     widget->setFocusPolicy(FocusPolicyOf(control));
-    const QRect rect = MapDialogRect(control.rect, baseUnits);
-    if (auto* combo = qobject_cast<QComboBox*>(widget))
-        PlaceCombo(*combo, rect);
-    else
-        widget->setGeometry(rect);
     widget->setVisible((control.style & style::kHidden) == 0);
     widget->setEnabled((control.style & style::kDisabled) == 0);
     if (control.id != IDC_STATIC && !controls_.contains(control.id))
@@ -459,6 +582,11 @@ QWidget* Dialog::Window() const
 bool Dialog::OnInitDialog()
 {
     return true;
+}
+
+bool Dialog::OnToolTipNotify(int, QString*)
+{
+    return false;
 }
 
 void Dialog::OnOK()

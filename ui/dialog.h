@@ -85,6 +85,15 @@ public:
     virtual void OnOK();      // default: EndDialog(IDOK)
     virtual void OnCancel();  // default: EndDialog(IDCANCEL)
 
+    // Tool tips: while enabled, hovering over a control asks OnToolTipNotify for its tip.
+    // A handled request with an empty text shows nothing; lines longer than
+    // kToolTipMaxWidth pixels wrap.
+    void EnableToolTips(bool enable) { toolTipsEnabled_ = enable; }
+    bool ToolTipsEnabled() const { return toolTipsEnabled_; }
+    // True when the dialog serves the control's tip (text then holds it); default: none.
+    virtual bool OnToolTipNotify(int controlId, QString* text);
+    static constexpr int kToolTipMaxWidth = 200;
+
     void SetWindowText(const QString& caption);
     QString GetWindowText() const;
     // The window's rectangle in screen coordinates, frame included; empty without a window.
@@ -150,7 +159,9 @@ private:
 
     bool CreateWindow(const DialogTemplate& dialogTemplate, Dialog* parent);
     void BuildControls(const DialogTemplate& dialogTemplate);
-    QWidget* BuildControl(const ControlTemplate& control, QSize baseUnits);
+    void BuildForm(const FormLayout& form, QSize baseUnits);
+    QWidget* BuildFormField(const FormField& field, QWidget* parent, QSize baseUnits);
+    QWidget* BuildControl(const ControlTemplate& control, QWidget* parent);
     void ConnectNotifications(QWidget* widget, int controlId);
     QWidget* ItemWidget(int controlId) const;
 
@@ -170,6 +181,7 @@ private:
     bool modalEnded_ = false; // EndDialog came, perhaps before the loop started
     int modalResult_ = -1;
     int defaultButtonId_ = IDC_STATIC;
+    bool toolTipsEnabled_ = false;
     std::map<int, QWidget*> controls_; // children of window_, valid while it exists
     std::map<std::pair<int, unsigned>, std::function<void()>> commands_;
     std::map<unsigned, std::function<LResult(WParam, LParam)>> messages_;

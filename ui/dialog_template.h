@@ -75,6 +75,41 @@ struct FontRequest {
     int pointSize = 0;        // 0: the layer's size
 };
 
+// Forms: dialogs whose controls Qt layouts arrange, for windows with many settings where
+// the place of each control is ours to choose. A form is a grid of panes (framed or plain),
+// each a grid of fields: a field is a control with an optional static text in front of it.
+// Under the panes stands one row of push buttons.
+struct FormField {
+    ControlKind kind = ControlKind::StaticText;
+    int id = IDC_STATIC;
+    std::string_view caption;                 // a button's or check box's caption; an edit's text
+    std::string_view label;                   // static text in front of the control; empty: none
+    int labelId = IDC_STATIC;                 // the label's id, for code that shows or hides it
+    unsigned style = 0;                       // kHidden and kDisabled apply to the label too
+    std::span<const std::string_view> items;  // entries that the template puts into a combo
+    int width = 0;                            // least width of the control in dialog units; 0: natural
+};
+
+struct GridCell {
+    int row = 0;
+    int column = 0;
+    int rowSpan = 1;
+    int columnSpan = 1;
+};
+
+struct FormPane {
+    std::string_view title;   // the frame's title; empty: an untitled frame
+    bool framed = true;       // false: the fields stand without a frame
+    GridCell cell;            // the pane's place in the dialog's grid
+    int fieldColumns = 1;     // fields side by side; they fill the pane row by row
+    std::span<const FormField> fields;
+};
+
+struct FormLayout {
+    std::span<const FormPane> panes;
+    std::span<const FormField> buttons;  // push buttons in one row under the panes, in this order
+};
+
 struct DialogTemplate {
     std::string_view caption;
     int width = 0;   // client area, dialog units
@@ -82,6 +117,9 @@ struct DialogTemplate {
     unsigned style = dialog_style::kCentered;
     FontRequest font;
     std::span<const ControlTemplate> controls;
+    // When set, the controls come from the form instead, and the window takes the size its
+    // layout needs (width and height are then unused).
+    const FormLayout* form = nullptr;
 };
 
 // The font a template asks for (the layer's dialog font when it names none).

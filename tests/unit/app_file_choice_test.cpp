@@ -2,7 +2,7 @@
 // (symbolic links) and reading a whole file.
 #include "app/file_choice.h"
 
-#include "app/device_types.h"
+#include "comms/device_types.h"
 
 #include <gtest/gtest.h>
 

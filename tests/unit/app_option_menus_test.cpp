@@ -3,7 +3,7 @@
 #include "app/option_menus.h"
 
 #include "app/access_level.h"
-#include "app/device_types.h"
+#include "comms/device_types.h"
 #include "app/operation_states.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Texts of the main dialog chosen by a state or a result.
 #include "app/status_texts.h"
 
-#include "app/device_types.h"
+#include "comms/device_types.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "comms/printer_codes.h"
