@@ -18,7 +18,6 @@ namespace {
 constexpr QChar kExtensionSeparator = u'.';
 constexpr char kFilterSeparator = '|';
 constexpr char kFilterPatternSeparator = ';';
-constexpr std::uint64_t kLow32Bits = 0xFFFFFFFFu;
 
 // Compares the last suffix.size() characters (the whole text when shorter).
 bool EndsWithNoCase(const QString& text, const char* suffix)
@@ -55,16 +54,6 @@ bool IsSilentFirmwareFileAccepted(const QString& path)
            EndsWithNoCase(path, kFirmwareFileSuffix);
 }
 
-QString FileNameOfPath(const QString& path)
-{
-    return path.mid(path.lastIndexOf(kPathSeparator) + 1);
-}
-
-QString FolderOfPath(const QString& path)
-{
-    const qsizetype separator = path.lastIndexOf(kPathSeparator);
-    return separator < 0 ? QString() : path.left(separator);
-}
 
 QString ConfigFileExtension(const QString& fileName)
 {
@@ -103,25 +92,6 @@ QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, 
     return result;
 }
 
-int ResolveShortcutPath(const QString& path, QString& target)
-{
-    if (path.size() < kShortcutPathMinLength || path.size() > kShortcutPathMaxLength)
-        return 0;
-    const QByteArray encoded = QFile::encodeName(path);
-    struct stat info {};
-    if (lstat(encoded.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return 0;
-    char* resolved = realpath(encoded.constData(), nullptr);
-    if (resolved == nullptr)
-        return 0;
-    const QString result = QFile::decodeName(resolved);
-    std::free(resolved);
-    // The target must fit the same buffer as a path, its terminator included.
-    if (result.size() >= kShortcutPathMaxLength)
-        return 0;
-    target = result;
-    return static_cast<int>(target.size());
-}
 
 QStringList FileDialogFilters(const char* filter)
 {
@@ -136,72 +106,4 @@ QStringList FileDialogFilters(const char* filter)
         filters << description + QLatin1String(" (") + patterns.simplified() + QLatin1Char(')');
     }
     return filters;
-}
-
-ImageFile::~ImageFile()
-{
-    Close();
-}
-
-bool ImageFile::Open(const QString& path)
-{
-    Close();
-    if (path.isEmpty())
-        return false;
-    // Non-blocking so that a FIFO cannot hold the user interface; it is refused below.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    fullPath_ = QFileInfo(path).absoluteFilePath();
-    length_ = static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) & kLow32Bits);
-    return true;
-}
-
-FileReadResult ImageFile::ReadInto(FileImage& image)
-{
-    image.Free();
-    if (fd_ < 0)
-        return FileReadResult::OpenFailed;
-    const std::size_t size = static_cast<std::size_t>(length_) + 1;
-    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]());
-    if (buffer == nullptr) {
-        Close();
-        return FileReadResult::AllocationFailed;
-    }
-    std::size_t done = 0;
-    while (done < length_) {
-        const ssize_t got = ::read(fd_, buffer.get() + done, length_ - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    Close();
-    if (done < length_)
-        return FileReadResult::ShortRead;
-    image.buffer = std::move(buffer);
-    image.length = length_;
-    return FileReadResult::Ok;
-}
-
-void ImageFile::Close()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
-FileReadResult ReadWholeFile(const QString& path, FileImage& image)
-{
-    ImageFile file;
-    if (!file.Open(path))
-        return FileReadResult::OpenFailed;
-    return file.ReadInto(image);
 }

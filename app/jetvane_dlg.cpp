@@ -65,6 +65,9 @@ CJetvaneDlg::CJetvaneDlg(const CJetvaneApp& app)
     MapMessage(WM_DEVICE_FOUND, &CJetvaneDlg::OnDeviceFound);
     MapMessage(WM_DEVICE_NOT_FOUND, &CJetvaneDlg::OnDeviceNotFound);
     MapMessage(WM_SEND_DONE, &CJetvaneDlg::OnSendDone);
+    MapMessage(WM_CONFIG_UPDATED, &CJetvaneDlg::OnConfigUpdated);
+    MapMessage(WM_BPP_CONFIG_UPDATED, &CJetvaneDlg::OnConfigUpdated);
+    MapMessage(WM_CHANGE_DEVICE_TYPE, &CJetvaneDlg::OnChangeDeviceType);
 }
 
 CJetvaneDlg::~CJetvaneDlg()
@@ -189,8 +192,12 @@ void CJetvaneDlg::OnBnClickedExit()
     EnableDlgItem(IDC_EXIT, false);
     SetExitCaption(kExitCaption);
     const bool childWasOpen = stateBefore == STATE_SETTINGS_DIALOG || stateBefore == STATE_FIRMWARE_DIALOG;
-    if (childWasOpen)
+    if (childWasOpen) {
+        // The main window comes back where the child stood.
+        if (settingsDialog_ && settingsDialog_->HasWindow())
+            MoveWindowTo(settingsDialog_->GetWindowRect().topLeft());
         ShowWindow(true);
+    }
 
     deviceIdentity_.clear();
     printerFirmwareVersion_ = 0;

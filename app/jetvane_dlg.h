@@ -12,6 +12,7 @@
 #include "comms/comms.h"
 #include "comms/device_search.h"
 #include "comms/message_parser.h"
+#include "settings/settings_dialog.h"
 #include "ui/dialog.h"
 
 #include <QIcon>
@@ -19,6 +20,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CJetvaneDlg : public ui::Dialog {
 public:
@@ -58,7 +60,14 @@ public:
     bool LoadFirmwareFile(QString path);
 
     // ---- child dialogs
+    // A settings dialog or the firmware dialog stands in for the main window while it works,
+    // and reports its end with a synchronous message. A child is never deleted while it is
+    // inside such a message: it is hidden and parked, and deleted by the next close of the
+    // settings dialogs or by the main dialog's destructor.
     bool ShowDeviceSettingsDialog(int deviceType, bool restricted);
+    bool ShowEepromSettingsDialog(const std::string& record);
+    ui::LResult OnConfigUpdated(ui::WParam result, ui::LParam);
+    ui::LResult OnChangeDeviceType(ui::WParam deviceType, ui::LParam);
     void CloseSettingsDialog();
     void CloseFirmwareDialog();
 
@@ -77,9 +86,23 @@ public:
     int ConfigFileType() const { return configFileType_; }
     const FileImage& FirmwareImage() const { return firmwareImage_; }
     CComms* Connection() const { return connection_.get(); }
+    CJetvaneSettingsDeviceInterface* SettingsDialog() const { return settingsDialog_.get(); }
+    const std::vector<std::unique_ptr<CJetvaneSettingsDeviceInterface>>& ParkedSettingsDialogs() const
+    {
+        return parkedSettingsDialogs_;
+    }
     CQVAirDeviceSearch* Search() const { return search_.get(); }
 
 private:
+    // Opens a settings dialog in place of the window at position; false with the status text
+    // of the step that failed (none when the dialog cannot be made).
+    bool OpenSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog, const QString& caption,
+                            const std::string& record, bool restricted, QPoint position);
+    void ParkSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog);
+    // Runs a handler of a child's notification; the child counts as inside it meanwhile.
+    template <class Handler>
+    void WhileNotifying(CJetvaneSettingsDeviceInterface* child, Handler handler);
+
     // Ends a send job that still runs on the connection, then closes and deletes it. With
     // reportLostCommand, a command whose job was ended before it reported ends as failed,
     // as it would have once its reply stayed away, instead of leaving the operation waiting.
@@ -113,6 +136,9 @@ private:
     QString lastFirmwareFolder_;
     std::string lastSettingsReply_;
     bool keepOldSettings_ = false;
+    std::unique_ptr<CJetvaneSettingsDeviceInterface> settingsDialog_;
+    std::vector<std::unique_ptr<CJetvaneSettingsDeviceInterface>> parkedSettingsDialogs_;
+    CJetvaneSettingsDeviceInterface* notifyingSettingsDialog_ = nullptr; // inside its notification
     FileImage firmwareImage_;
     int configFileType_;
     QString configFileExtension_;

@@ -2,15 +2,184 @@
 // switch, the firmware dialog's end, and closing the children.
 #include "app/jetvane_dlg.h"
 
-// ---- settings dialogs
+#include "app/operation_states.h"
+#include "app/status_texts.h"
+#include "comms/device_types.h"
+#include "comms/private_messages.h"
+#include "platform/timing.h"
+#include "settings/settings_dialogs.h"
 
-bool CJetvaneDlg::ShowDeviceSettingsDialog(int /*deviceType*/, bool /*restricted*/)
+namespace {
+
+// Each step of closing a child gives its window time to go.
+constexpr std::uint32_t kChildClosePauseMs = 50;
+
+constexpr char kBppCaptionPrefix[] = "BPP ";
+constexpr char kBtpCaptionPrefix[] = "BTP ";
+constexpr char kEepromCaption[] = "QV Airport Printer EEPROM Settings";
+constexpr char kIdentityCaptionFormat[] = "%1 - %2";
+
+QString Text(const char* text)
 {
-    CloseSettingsDialog();
-    return false;
+    return QString::fromUtf8(text);
 }
 
-void CJetvaneDlg::CloseSettingsDialog() {}
+QString CaptionPrefix(int deviceType)
+{
+    return Text(deviceType == DEVICE_TYPE_BPP ? kBppCaptionPrefix : kBtpCaptionPrefix);
+}
+
+} // namespace
+
+// ---- settings dialogs
+
+template <class Handler>
+void CJetvaneDlg::WhileNotifying(CJetvaneSettingsDeviceInterface* child, Handler handler)
+{
+    CJetvaneSettingsDeviceInterface* const outer = notifyingSettingsDialog_;
+    notifyingSettingsDialog_ = child;
+    handler();
+    notifyingSettingsDialog_ = outer;
+}
+
+bool CJetvaneDlg::ShowDeviceSettingsDialog(int deviceType, bool restricted)
+{
+    QString caption = childWindowBaseTitle_;
+    QPoint position = GetWindowRect().topLeft();
+    if (settingsDialog_ && settingsDialog_->HasWindow()) {
+        position = settingsDialog_->GetWindowRect().topLeft();
+        settingsDialog_->ShowWindow(false);
+    }
+    CloseSettingsDialog();
+
+    std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog;
+    if (deviceType == DEVICE_TYPE_BPP)
+        dialog = std::make_unique<CJetvaneSettingsBPPDlg>(this);
+    else if (deviceType == DEVICE_TYPE_BTP)
+        dialog = std::make_unique<CJetvaneSettingsBTPDlg>(this);
+    else
+        return false;
+    caption.prepend(CaptionPrefix(deviceType));
+    return OpenSettingsDialog(std::move(dialog), caption, lastSettingsReply_, restricted, position);
+}
+
+bool CJetvaneDlg::ShowEepromSettingsDialog(const std::string& record)
+{
+    if (settingsDialog_ && settingsDialog_->HasWindow())
+        settingsDialog_->ShowWindow(false);
+    CloseSettingsDialog();
+    const QString caption = CaptionPrefix(deviceType_) + Text(kEepromCaption);
+    return OpenSettingsDialog(std::make_unique<CJetvaneEEPROMSettingsDlg>(this), caption, record, false,
+                              GetWindowRect().topLeft());
+}
+
+bool CJetvaneDlg::OpenSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog, const QString& caption,
+                                     const std::string& record, bool restricted, QPoint position)
+{
+    settingsDialog_ = std::move(dialog);
+    CJetvaneSettingsDeviceInterface& settings = *settingsDialog_;
+    if (!settings.SetAccessLevel(accessLevel_)) {
+        CloseSettingsDialog();
+        SetStatusText(Text(kStatusConfigureLevelFailed));
+        return false;
+    }
+    if (!settings.Create(this)) {
+        CloseSettingsDialog();
+        SetStatusText(Text(kStatusShowDeviceSettingsFailed));
+        return false;
+    }
+    if (!settings.SetDeviceSettings(record, connection_.get(), restricted)) {
+        CloseSettingsDialog();
+        SetStatusText(Text(kStatusParseDeviceSettingsFailed));
+        return false;
+    }
+    QString title = caption;
+    if (!deviceIdentity_.empty())
+        title = Text(kIdentityCaptionFormat).arg(caption, QString::fromLatin1(deviceIdentity_.c_str()));
+    settings.SetTitle(title);
+    settings.MoveWindowTo(position);
+    settings.ShowWindow(true);
+    settings.BringWindowToTop();
+    return true;
+}
+
+ui::LResult CJetvaneDlg::OnConfigUpdated(ui::WParam result, ui::LParam)
+{
+    WhileNotifying(settingsDialog_.get(), [this, result] {
+        if (operationState_ == STATE_SETTINGS_DIALOG)
+            OnBnClickedExit();
+        if (result == static_cast<ui::WParam>(kSettingsUpdated))
+            SetStatusText(Text(kStatusConfigUpdated));
+        else if (result == static_cast<ui::WParam>(kSettingsUpdateFailed))
+            SetStatusText(Text(kStatusConfigUpdateFailed));
+        else
+            SetStatusText(Text(kStatusConfigUpdateCancelled));
+    });
+    return 0;
+}
+
+ui::LResult CJetvaneDlg::OnChangeDeviceType(ui::WParam deviceType, ui::LParam)
+{
+    WhileNotifying(settingsDialog_.get(), [this, deviceType] {
+        keepOldSettings_ = true;
+        const int requested = static_cast<int>(deviceType);
+        if ((requested == DEVICE_TYPE_BPP || requested == DEVICE_TYPE_BTP) &&
+            ShowDeviceSettingsDialog(requested, requested != connectedDeviceType_)) {
+            keepOldSettings_ = false;
+            return;
+        }
+        keepOldSettings_ = false;
+        if (operationState_ == STATE_SETTINGS_DIALOG)
+            OnBnClickedExit();
+        SetStatusText(Text(kStatusConfigUpdateFailed));
+    });
+    return 0;
+}
+
+void CJetvaneDlg::ParkSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog)
+{
+    dialog->ShowWindow(false);
+    parkedSettingsDialogs_.push_back(std::move(dialog));
+}
+
+void CJetvaneDlg::CloseSettingsDialog()
+{
+    // Parked dialogs go first, except one that is still inside its notification.
+    for (auto parked = parkedSettingsDialogs_.begin(); parked != parkedSettingsDialogs_.end();) {
+        if (parked->get() == notifyingSettingsDialog_) {
+            ++parked;
+            continue;
+        }
+        if ((*parked)->DestroyWindow())
+            platform::timing::SleepMs(kChildClosePauseMs);
+        parked = parkedSettingsDialogs_.erase(parked);
+    }
+
+    if (!settingsDialog_)
+        return;
+    // Taken out first: closing it may bring its notification, whose handler closes again.
+    std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog = std::move(settingsDialog_);
+    if (dialog->HasWindow()) {
+        dialog->CloseSettings();
+        platform::timing::SleepMs(kChildClosePauseMs);
+        if (dialog.get() == notifyingSettingsDialog_) {
+            ParkSettingsDialog(std::move(dialog));
+            return;
+        }
+        if (dialog->HasWindow()) {
+            dialog->SendMessage(ui::WM_CLOSE, 0, 0);
+            platform::timing::SleepMs(kChildClosePauseMs);
+        }
+        if (dialog->HasWindow()) {
+            if (keepOldSettings_) {
+                ParkSettingsDialog(std::move(dialog));
+                return;
+            }
+            dialog->DestroyWindow();
+            platform::timing::SleepMs(kChildClosePauseMs);
+        }
+    }
+}
 
 // ---- firmware dialog
 

@@ -280,11 +280,20 @@ void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string 
     case STATE_WAIT_EEPROM_SETTINGS:
         if (printerFirmwareVersion_ < MIN_FIRMWARE_VERSION_FOR_EEPROM) {
             SetStatusText(Text(kStatusMinimumFirmwareForEeprom));
-        } else if (replyCode != REPLY_EEPROM_SETTINGS) {
-            SetStatusText(Text(kStatusStartEditEepromFailed));
+            FailureEnding();
+            return;
         }
-        // Without an EEPROM settings dialog the hand-over ends as a dialog that cannot be created.
-        FailureEnding();
+        if (replyCode != REPLY_EEPROM_SETTINGS) {
+            SetStatusText(Text(kStatusStartEditEepromFailed));
+            FailureEnding();
+            return;
+        }
+        if (!ShowEepromSettingsDialog(reply)) {
+            FailureEnding();
+            return;
+        }
+        operationState_ = STATE_SETTINGS_DIALOG;
+        ShowWindow(false);
         return;
 
     default:

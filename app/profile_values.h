@@ -1,16 +1,16 @@
 #pragma once
 // Names of the values that the main dialog keeps in the per-user profile.
 
-inline constexpr char kProfileSection[] = "Settings";
+#include "settings/settings_files.h"
+#include "ui/profile.h"
+
+using ui::kProfileSection;
 
 // Full path of the last chosen firmware file (after shortcut resolution); the initial
 // file of the next Load Firmware.
 inline constexpr char kProfileLastLoadFirmwareFile[] = "LastLoadFirmwareFile";
 // Full path of the last chosen configuration file to send.
 inline constexpr char kProfileLastLoadMainConfigFile[] = "LastLoadMainConfigFile";
-// The folder the settings dialogs save to and load from; the fallback folder of Send
-// Config File.
-inline constexpr char kProfileLastLoadConfigPath[] = "LastLoadConfigPath";
 // Folder and name of the last loaded firmware file: what the placeholders stand for.
 inline constexpr char kProfileLastLoadedFirmwareFilePath[] = "LastLoadedFirmwareFilePath";
 inline constexpr char kProfileLastLoadedFirmwareFileName[] = "LastLoadedFirmwareFileName";

@@ -22,6 +22,11 @@ inline constexpr std::int32_t SETTING_KIND_EDIT_COMBO = 2;  // combo box with an
 inline constexpr std::int32_t SETTING_KIND_LIST_COMBO = 3;  // drop-list combo box
 inline constexpr std::int32_t SETTING_KIND_CHECK = 4;
 
+constexpr bool IsComboKind(std::int32_t kind)
+{
+    return kind == SETTING_KIND_EDIT_COMBO || kind == SETTING_KIND_LIST_COMBO;
+}
+
 // How a setting's value is coded.
 inline constexpr std::int32_t SETTING_ENC_CHOICE = 0;    // a value code, mapped to a combo entry
 inline constexpr std::int32_t SETTING_ENC_NUMBER = 1;    // a signed number

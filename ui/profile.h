@@ -25,6 +25,8 @@ namespace ui {
 
 inline constexpr char kProfileOrganisation[] = "Corvandel";
 inline constexpr char kProfileApplication[] = "Jetvane";
+// The section of the program's own values.
+inline constexpr char kProfileSection[] = "Settings";
 // The section that holds the port map: key "COM3", value a device path or "virtual:NAME".
 inline constexpr char kPortsSection[] = "Ports";
 

@@ -160,6 +160,11 @@ int MessageBox(WindowHandle owner, const QString& text, const QString& caption, 
     return CurrentPrompts().MessageBox(MessageBoxRequest{owner, text, caption, type});
 }
 
+int AfxMessageBox(const QString& text, unsigned type)
+{
+    return MessageBox(platform::kNoWindow, text, QString::fromUtf8(kApplicationTitle), type);
+}
+
 std::optional<QString> FileDialog(const FileDialogRequest& request)
 {
     return CurrentPrompts().FileDialog(request);

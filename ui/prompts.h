@@ -115,6 +115,9 @@ Prompts& CurrentPrompts();
 Prompts* SetPrompts(Prompts* prompts);
 
 int MessageBox(WindowHandle owner, const QString& text, const QString& caption, unsigned type = MB_OK);
+// A message box of the program's own, captioned with its name (AfxMessageBox).
+inline constexpr char kApplicationTitle[] = "Jetvane";
+int AfxMessageBox(const QString& text, unsigned type = MB_OK);
 std::optional<QString> FileDialog(const FileDialogRequest& request);
 int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuItem> items);
 

@@ -12,7 +12,18 @@
 
 namespace {
 constexpr char kOffscreenPlatform[] = "offscreen";
+// The offscreen platform says so whenever a window asks it for what only a desktop does.
+constexpr char kUnsupportedByPlatform[] = "This plugin does not support";
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+void QuietOffscreenHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String(kUnsupportedByPlatform)))
+        return;
+    g_defaultHandler(type, context, message);
 }
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -26,6 +37,7 @@ int main(int argc, char** argv)
     qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
 
+    g_defaultHandler = qInstallMessageHandler(QuietOffscreenHandler);
     QApplication application(argc, argv);
     ui::InstallWindowMessageSink();
     const int result = RUN_ALL_TESTS();

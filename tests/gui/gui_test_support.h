@@ -2,6 +2,7 @@
 // Helpers for tests that drive windows: bounded event processing and typed keys.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
@@ -35,6 +36,19 @@ inline void PressKey(QWidget* target, int key, const QString& text = {})
     QCoreApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
     QCoreApplication::sendEvent(target, &release);
+}
+
+// The user picks a combo entry by its text, as a click in the list would; false when the
+// combo lacks it.
+inline bool ChooseComboEntry(QWidget* widget, const QString& text)
+{
+    auto* combo = qobject_cast<QComboBox*>(widget);
+    const int index = combo == nullptr ? -1 : combo->findText(text);
+    if (index < 0)
+        return false;
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+    return true;
 }
 
 inline void TypeText(QWidget* target, const QString& text)

@@ -2,9 +2,11 @@
 // without a printer and for the command-line tests. The first line of standard output is
 // the terminal the host opens; each request frame is logged on standard error.
 
+#include "tools/printer-sim/default_records.h"
 #include "tools/printer-sim/pty_printer.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -41,11 +43,15 @@ constexpr char kUsage[] =
     "  --data-bits 7|8    data bits (default 8)\n"
     "  --parity N|E       parity (default N)\n"
     "  --throttle         carry bytes no faster than the host's baud rate allows\n"
+    "  --settings-file PATH  settings record to report (raw bytes; default: factory values)\n"
+    "  --eeprom-file PATH    EEPROM settings record to report (raw bytes; default: factory values)\n"
     "  --help             show this text\n";
 
 struct Options {
     printer_sim::PtyServeOptions serve;
     bool identityGiven = false;
+    bool settingsGiven = false;
+    bool eepromGiven = false;
     bool help = false;
 };
 
@@ -53,6 +59,23 @@ int BadOption(const std::string& message)
 {
     std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgramName, message.c_str(), kProgramName);
     return kExitBadOption;
+}
+
+// The whole file as raw bytes; false with errno set when it cannot be read.
+bool ReadRecordFile(const std::string& path, std::string* record)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        record->append(buffer, count);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        errno = EIO;
+    return !failed;
 }
 
 // Parses argv into options; returns kExitOk or the exit status for a bad command line.
@@ -71,7 +94,7 @@ int ParseOptions(int argc, char** argv, Options* options)
             continue;
         }
         if (option != "--type" && option != "--identity" && option != "--baud" && option != "--data-bits" &&
-            option != "--parity")
+            option != "--parity" && option != "--settings-file" && option != "--eeprom-file")
             return BadOption("unknown option '" + std::string(option) + "'");
         if (i + 1 >= argc)
             return BadOption("option '" + std::string(option) + "' needs a value");
@@ -97,6 +120,17 @@ int ParseOptions(int argc, char** argv, Options* options)
             if (value != "7" && value != "8")
                 return BadOption("--data-bits must be 7 or 8, not '" + value + "'");
             printer.line.dataBits = static_cast<std::uint8_t>(value[0] - '0');
+        } else if (option == "--settings-file" || option == "--eeprom-file") {
+            std::string record;
+            if (!ReadRecordFile(value, &record))
+                return BadOption("cannot read '" + value + "': " + std::strerror(errno));
+            if (option == "--settings-file") {
+                printer.settingsRecord = record;
+                options->settingsGiven = true;
+            } else {
+                printer.eepromRecord = record;
+                options->eepromGiven = true;
+            }
         } else { // --parity
             if (value != "N" && value != "E")
                 return BadOption("--parity must be N or E, not '" + value + "'");
@@ -105,6 +139,10 @@ int ParseOptions(int argc, char** argv, Options* options)
     }
     if (!options->identityGiven)
         printer.identity = printer.type == printer_sim::PrinterType::BPP ? kBppIdentity : kBtpIdentity;
+    if (!options->settingsGiven)
+        printer.settingsRecord = printer_sim::DefaultSettingsRecord(printer.type);
+    if (!options->eepromGiven)
+        printer.eepromRecord = printer_sim::DefaultEepromRecord(printer.type);
     return kExitOk;
 }
 

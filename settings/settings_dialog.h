@@ -1,0 +1,148 @@
+#pragma once
+// The settings dialogs: the interface through which the main dialog drives them, and the one
+// settings engine that every dialog runs over its own tables (settings_dialog_definition.h).
+//
+// A dialog is modeless, a child of the main dialog. The main dialog constructs it, sets the
+// access level, creates the window (which fills and limits the controls and applies the
+// defaults), hands it the printer's settings record and the connection, and sets the caption.
+// The user edits, resets, saves, loads and updates; every way out ends in OnCancel, which sends
+// the dialog's result message to the main dialog synchronously and then ends the dialog.
+//
+// Threads: everything here runs on the user-interface thread. An update blocks that thread
+// for one transaction on the borrowed connection.
+
+#include "settings/settings_dialog_definition.h"
+#include "settings/settings_record.h"
+#include "ui/dialog.h"
+#include "ui/prompts.h"
+
+#include <QIcon>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+class CComms;
+class CCustomEditCtrl;
+
+// What the main dialog relies on; each operation's base behaviour is a refusal.
+class CJetvaneSettingsDeviceInterface : public ui::Dialog {
+public:
+    using ui::Dialog::Dialog;
+
+    // Fills the dialog from a settings record and keeps the connection for its sends; with
+    // restricted only the rows marked for it are applied. False when the record is unusable.
+    virtual bool SetDeviceSettings(const std::string& record, CComms* connection, bool restricted);
+    virtual bool SetAccessLevel(int level);
+    // Hands out the bytes of the configuration file last loaded, and forgets them.
+    virtual bool TakeLoadedConfig(std::string& out);
+    // Ends the dialog as its Cancel button would, unless it is closing already.
+    virtual bool CloseSettings();
+    virtual bool SetTitle(const QString& title);
+};
+
+// Access level values of the rows (and of the user).
+inline constexpr int kSettingsAccessLevelUser = 0;
+
+// The result a settings dialog reports when it ends (wParam of its result message).
+inline constexpr int kSettingsNotUpdated = 0;  // cancelled, or nothing sent
+inline constexpr int kSettingsUpdated = 1;
+inline constexpr int kSettingsUpdateFailed = 2;
+
+// The settings engine. The three dialogs are this class over their definitions.
+class CSettingsTableDlg : public CJetvaneSettingsDeviceInterface {
+public:
+    CSettingsTableDlg(const SettingsDialogDefinition& definition, ui::Dialog* parent);
+    ~CSettingsTableDlg() override;
+
+    // ---- the interface
+    bool SetDeviceSettings(const std::string& record, CComms* connection, bool restricted) override;
+    bool SetAccessLevel(int level) override;
+    bool TakeLoadedConfig(std::string& out) override;
+    bool CloseSettings() override;
+    bool SetTitle(const QString& title) override;
+
+    bool OnInitDialog() override;
+    void OnCancel() override;
+    bool OnToolTipNotify(int controlId, QString* text) override;
+
+    // ---- the engine over the tables
+    bool FillChoiceCombo(int controlId);
+    // toIndex: value code to combo index (-1 when the combo lacks the choice's text); else the
+    // selection to its value code. False, value unchanged, when no choice row matches: callers
+    // then use the value as it stands, so a code without a choice row serves as an index.
+    bool MapChoiceValue(int controlId, std::int32_t& value, bool toIndex) const;
+    bool SetControlValue(const SettingDefault* row);
+    void ResetToDefaults();
+    void EnableButtons(bool enable);
+    int GetProtocol() const;
+    bool SetProtocol(int code);
+    int GetDeviceType() const;
+    bool SetDeviceType(int code);
+    void ApplyDeviceTypeList(QString list);
+    void ApplyProtocolList(QString list);
+    // The record of the controls as they stand; withPlatenErr adds the Platen Err field.
+    std::string BuildSettingsString(bool withPlatenErr) const;
+
+    // ---- handlers
+    void OnBnClickedCancel();
+    void OnBnClickedResetToDefaults();
+    void OnCbnSelchangeProtocol();
+    void OnCbnSelchangeDeviceType();
+    void OnBnClickedUpdateDefaults();
+    void OnBnClickedUpdateAllConfigs();
+    void OnBnClickedUpdateEEPROM();
+    void OnBnClickedSaveToFile();
+    void OnBnClickedLoadFromFile();
+
+    // ---- state, for the main dialog's tests and the file operations
+    const SettingsDialogDefinition& Definition() const { return definition_; }
+    int AccessLevel() const { return accessLevel_; }
+    int Result() const { return result_; }
+    bool IsClosing() const { return closing_; }
+    bool IsSwitchPending() const { return switchPending_; }
+    CComms* Connection() const { return connection_; }
+    const QString& Model() const { return model_; }
+    const QString& SerialNumber() const { return serialNumber_; }
+    int ProtocolIndex() const { return protocolIndex_; }
+    const QString& ProtocolText() const { return protocolText_; }
+    const std::string& LoadedConfig() const { return loadedConfig_; }
+
+protected:
+    QWidget* CreateCustomControl(const ui::ControlTemplate& control, QWidget* parent) override;
+
+private:
+    class ButtonsDisabled;
+
+    QString DefaultConfigFileName() const;
+    ui::FileDialogRequest ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const;
+    bool HasDeviceType() const { return definition_.ownDeviceType != 0; }
+    const SettingDescriptor* FirstRowOf(int controlId) const;
+    CCustomEditCtrl* NumberEdit(int controlId) const;
+    bool IsUsable(int controlId) const;
+    bool ButtonsHaveWindows() const;
+    void ApplyDefaults();
+    void ApplyRows(std::span<const SettingDefault> rows);
+    const ModelOverlay* MatchingModelOverlay() const;
+    QString PlatenErrDefault() const;
+    void SelectProtocolIndex(int index);
+    void Update(const SettingsUpdateButton& button);
+    const SettingsUpdateButton* UpdateButton(bool allConfigs, std::uint8_t command) const;
+    void Close();
+    // Applies one field of a record; false when the record cannot be read on from there.
+    bool ApplyField(const SettingDescriptor& row, const FieldValue& value);
+
+    const SettingsDialogDefinition& definition_;
+    std::string loadedConfig_;
+    int accessLevel_ = kSettingsAccessLevelUser;
+    int protocolIndex_ = -1;
+    QString protocolText_;
+    bool closing_ = false;
+    bool switchPending_ = false;
+    bool resultSent_ = false;
+    int result_ = kSettingsNotUpdated;
+    CComms* connection_ = nullptr;
+    QString model_;
+    QString serialNumber_;
+    QIcon icon_;
+};

@@ -1,0 +1,173 @@
+// The settings engine's configuration files: Save To File and Load From File.
+#include "settings/settings_dialog.h"
+
+#include "comms/message_parser.h"
+#include "comms/printer_codes.h"
+#include "settings/settings_files.h"
+#include "ui/files.h"
+#include "ui/profile.h"
+#include "ui/prompts.h"
+
+namespace {
+
+constexpr char kSaved[] = "Saved";
+constexpr char kUnableToCreateFile[] = "Unable to create file to save";
+constexpr char kInvalidDeviceType[] = "Invalid device type";
+constexpr char kUnableToOpenFile[] = "Unable to open file to read";
+constexpr char kNoDataInFile[] = "No data to read from file";
+constexpr char kUnableToLoadFile[] = "Unable to load configuration from file";
+constexpr char kUnableToReadFile[] = "Unable to read file";
+constexpr char kUnableToProcess[] = "Unable to process the configuration.";
+constexpr char kLoaded[] = "Loaded";
+
+constexpr char kFilterFormat[] = "Configuration Files (*.%1)|*.%1||";
+constexpr QChar kExtensionSeparator = u'.';
+
+QString Utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void Tell(const char* text)
+{
+    ui::AfxMessageBox(QString::fromUtf8(text), ui::MB_OK | ui::MB_ICONINFORMATION);
+}
+
+// A chosen shortcut stands for its target.
+QString ResolvedPath(const QString& chosen)
+{
+    QString target;
+    return ResolveShortcutPath(chosen, target) > 0 ? target : chosen;
+}
+
+void RememberFile(const SettingsFileKind& kind, const QString& path)
+{
+    ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), Utf8(kind.lastFileProfileValue), path);
+    ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), QString::fromLatin1(kProfileLastLoadConfigPath),
+                           FolderOfPath(path));
+}
+
+// The extension is the text after the path's last '.', compared without regard to case.
+bool HasExtension(const QString& path, std::string_view extension)
+{
+    const QString last = path.mid(path.lastIndexOf(kExtensionSeparator) + 1).trimmed();
+    return last.compare(Utf8(extension), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+// RAII for the action buttons: disabled while a file operation runs.
+class CSettingsTableDlg::ButtonsDisabled {
+public:
+    explicit ButtonsDisabled(CSettingsTableDlg& dialog) : dialog_(dialog) { dialog_.EnableButtons(false); }
+    ~ButtonsDisabled() { dialog_.EnableButtons(true); }
+    ButtonsDisabled(const ButtonsDisabled&) = delete;
+    ButtonsDisabled& operator=(const ButtonsDisabled&) = delete;
+
+private:
+    CSettingsTableDlg& dialog_;
+};
+
+QString CSettingsTableDlg::DefaultConfigFileName() const
+{
+    const SettingsFileKind& kind = definition_.file;
+    QString name = ui::GetProfileString(QString::fromLatin1(ui::kProfileSection),
+                                        QString::fromLatin1(kProfileLastLoadConfigPath));
+    if (!name.isEmpty())
+        name += kPathSeparator;
+    name += QString::fromLatin1(kConfigFileBaseName);
+    if (kind.protocolInName && !protocolText_.isEmpty())
+        name += QString::fromLatin1(kConfigFileProtocolSeparator) + protocolText_;
+    return name + kExtensionSeparator + Utf8(kind.extension);
+}
+
+ui::FileDialogRequest CSettingsTableDlg::ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const
+{
+    ui::FileDialogRequest request;
+    request.kind = kind;
+    request.defaultExtension = Utf8(definition_.file.extension);
+    request.initialFile = initialFile;
+    request.filter = QString::fromLatin1(kFilterFormat).arg(Utf8(definition_.file.extension));
+    request.flags = ui::OFN_LONGNAMES | (kind == ui::FileDialogKind::Open ? ui::OFN_FILEMUSTEXIST : 0u);
+    return request;
+}
+
+void CSettingsTableDlg::OnBnClickedSaveToFile()
+{
+    const SettingsFileKind& kind = definition_.file;
+    std::string record = BuildSettingsString(false);
+    const ButtonsDisabled disabled(*this);
+    const QString proposal = DefaultConfigFileName();
+    if (kind.allConfigs)
+        record = WithAllConfigsField(std::move(record));
+    std::string frame;
+    CQVMessageParser::BuildMessage(frame, 0, FRAME_DIRECTION_FILE, kind.command, std::move(record));
+
+    const std::optional<QString> chosen = ui::FileDialog(ConfigFileDialog(ui::FileDialogKind::Save, proposal));
+    if (!chosen)
+        return;
+    const QString path = ResolvedPath(*chosen);
+    AtomicFileWriter file;
+    if (!file.Open(path)) {
+        Tell(kUnableToCreateFile);
+        return;
+    }
+    RememberFile(kind, path);
+    if (!file.Commit(frame)) {
+        Tell(kUnableToCreateFile);
+        return;
+    }
+    Tell(kSaved);
+}
+
+void CSettingsTableDlg::OnBnClickedLoadFromFile()
+{
+    const SettingsFileKind& kind = definition_.file;
+    const ButtonsDisabled disabled(*this);
+    QString initial = ui::GetProfileString(QString::fromLatin1(ui::kProfileSection), Utf8(kind.lastFileProfileValue));
+    if (initial.isEmpty())
+        initial = DefaultConfigFileName();
+    const std::optional<QString> chosen = ui::FileDialog(ConfigFileDialog(ui::FileDialogKind::Open, initial));
+    if (!chosen)
+        return;
+    // The path is opened and remembered as chosen: on a file system that tells letter cases
+    // apart, an upper-cased path would name another file.
+    const QString path = ResolvedPath(*chosen);
+    if (!HasExtension(path, kind.extension)) {
+        Tell(kInvalidDeviceType);
+        return;
+    }
+    ImageFile file;
+    if (!file.Open(path)) {
+        Tell(kUnableToOpenFile);
+        return;
+    }
+    RememberFile(kind, path);
+    if (file.LengthFits() && file.Length() == 0) {
+        Tell(kNoDataInFile);
+        return;
+    }
+    FileImage image;
+    const FileReadResult read = file.LengthFits() ? file.ReadInto(image) : FileReadResult::AllocationFailed;
+    if (read == FileReadResult::AllocationFailed) {
+        Tell(kUnableToLoadFile);
+        return;
+    }
+    if (read != FileReadResult::Ok) {
+        Tell(kUnableToReadFile);
+        return;
+    }
+    loadedConfig_.assign(reinterpret_cast<const char*>(image.buffer.get()), image.length);
+
+    std::string payload;
+    MessageParseState state;
+    for (const char byte : loadedConfig_) {
+        if (!CQVMessageParser::ParseByte(payload, static_cast<std::uint8_t>(byte), state))
+            continue;
+        if (state.command == kind.command && SetDeviceSettings(payload, connection_, false)) {
+            Tell(kLoaded);
+            return;
+        }
+    }
+    Tell(kUnableToProcess);
+}

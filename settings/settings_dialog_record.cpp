@@ -1,0 +1,318 @@
+// The settings engine's record: reading a settings record into the controls and writing the
+// controls into one, keyed by the dialog's settings table.
+#include "settings/settings_dialog.h"
+
+#include "settings/custom_controls.h"
+#include "settings/settings_ids.h"
+
+#include <QLatin1Char>
+
+namespace {
+
+// Keys that the printer reports but never takes back.
+constexpr std::uint8_t kDeviceTypeListKey = 0x10;
+constexpr std::uint8_t kProtocolListKeys[] = {0x11, 0x12};
+constexpr std::uint8_t kModelKey = 0x14;
+constexpr std::uint8_t kSerialNumberKey = 0x15;
+constexpr std::uint8_t kProtocolKey = 0x01;
+constexpr std::uint8_t kDeviceTypeKey = 0x03;
+constexpr std::uint8_t kPlatenErrKey = 0x18;
+
+// A check box whose field carries 'x' (or the number of 'x' or 'X') is not for this printer.
+constexpr std::int32_t kHiddenMarkLower = 'x';
+constexpr std::int32_t kHiddenMarkUpper = 'X';
+
+// Perform/Speed: printers report 'L', which the dialog shows as NORMAL ('N').
+constexpr std::int32_t kSpeedCodeLow = 'L';
+constexpr std::int32_t kSpeedCodeNormal = 'N';
+
+constexpr char kCheckedText[] = "TRUE";
+constexpr char kUncheckedText[] = "FALSE";
+
+bool IsProtocolList(std::uint8_t parameter)
+{
+    return parameter == kProtocolListKeys[0] || parameter == kProtocolListKeys[1];
+}
+
+bool IsReadOnlyKey(const SettingDescriptor& row, bool withPlatenErr)
+{
+    if (row.group == SETTING_GROUP_DEVICE)
+        return row.parameter == kModelKey || row.parameter == kSerialNumberKey ||
+               row.parameter == kDeviceTypeListKey || IsProtocolList(row.parameter);
+    return row.group == SETTING_GROUP_DEFAULTS && row.parameter == kPlatenErrKey && !withPlatenErr;
+}
+
+void AppendKey(std::string& record, const SettingDescriptor& row)
+{
+    record += kRecordDelimiter;
+    record += static_cast<char>(row.group);
+    record += static_cast<char>(row.parameter);
+}
+
+// A value text as a record takes it: cut to the row's maximum length, then tested against
+// both bounds. Nothing when it does not fit.
+std::optional<QString> FittingText(QString text, const SettingDescriptor& row)
+{
+    if (row.maxTextLength != 0 && static_cast<std::uint32_t>(text.size()) > row.maxTextLength)
+        text.truncate(static_cast<qsizetype>(row.maxTextLength));
+    const auto length = static_cast<std::uint32_t>(text.size());
+    if (length < row.minTextLength || length > row.maxTextLength)
+        return std::nullopt;
+    return text;
+}
+
+// The leading decimal digits of a text, as an unsigned number (none: 0).
+std::int32_t LeadingUnsigned(const QString& text)
+{
+    return ReadLeadingNumber(text.toLatin1().toStdString()).number;
+}
+
+} // namespace
+
+// ---- controls to record
+
+bool CSettingsTableDlg::IsUsable(int controlId) const
+{
+    const ui::Control control = GetDlgItem(controlId);
+    return control.IsWindow() && control.IsWindowEnabled() && control.IsWindowVisible();
+}
+
+std::string CSettingsTableDlg::BuildSettingsString(bool withPlatenErr) const
+{
+    std::string record;
+    for (const SettingDescriptor& row : definition_.tables.settings) {
+        if (row.controlId == 0 || row.group == 0 || row.parameter == 0 || row.accessLevel > accessLevel_ ||
+            IsReadOnlyKey(row, withPlatenErr))
+            continue;
+        const bool usable = IsUsable(row.controlId);
+        switch (row.kind) {
+        case SETTING_KIND_EDIT:
+            if (!usable)
+                break;
+            if (const auto text = FittingText(GetDlgItemText(row.controlId), row)) {
+                AppendKey(record, row);
+                record += HexText(*text);
+            }
+            break;
+        case SETTING_KIND_NUMBER: {
+            CCustomEditCtrl* edit = NumberEdit(row.controlId);
+            if (!usable || edit == nullptr)
+                break;
+            QString valueText;
+            edit->GetValueText(valueText);
+            const auto fitting = FittingText(valueText, row);
+            edit->ValidateValue(edit->text(), 0);
+            if (fitting) {
+                AppendKey(record, row);
+                record += SignedDecimal(edit->Value());
+            }
+            break;
+        }
+        case SETTING_KIND_EDIT_COMBO:
+        case SETTING_KIND_LIST_COMBO:
+            // A combo's key is written whatever the state of the control, and stays empty
+            // when the control cannot be read.
+            AppendKey(record, row);
+            if (HasDeviceType() && row.group == SETTING_GROUP_DEVICE && row.parameter == kProtocolKey) {
+                record += PlusDecimal(GetProtocol());
+            } else if (HasDeviceType() && row.group == SETTING_GROUP_DEVICE && row.parameter == kDeviceTypeKey) {
+                record += PlusDecimal(GetDeviceType());
+            } else if (usable) {
+                const ui::ComboBox combo = GetComboBox(row.controlId);
+                if (row.encoding == SETTING_ENC_CHOICE) {
+                    std::int32_t value = combo.GetCurSel();
+                    MapChoiceValue(row.controlId, value, false);
+                    record += PlusDecimal(value);
+                } else if (row.encoding == SETTING_ENC_NUMBER) {
+                    record += SignedDecimal(LeadingUnsigned(combo.GetWindowText()));
+                } else if (const auto text = FittingText(combo.GetWindowText(), row)) {
+                    record += HexText(*text);
+                }
+            }
+            break;
+        case SETTING_KIND_CHECK: {
+            if (!usable)
+                break;
+            const bool checked = GetButton(row.controlId).GetCheck();
+            AppendKey(record, row);
+            if (row.encoding != SETTING_ENC_HEX_TEXT)
+                record += PlusDecimal(checked ? 1 : 0);
+            else if (const auto text = FittingText(QString::fromLatin1(checked ? kCheckedText : kUncheckedText), row))
+                record += HexText(*text);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    record += kRecordDelimiter;
+    return record;
+}
+
+// ---- record to controls
+
+bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* connection, bool restricted)
+{
+    connection_ = connection;
+    if (connection == nullptr || !HasWindow())
+        return false;
+    ResetToDefaults();
+    model_.clear();
+    serialNumber_.clear();
+    if (record.empty())
+        return false;
+
+    const std::string_view text(record);
+    std::size_t at = 0;
+    for (;;) {
+        if (text[at] != kRecordDelimiter)
+            return false;
+        while (at < text.size() && text[at] == kRecordDelimiter)
+            ++at;
+        if (at == text.size())
+            break;
+
+        const auto group = static_cast<std::uint8_t>(text[at]);
+        // A field of the group alone (the 'q' of "all configurations") carries nothing here.
+        if ((group == kAllConfigsGroup || group == kIgnoredGroup) && at + 1 < text.size() &&
+            text[at + 1] == kRecordDelimiter) {
+            ++at;
+            continue;
+        }
+        // A record cut after its group or parameter cannot be read as a field.
+        if (at + 2 >= text.size())
+            return false;
+        const auto parameter = static_cast<std::uint8_t>(text[at + 1]);
+        const std::optional<FieldValue> value = ReadFieldValue(text, at + 2);
+        if (!value)
+            return false;
+
+        const SettingDescriptor* found = nullptr;
+        for (const SettingDescriptor& row : definition_.tables.settings) {
+            if (row.group == group && row.parameter == parameter && (!restricted || row.restricted)) {
+                found = &row;
+                break;
+            }
+        }
+        at = value->stop;
+        // Fields without a row, and numbers followed by other characters, are passed over
+        // up to the next field.
+        if (found == nullptr || !ApplyField(*found, *value)) {
+            at = text.find(kRecordDelimiter, at);
+            if (at == std::string_view::npos)
+                return false;
+        }
+    }
+
+    if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
+        SetDeviceType(definition_.ownDeviceType);
+    return true;
+}
+
+// Applies one field to its row's control. False when the number in the value text ended
+// at a character other than a digit (the caller then passes over the rest of the field).
+bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValue& value)
+{
+    if (row.controlId == 0)
+        return true;
+    const bool numeric = row.encoding == SETTING_ENC_CHOICE || row.encoding == SETTING_ENC_NUMBER;
+    LeadingNumber number;
+    QString valueText = RecordText(value.text);
+    if (numeric) {
+        number = ReadLeadingNumber(value.text);
+        if (value.negative)
+            number.number = -number.number;
+    } else if (value.negative) {
+        valueText.prepend(QLatin1Char('-'));
+    }
+
+    if (IsComboKind(row.kind) && row.group == SETTING_GROUP_DEVICE) {
+        switch (row.parameter) {
+        case kModelKey:
+            model_ = valueText;
+            return number.complete;
+        case kSerialNumberKey:
+            serialNumber_ = valueText;
+            return number.complete;
+        case kProtocolKey:
+            if (HasDeviceType()) {
+                SetProtocol(number.number);
+                ResetToDefaults();
+                return number.complete;
+            }
+            break;
+        case kDeviceTypeKey:
+            if (HasDeviceType()) {
+                SetDeviceType(number.number);
+                return number.complete;
+            }
+            break;
+        case kDeviceTypeListKey:
+            if (HasDeviceType()) {
+                ApplyDeviceTypeList(valueText);
+                return number.complete;
+            }
+            break;
+        default:
+            if (HasDeviceType() && IsProtocolList(row.parameter)) {
+                if (row.parameter == definition_.protocolListParameter)
+                    ApplyProtocolList(valueText);
+                return number.complete;
+            }
+            break;
+        }
+    }
+
+    const ui::Control control = GetDlgItem(row.controlId);
+    if (!control.IsWindow())
+        return number.complete;
+    switch (row.kind) {
+    case SETTING_KIND_EDIT:
+        control.SetWindowText(valueText);
+        break;
+    case SETTING_KIND_NUMBER:
+        if (CCustomEditCtrl* edit = NumberEdit(row.controlId)) {
+            edit->ValidateValue(QString::fromStdString(SignedDecimal(number.number)), 0);
+            edit->setText(edit->ValueText());
+        }
+        break;
+    case SETTING_KIND_EDIT_COMBO:
+    case SETTING_KIND_LIST_COMBO: {
+        const ui::ComboBox combo = GetComboBox(row.controlId);
+        if (row.encoding == SETTING_ENC_CHOICE) {
+            std::int32_t code = number.number;
+            if (row.controlId == IDC_PERFORM_SPEED && code == kSpeedCodeLow)
+                code = kSpeedCodeNormal;
+            MapChoiceValue(row.controlId, code, true);
+            combo.SetCurSel(code);
+            break;
+        }
+        const QString entry = row.encoding == SETTING_ENC_NUMBER ? QString::number(number.number) : valueText;
+        if (const int found = combo.FindStringExact(entry); found >= 0)
+            combo.SetCurSel(found);
+        else
+            combo.SetWindowText(entry);
+        break;
+    }
+    case SETTING_KIND_CHECK: {
+        const ui::Button box = GetButton(row.controlId);
+        const QString trimmed = valueText.trimmed();
+        if (numeric) {
+            const QString rest = RecordText(number.rest).trimmed();
+            const bool marked = rest.startsWith(QLatin1Char('x'), Qt::CaseInsensitive) ||
+                                number.number == kHiddenMarkLower || number.number == kHiddenMarkUpper;
+            box.ShowWindow(!marked);
+            box.SetCheck(marked || number.number != 0);
+        } else if (trimmed.startsWith(QLatin1Char('x'), Qt::CaseInsensitive)) {
+            box.EnableWindow(false);
+        } else {
+            box.EnableWindow(true);
+            box.SetCheck(TextMeansChecked(trimmed));
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return number.complete;
+}

@@ -1,0 +1,118 @@
+#include "settings/settings_record.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kHexDigitValueBase = 10;
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + kHexDigitValueBase;
+    return -1;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+std::string WithAllConfigsField(std::string record)
+{
+    record += kAllConfigsGroup;
+    record += kRecordDelimiter;
+    return record;
+}
+
+std::string SignedDecimal(std::int32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%+01d", static_cast<int>(value));
+    return text;
+}
+
+std::string PlusDecimal(std::int32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "+%01d", static_cast<int>(value));
+    return text;
+}
+
+std::string HexText(const QString& text)
+{
+    std::string hex;
+    hex.reserve(static_cast<std::size_t>(text.size()) * 2);
+    for (const QChar character : text) {
+        char pair[8];
+        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(character.unicode()));
+        hex += pair;
+    }
+    return hex;
+}
+
+std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t start)
+{
+    FieldValue value;
+    std::size_t at = start;
+    if (at >= record.size())
+        return std::nullopt;
+    if (record[at] == '+' || record[at] == '-') {
+        value.signed_ = true;
+        value.negative = record[at] == '-';
+        ++at;
+        while (at < record.size() && IsDigit(record[at]))
+            value.text += record[at++];
+    } else {
+        // Pairs of upper-case hex digits; a lone last digit is dropped.
+        int high = -1;
+        while (at < record.size()) {
+            const int digit = HexDigitValue(record[at]);
+            if (digit < 0)
+                break;
+            if (high < 0) {
+                high = digit;
+            } else {
+                value.text += static_cast<char>(high * 16 + digit);
+                high = -1;
+            }
+            ++at;
+        }
+    }
+    if (at >= record.size())
+        return std::nullopt;
+    value.stop = at;
+    return value;
+}
+
+LeadingNumber ReadLeadingNumber(std::string_view text)
+{
+    LeadingNumber result;
+    // Accumulated without a sign, as the digits come; very long numbers wrap as the
+    // printer's own 32-bit arithmetic would.
+    std::uint32_t number = 0;
+    std::size_t at = 0;
+    while (at < text.size() && IsDigit(text[at]))
+        number = number * 10u + static_cast<std::uint32_t>(text[at++] - '0');
+    result.number = static_cast<std::int32_t>(number);
+    result.complete = at == text.size();
+    result.rest = text.substr(at);
+    return result;
+}
+
+QString RecordText(std::string_view bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+bool TextMeansChecked(const QString& text)
+{
+    if (text.isEmpty())
+        return true;
+    const char16_t first = QChar::toUpper(text.front().unicode());
+    return first != u'0' && first != u'F' && first != u'N';
+}

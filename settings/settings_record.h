@@ -1,0 +1,58 @@
+#pragma once
+// The settings record: the text in which printer settings travel, in the printer's replies,
+// in the set-settings commands and in configuration files. A record is a run of fields, each
+// DEL, group byte, parameter byte and value, closed by one more DEL. Values are signed
+// decimals ("+350", "-24"), hexadecimal pairs of upper-case digits (a text), or empty.
+//
+// The pieces of the format that need no dialog; reading and writing a whole record is the
+// settings engine's (settings_dialog.h), which knows the rows and controls.
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+inline constexpr char kRecordDelimiter = '\x7F';  // DEL: opens every field and closes the record
+// A field of the group 'q' alone, behind the closing DEL, asks the printer to store the
+// settings in all its configurations.
+inline constexpr char kAllConfigsGroup = 'q';
+inline constexpr char kIgnoredGroup = 'r';
+
+// The record with the 'q' field appended.
+std::string WithAllConfigsField(std::string record);
+
+// Value forms: "%+01d" (sign always present) and "+%01d" (a '+' before the number, so -1
+// gives "+-1", which does not read back).
+std::string SignedDecimal(std::int32_t value);
+std::string PlusDecimal(std::int32_t value);
+// Every character as "%02X": a character above 0xFF gives more than two digits.
+std::string HexText(const QString& text);
+
+// One field's value as read from its first character up to the character that ends it.
+struct FieldValue {
+    bool signed_ = false;    // it began with '+' or '-'
+    bool negative = false;
+    std::string text;        // the digits after a sign, or the characters of the hex pairs
+    std::size_t stop = 0;    // where reading stopped: normally the next field's DEL
+};
+// Reads the value that starts at position start. Nothing when it runs to the end of the
+// record without a closing character (the record is then incomplete).
+std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t start);
+
+// The leading decimal digits of a value text.
+struct LeadingNumber {
+    std::int32_t number = 0;
+    bool complete = true;  // false when a character other than a digit ended the digits
+    std::string_view rest; // the text behind the digits
+};
+LeadingNumber ReadLeadingNumber(std::string_view text);
+
+// A check box's state from a text: off when it begins with 0, F or N (either case), on
+// otherwise, an empty text included.
+bool TextMeansChecked(const QString& text);
+
+// Bytes to UI text and back, one character per byte; characters above U+00FF become 0.
+QString RecordText(std::string_view bytes);

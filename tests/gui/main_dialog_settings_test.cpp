@@ -1,0 +1,176 @@
+// Edit Default Config and Edit EEPROM Config end to end: the printer's settings open in a
+// settings dialog in place of the main window, go back to the printer, and the main window
+// returns with the result; the type switch and the closing of the dialogs.
+
+#include "main_dialog_fixture.h"
+
+#include "app/status_texts.h"
+#include "comms/private_messages.h"
+#include "settings/settings_dialogs.h"
+#include "tools/printer-sim/default_records.h"
+
+namespace main_dialog_test {
+namespace {
+
+constexpr int kUpdateDefaults = 1000;
+constexpr int kCancel = 1002;
+constexpr char kBaseTitle[] = "ZI Dizoziz Adarari Zideve (v2.3.1.1)";
+
+class EditDefaultConfig : public MainDialogTest {
+protected:
+    // Opens the printer's settings dialog through the main window.
+    CJetvaneSettingsDeviceInterface& OpenSettings(const std::string& identity)
+    {
+        printer_sim::PrinterConfig config = PrinterWithIdentity(identity);
+        config.settingsRecord = printer_sim::DefaultSettingsRecord(config.type);
+        config.eepromRecord = printer_sim::DefaultEepromRecord(config.type);
+        StartPrinter(config);
+        OpenDialog();
+        mainPosition = dialog->GetWindowRect().topLeft();
+        Click(IDC_EDIT_DEFAULT_CONFIG);
+        EXPECT_TRUE(WaitForState(STATE_SETTINGS_DIALOG)) << Printable(StatusHistory());
+        EXPECT_NE(dialog->SettingsDialog(), nullptr);
+        return *dialog->SettingsDialog();
+    }
+
+    QPoint mainPosition;
+};
+
+TEST_F(EditDefaultConfig, PrintersSettingsOpenInPlaceOfTheMainWindowAndGoBack)
+{
+    struct Road {
+        const char* identity;
+        const char* caption;
+        unsigned resultMessage;
+    };
+    const Road roads[] = {
+        {kIdentityBoardingPass, "BPP ZI Dizoziz Adarari Zideve (v2.3.1.1) - YP00000006060 - MRV58E (S/N:SIMBPP0001)",
+         WM_BPP_CONFIG_UPDATED},
+        {kIdentityBagTag, "BTP ZI Dizoziz Adarari Zideve (v2.3.1.1) - YT00000006060 - MRV41E (S/N:SIMBTP0001)",
+         WM_CONFIG_UPDATED},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.identity);
+        CJetvaneSettingsDeviceInterface& settings = OpenSettings(road.identity);
+        EXPECT_FALSE(dialog->IsWindowVisible());
+        EXPECT_TRUE(settings.IsWindowVisible());
+        EXPECT_EQ(settings.GetWindowText(), road.caption);
+        EXPECT_EQ(settings.GetWindowRect().topLeft(), mainPosition);
+
+        settings.GetButton(kUpdateDefaults).Click();
+        EXPECT_EQ(Status(), kStatusConfigUpdated);
+        EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+        EXPECT_TRUE(dialog->IsWindowVisible());
+        EXPECT_EQ(dialog->Connection(), nullptr);
+        ASSERT_EQ(FramesWithCommand(CMD_SET_SETTINGS).size(), 1u);
+        // The record ends with the Platen Err row's neighbours and the closing DEL.
+        EXPECT_EQ(FramesWithCommand(CMD_SET_SETTINGS)[0].payload.back(), '\x7F');
+        dialog.reset();
+        printer.reset();
+    }
+}
+
+TEST_F(EditDefaultConfig, CancelShowsTheMainWindowAgainIdle)
+{
+    CJetvaneSettingsDeviceInterface& settings = OpenSettings(kIdentityBagTag);
+    settings.MoveWindowTo(mainPosition + QPoint(40, 30));
+    const QPoint moved = settings.GetWindowRect().topLeft();
+    settings.GetButton(kCancel).Click();
+    EXPECT_EQ(Status(), kStatusConfigUpdateCancelled);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(dialog->IsWindowVisible());
+    EXPECT_EQ(dialog->GetWindowRect().topLeft(), moved);
+    EXPECT_TRUE(FramesWithCommand(CMD_SET_SETTINGS).empty());
+    // The dialog that reported is destroyed by the next close at the latest.
+    dialog->CloseSettingsDialog();
+    EXPECT_EQ(dialog->SettingsDialog(), nullptr);
+    EXPECT_TRUE(dialog->ParkedSettingsDialogs().empty());
+}
+
+TEST_F(EditDefaultConfig, ResultsOutsideTheDialogStateOnlyShowTheirText)
+{
+    StartPrinter();
+    OpenDialog();
+    const std::pair<ui::WParam, const char*> results[] = {
+        {0, kStatusConfigUpdateCancelled}, {1, kStatusConfigUpdated}, {2, kStatusConfigUpdateFailed},
+        {3, kStatusConfigUpdateCancelled}};
+    for (const auto& [result, text] : results) {
+        dialog->SendMessage(WM_CONFIG_UPDATED, result, 0);
+        EXPECT_EQ(Status(), text);
+        EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    }
+}
+
+TEST_F(EditDefaultConfig, TypeSwitchOpensTheOtherDialogRestrictedToItsRows)
+{
+    CJetvaneSettingsDeviceInterface& bagTag = OpenSettings(kIdentityBagTag);
+    // The printer's record lists both types, so the user may switch.
+    prompts.AnswerMessageBox(ui::IDYES);
+    ASSERT_TRUE(gui_test::ChooseComboEntry(bagTag.GetDlgItem(1030).Widget(), "BPP"));
+
+    ASSERT_NE(dialog->SettingsDialog(), nullptr);
+    auto* boardingPass = dynamic_cast<CJetvaneSettingsBPPDlg*>(dialog->SettingsDialog());
+    ASSERT_NE(boardingPass, nullptr);
+    EXPECT_EQ(dialog->OperationState(), STATE_SETTINGS_DIALOG);
+    EXPECT_FALSE(dialog->IsWindowVisible());
+    // The bag-tag dialog waits, hidden, for the next close.
+    ASSERT_EQ(dialog->ParkedSettingsDialogs().size(), 1u);
+    EXPECT_FALSE(dialog->ParkedSettingsDialogs()[0]->IsWindowVisible());
+    // A bag-tag record read restricted: its protocol list is applied, its model too.
+    EXPECT_EQ(boardingPass->Model(), "MRV41E");
+
+    // Switching back is not restricted (the printer is a bag-tag printer) and destroys the
+    // first parked dialog as the second one is parked.
+    prompts.AnswerMessageBox(ui::IDYES);
+    boardingPass->ApplyDeviceTypeList("BTP");
+    ASSERT_TRUE(gui_test::ChooseComboEntry(boardingPass->GetDlgItem(1030).Widget(), "BTP"));
+    ASSERT_NE(dynamic_cast<CJetvaneSettingsBTPDlg*>(dialog->SettingsDialog()), nullptr);
+    ASSERT_EQ(dialog->ParkedSettingsDialogs().size(), 1u);
+    EXPECT_EQ(dialog->ParkedSettingsDialogs()[0].get(), boardingPass);
+
+    dialog->SettingsDialog()->GetButton(kCancel).Click();
+    EXPECT_EQ(Status(), kStatusConfigUpdateCancelled);
+    dialog->CloseSettingsDialog();
+    EXPECT_TRUE(dialog->ParkedSettingsDialogs().empty());
+}
+
+TEST_F(EditDefaultConfig, UnknownTypeSwitchFailsAndReturnsToIdle)
+{
+    OpenSettings(kIdentityBoardingPass);
+    dialog->SendMessage(WM_CHANGE_DEVICE_TYPE, 2, 0);
+    EXPECT_EQ(Status(), kStatusConfigUpdateFailed);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(dialog->IsWindowVisible());
+}
+
+TEST_F(EditDefaultConfig, UnreadableRecordFailsWithItsText)
+{
+    StartPrinter(); // its record is not a settings record
+    OpenDialog();
+    Click(IDC_EDIT_DEFAULT_CONFIG);
+    ASSERT_TRUE(WaitForStatus(kStatusParseDeviceSettingsFailed)) << Printable(StatusHistory());
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->SettingsDialog(), nullptr);
+}
+
+TEST_F(EditDefaultConfig, EepromSettingsOpenAndGoBackToThePrinter)
+{
+    printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
+    config.eepromRecord = printer_sim::DefaultEepromRecord(config.type);
+    StartPrinter(config);
+    OpenDialog();
+    Click(IDC_EDIT_EEPROM_CONFIG);
+    ASSERT_TRUE(WaitForState(STATE_SETTINGS_DIALOG)) << Printable(StatusHistory());
+    CJetvaneSettingsDeviceInterface& eeprom = *dialog->SettingsDialog();
+    EXPECT_EQ(eeprom.GetWindowText(),
+              "BTP QV Airport Printer EEPROM Settings - YT00000006060 - MRV41E (S/N:SIMBTP0001)");
+    eeprom.GetButton(kUpdateDefaults).Click();
+    EXPECT_EQ(Status(), kStatusConfigUpdated);
+    const std::vector<printer_sim::ReceivedFrame> sent = FramesWithCommand(CMD_SET_EEPROM_SETTINGS);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].payload, std::string("\x7F|\x10+0\x7F|\x11+34\x7F|\x12+13\x7F|\x13+350\x7F|\x14+350"
+                                           "\x7F|\x15+0\x7F|\x16+0\x7F|\x17+1\x7F"));
+}
+
+} // namespace
+} // namespace main_dialog_test

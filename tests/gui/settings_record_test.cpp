@@ -1,0 +1,290 @@
+// The settings record of each dialog: what a freshly opened dialog writes, and how records
+// from the printer are read into the controls. Expected records are written out field by
+// field from the dialogs' tables; control ids are those of the dialog templates.
+
+#include "settings_expected_records.h"
+
+namespace settings_test {
+namespace {
+
+// ---- what a dialog writes right after opening
+
+TEST_F(SettingsDialogTest, EepromDialogWritesItsDefaultsAsTheKnownRecord)
+{
+    CSettingsTableDlg& eeprom = Open<CJetvaneEEPROMSettingsDlg>();
+    EXPECT_EQ(eeprom.BuildSettingsString(false), kEepromDefaultsRecord);
+}
+
+TEST_F(SettingsDialogTest, EepromDialogReadsTheKnownRecordBackCompletely)
+{
+    CSettingsTableDlg& eeprom = Open<CJetvaneEEPROMSettingsDlg>();
+    const std::string changed = Field('|', 0x10, "-40") + Field('|', 0x11, "+33") + Field('|', 0x12, "+5") +
+                                Field('|', 0x13, "+123") + Field('|', 0x17, "+0") + kDel;
+    ASSERT_TRUE(eeprom.SetDeviceSettings(changed, &connection, false));
+    EXPECT_EQ(Text(1066), "-40");
+    EXPECT_EQ(Text(1065), "TOF After Mark");
+    EXPECT_EQ(Text(1069), "[JP] Japan (916,800 kHz-923,400 kHz");
+    EXPECT_EQ(Text(1067), "123");
+    EXPECT_FALSE(Checked(1072));
+    ASSERT_TRUE(eeprom.SetDeviceSettings(kEepromDefaultsRecord, &connection, false));
+    EXPECT_EQ(eeprom.BuildSettingsString(false), kEepromDefaultsRecord);
+}
+
+TEST_F(SettingsDialogTest, FreshDialogsWriteTheirDefaultsAtEachAccessLevel)
+{
+    for (const int level : {0, 1}) {
+        SCOPED_TRACE(level);
+        EXPECT_EQ(Open<CJetvaneSettingsBPPDlg>(level).BuildSettingsString(false), BppOpeningRecord(level == 1));
+        EXPECT_EQ(Open<CJetvaneSettingsBTPDlg>(level).BuildSettingsString(false), BtpOpeningRecord(level == 1));
+    }
+}
+
+TEST_F(SettingsDialogTest, PlatenErrTravelsOnlyWhenAsked)
+{
+    CSettingsTableDlg& btp = Open<CJetvaneSettingsBTPDlg>();
+    const std::string with = btp.BuildSettingsString(true);
+    // Platen Err is 20 for a printer without a model (or an MRV41E), between Cut Pos Adj and Print Grid.
+    EXPECT_NE(with.find(Field('}', 0x16, "+0") + Field('}', 0x18, "+20") + Field('}', 0x52, "+0")),
+              std::string::npos);
+    EXPECT_EQ(btp.BuildSettingsString(false).find(std::string(1, kDel) + "}\x18"), std::string::npos);
+}
+
+TEST_F(SettingsDialogTest, EngineeringRowsAreShownOnlyAtTheEngineeringLevel)
+{
+    const int engineeringEdits[] = {1024, 1025, 1026, 1038, 1042};
+    const int engineeringLabels[] = {1008, 1040, 1041, 1039, 1043};
+    for (const int level : {0, 1}) {
+        Open<CJetvaneSettingsBPPDlg>(level);
+        for (const int id : engineeringEdits) {
+            EXPECT_EQ(Visible(id), level == 1) << id;
+            EXPECT_EQ(Enabled(id), level == 1) << id;
+        }
+        for (const int id : engineeringLabels)
+            EXPECT_EQ(Visible(id), level == 1) << id;
+    }
+}
+
+// ---- protocol and model overlays
+
+struct OverlayCase {
+    const char* protocol;
+    std::vector<std::pair<int, QString>> texts;
+    std::vector<std::pair<int, bool>> checks;
+};
+
+TEST_F(SettingsDialogTest, EachBagTagProtocolAppliesItsOverlay)
+{
+    const OverlayCase cases[] = {
+        {"Simple AEA", {{1003, "HDC"}, {1015, "RICOH 120 LCS B"}, {1010, "0"}, {1032, "AUTO"}, {1045, "0"}, {1046, "0"}},
+         {{1029, true}, {1053, false}}},
+        {"MUSE", {{1010, "250"}, {1003, "MUSE"}, {1032, "HOLE"}, {1015, "RICOH 120 LCS B"}}, {{1029, true}}},
+        {"FGL", {{1003, "HDC"}, {1010, "0"}}, {{1029, false}}},
+        {"SITA", {{1010, "400"}, {1003, "CUTE2"}, {1015, "RICOH 130 LAB/LAM"}, {1032, "HOLE"}, {1045, "30"}, {1046, "500"}},
+         {{1029, true}, {1053, false}}},
+    };
+    Open<CJetvaneSettingsBTPDlg>();
+    for (const OverlayCase& overlay : cases) {
+        SCOPED_TRACE(overlay.protocol);
+        Choose(1009, overlay.protocol);
+        for (const auto& [id, text] : overlay.texts)
+            EXPECT_EQ(Text(id), text) << id;
+        for (const auto& [id, checked] : overlay.checks)
+            EXPECT_EQ(Checked(id), checked) << id;
+        EXPECT_EQ(static_cast<CSettingsTableDlg&>(*dialog).ProtocolText(), overlay.protocol);
+    }
+}
+
+TEST_F(SettingsDialogTest, BoardingPassFglClearsDirectionAndKeepsTheOtherDefaults)
+{
+    Open<CJetvaneSettingsBPPDlg>();
+    EXPECT_EQ(Text(1045), "10");
+    Choose(1009, "FGL");
+    EXPECT_FALSE(Checked(1029));
+    EXPECT_EQ(Text(1010), "0");
+    EXPECT_EQ(Text(1003), "HDC");
+    EXPECT_EQ(Text(1045), "0");
+}
+
+TEST_F(SettingsDialogTest, ChoosingTheRememberedProtocolAgainResetsNothing)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    SetText(1003, "MINE");
+    Choose(1009, "SITA");
+    EXPECT_EQ(Text(1003), "MINE");
+}
+
+TEST_F(SettingsDialogTest, ModelOverlaysFollowTheModelInAnyCase)
+{
+    struct ModelCase {
+        bool boardingPass;
+        std::string modelHex;
+        QString xAdjust;
+        QString startAdjust;
+        QString emptyPlatenErr;
+    };
+    const ModelCase cases[] = {
+        {true, "6D72763538", "-24", "-8", "0"},    // "mrv58": no overlay
+        {true, "6D7276353865", "-16", "-8", "0"},  // "mrv58e"
+        {true, "4D5256353845", "-16", "-8", "0"},  // "MRV58E"
+        {false, "", "-48", "+16", "20"},           // no model
+        {false, "6D7276343165", "-48", "+16", "20"}, // "mrv41e"
+        {false, "4D5256353845", "-16", "-8", "0"},  // "MRV58E"
+        {false, "4D52563939", "-16", "-8", "0"},    // "MRV99"
+    };
+    for (const ModelCase& c : cases) {
+        SCOPED_TRACE(c.modelHex);
+        const std::string record =
+            Field('~', 0x14, c.modelHex) + Field('~', 0x01, c.boardingPass ? "+2" : "+1") + kDel;
+        if (c.boardingPass)
+            Open<CJetvaneSettingsBPPDlg>(1);
+        else
+            Open<CJetvaneSettingsBTPDlg>(1);
+        ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
+        EXPECT_EQ(Text(1038), c.xAdjust);
+        EXPECT_EQ(Text(1025), c.startAdjust);
+        SetText(1028, " ");
+        dialog->OnBnClickedResetToDefaults();
+        EXPECT_EQ(Text(1028), c.emptyPlatenErr);
+    }
+}
+
+TEST_F(SettingsDialogTest, ResetKeepsPlatenErrAndDoesNothingWithoutAProtocol)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    SetText(1028, "-35");
+    SetText(1003, "MINE");
+    dialog->OnBnClickedResetToDefaults();
+    EXPECT_EQ(Text(1028), "-35");
+    EXPECT_EQ(Text(1003), "CUTE2");
+
+    dialog->ApplyProtocolList({});
+    EXPECT_EQ(Entries(1009), QStringList());
+    EXPECT_EQ(dialog->GetProtocol(), 1);
+    SetText(1003, "MINE");
+    dialog->OnBnClickedResetToDefaults();
+    EXPECT_EQ(Text(1003), "MINE");
+}
+
+// ---- reading records
+
+TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
+{
+    struct ReadCase {
+        const char* what;
+        std::string record;
+        bool complete;
+        int control;
+        QString text;
+    };
+    const ReadCase cases[] = {
+        {"lone DEL", std::string(1, kDel), true, 1003, "CUTE2"},
+        {"DEL runs", std::string(3, kDel) + Field('}', 0x0A, "414243") + std::string(2, kDel), true, 1003, "ABC"},
+        {"q suffix", Field('}', 0x0A, "414243") + kDel + "q" + kDel, true, 1003, "ABC"},
+        {"r field", Field('}', 0x0A, "414243") + kDel + "r" + kDel, true, 1003, "ABC"},
+        {"unsigned number", Field('}', 0x02, "37") + kDel, true, 1017, "7"},
+        {"plus on hex row", Field('}', 0x0A, "+12") + kDel, true, 1003, "12"},
+        {"minus on hex row", Field('}', 0x0A, "-12") + kDel, true, 1003, "-12"},
+        {"odd hex digits", Field('}', 0x0A, "41424") + kDel, true, 1003, "AB"},
+        {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, ""},
+        {"unknown key", Field('}', 0x7E, "+1") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
+        {"no closing DEL", Field('}', 0x02, "+40"), false, 1017, "32"},
+        {"not a record", std::string("}\x02+40") + kDel, false, 1017, "32"},
+        {"cut after the group", std::string(1, kDel) + "}", false, 1017, "32"},
+        {"minus one on a combo", Field('}', 0x0C, "+-1") + kDel, false, 1031, "NORMAL"},
+        {"L reads as NORMAL", Field('}', 0x0C, "+76") + kDel, true, 1031, "NORMAL"},
+        {"code without entry", Field('}', 0x0C, "+1") + kDel, true, 1031, "HIGH"},
+        {"out of range number", Field('}', 0x02, "+641") + kDel, true, 1017, "0"},
+        {"entry by text", Field('}', 0x0B, "554E4953544154") + kDel, true, 1015, "UNISTAT"},
+        {"text outside the list", Field('}', 0x0B, "4D59205441474F") + kDel, true, 1015, "MY TAGO"},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open<CJetvaneSettingsBTPDlg>();
+        EXPECT_EQ(dialog->SetDeviceSettings(c.record, &connection, false), c.complete);
+        EXPECT_EQ(Text(c.control), c.text);
+    }
+}
+
+TEST_F(SettingsDialogTest, CheckBoxFieldsShowHideAndSet)
+{
+    struct CheckCase {
+        std::string value;
+        bool visible;
+        bool checked;
+    };
+    const CheckCase cases[] = {
+        {"+120", false, true}, {"+88", false, true}, {"78", false, true}, {"58", false, true},
+        {"+0", true, false},   {"+7", true, true},
+    };
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        Open<CJetvaneSettingsBTPDlg>();
+        dialog->SetDeviceSettings(Field('}', 0x06, c.value) + kDel, &connection, false);
+        EXPECT_EQ(Visible(1011), c.visible);
+        EXPECT_EQ(Checked(1011), c.checked);
+    }
+}
+
+TEST_F(SettingsDialogTest, UnusableControlsWriteNothingButCombosKeepTheirKey)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    dialog->ShowDlgItem(1011, false);         // ProkI, a check box
+    dialog->EnableDlgItem(1017, false);       // X Start, a number
+    dialog->EnableDlgItem(1003, false);       // HDC, an edit
+    dialog->EnableDlgItem(1036, false);       // Truncate Print, a combo
+    const std::string record = dialog->BuildSettingsString(false);
+    for (const char parameter : {'\x06', '\x02', '\x0A'})
+        EXPECT_EQ(record.find(std::string(1, kDel) + '}' + parameter), std::string::npos) << int(parameter);
+    EXPECT_NE(record.find(Field('}', 0x14, "") + kDel + "}\x15"), std::string::npos);
+}
+
+TEST_F(SettingsDialogTest, AComboWithoutSelectionWritesMinusOneWhichDoesNotReadBack)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    dialog->GetComboBox(1031).SetCurSel(-1);
+    const std::string record = dialog->BuildSettingsString(false);
+    EXPECT_NE(record.find(Field('}', 0x0C, "+-1")), std::string::npos);
+    EXPECT_FALSE(dialog->SetDeviceSettings(record, &connection, false));
+}
+
+TEST_F(SettingsDialogTest, ProtocolFieldResetsWhatWasReadBeforeIt)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    const std::string record =
+        Field('}', 0x0A, "414243") + Field('}', 0x02, "+40") + Field('~', 0x01, "+4") + Field('}', 0x03, "+50") + kDel;
+    ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
+    EXPECT_EQ(Text(1003), "MUSE"); // the MUSE overlay over the HDC read before
+    EXPECT_EQ(Text(1017), "32");   // X Start back at its default
+    EXPECT_EQ(Text(1020), "50");   // Width read after the reset
+    EXPECT_EQ(Text(1009), "MUSE");
+}
+
+TEST_F(SettingsDialogTest, ModelSerialAndListsComeFromTheirFields)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    const std::string record = Field('~', 0x14, "4D5256343145") + Field('~', 0x15, "313233") +
+                               Field('~', 0x10, "627470204250505859") + Field('~', 0x11, "53495441414541204152494E") + kDel;
+    ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
+    EXPECT_EQ(dialog->Model(), "MRV41E");
+    EXPECT_EQ(dialog->SerialNumber(), "123");
+    EXPECT_EQ(Entries(1030), QStringList({"BTP", "BPP"}));
+    EXPECT_EQ(Entries(1009), QStringList({"SITA", "Simple AEA", "MUSE"}));
+    EXPECT_EQ(Text(1009), "SITA");
+    dialog->SetTitle("Title");
+    EXPECT_EQ(dialog->GetWindowText(), "Title - MRV41E (S/N:123)");
+    dialog->SetTitle({});
+    EXPECT_EQ(dialog->GetWindowText(), "MRV41E (S/N:123)");
+}
+
+TEST_F(SettingsDialogTest, RestrictedParseAppliesOnlyTheMarkedRows)
+{
+    Open<CJetvaneSettingsBPPDlg>();
+    // Fixed Len is not marked, Contrast is.
+    const std::string record = Field('}', 0x36, "+500") + Field('}', 0x07, "+9") + kDel;
+    ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, true));
+    EXPECT_EQ(Text(1058), "800");
+    EXPECT_EQ(Text(1022), "9");
+}
+
+} // namespace
+} // namespace settings_test

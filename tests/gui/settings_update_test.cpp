@@ -1,0 +1,134 @@
+// Writing settings back to the printer, and how a settings dialog ends: its result message,
+// the type switch, and the close paths.
+
+#include "settings_dialog_fixture.h"
+
+namespace settings_test {
+namespace {
+
+constexpr int kUpdateDefaults = 1000;
+constexpr int kUpdateAllConfigs = 1001;
+constexpr int kCancel = 1002;
+constexpr int kDeviceType = 1030;
+
+TEST_F(SettingsDialogTest, UpdatesSendTheRecordWithPlatenErrAndReportTheAcknowledgement)
+{
+    for (const int button : {kUpdateDefaults, kUpdateAllConfigs}) {
+        SCOPED_TRACE(button);
+        parent.messages.clear();
+        const std::size_t before = FramesWithCommand(CMD_SET_SETTINGS).size();
+        CSettingsTableDlg& btp = Open<CJetvaneSettingsBTPDlg>();
+        const std::string record = btp.BuildSettingsString(true);
+        btp.GetButton(button).Click();
+
+        const std::vector<printer_sim::ReceivedFrame> sent = FramesWithCommand(CMD_SET_SETTINGS);
+        ASSERT_EQ(sent.size(), before + 1);
+        EXPECT_EQ(sent.back().direction, 1);
+        EXPECT_EQ(sent.back().payload, button == kUpdateDefaults ? record : record + "q" + kDel);
+        EXPECT_EQ(btp.Result(), 1);
+        ASSERT_EQ(parent.messages.size(), 1u);
+        EXPECT_EQ(parent.messages[0].id, WM_CONFIG_UPDATED);
+        EXPECT_EQ(parent.messages[0].wParam, 1u);
+        EXPECT_FALSE(btp.IsWindowVisible());
+    }
+}
+
+TEST_F(SettingsDialogTest, UpdateFailsOnAnyOtherReplyOrSilence)
+{
+    for (const printer_sim::FaultKind kind : {printer_sim::FaultKind::Refuse, printer_sim::FaultKind::Silence}) {
+        parent.messages.clear();
+        printer_sim::Fault fault;
+        fault.kind = kind;
+        fault.command = CMD_SET_SETTINGS;
+        fault.refuseCode = REPLY_SETTINGS;
+        printer->AddFault(fault);
+        CSettingsTableDlg& bpp = Open<CJetvaneSettingsBPPDlg>();
+        bpp.GetButton(kUpdateDefaults).Click();
+        EXPECT_EQ(bpp.Result(), 2);
+        ASSERT_EQ(parent.messages.size(), 1u);
+        EXPECT_EQ(parent.messages[0].id, WM_BPP_CONFIG_UPDATED);
+        EXPECT_EQ(parent.messages[0].wParam, 2u);
+    }
+}
+
+TEST_F(SettingsDialogTest, EepromUpdateUsesItsOwnCommand)
+{
+    CSettingsTableDlg& eeprom = Open<CJetvaneEEPROMSettingsDlg>();
+    eeprom.GetButton(kUpdateDefaults).Click();
+    const std::vector<printer_sim::ReceivedFrame> sent = FramesWithCommand(CMD_SET_EEPROM_SETTINGS);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].payload, eeprom.BuildSettingsString(false));
+    ASSERT_EQ(parent.messages.size(), 1u);
+    EXPECT_EQ(parent.messages[0].id, WM_CONFIG_UPDATED);
+    EXPECT_EQ(parent.messages[0].wParam, 1u);
+}
+
+TEST_F(SettingsDialogTest, AClickAfterClosingStartsNoSecondExchange)
+{
+    CSettingsTableDlg& btp = Open<CJetvaneSettingsBTPDlg>();
+    btp.OnBnClickedUpdateDefaults();
+    connection.Close();
+    btp.OnBnClickedUpdateAllConfigs();
+    btp.OnBnClickedCancel();
+    EXPECT_EQ(FramesWithCommand(CMD_SET_SETTINGS).size(), 1u);
+    EXPECT_EQ(parent.messages.size(), 1u);
+    EXPECT_EQ(btp.Result(), 1);
+}
+
+TEST_F(SettingsDialogTest, EveryWayOutReportsOnce)
+{
+    const auto cancelButton = [this] { dialog->GetButton(kCancel).Click(); };
+    const auto escape = [this] { gui_test::PressKey(dialog->Window(), Qt::Key_Escape); };
+    const auto closeSettings = [this] { EXPECT_TRUE(dialog->CloseSettings()); };
+    const auto destroy = [this] { dialog.reset(); };
+    for (const auto& way : std::vector<std::function<void()>>{cancelButton, escape, closeSettings, destroy}) {
+        parent.messages.clear();
+        Open<CJetvaneSettingsBPPDlg>();
+        way();
+        if (dialog)
+            dialog->GetButton(kCancel).Click();
+        ASSERT_EQ(parent.messages.size(), 1u);
+        EXPECT_EQ(parent.messages[0].id, WM_BPP_CONFIG_UPDATED);
+        EXPECT_EQ(parent.messages[0].wParam, 0u);
+    }
+}
+
+TEST_F(SettingsDialogTest, TypeSwitchAsksAndSendsTheOtherTypeOnYes)
+{
+    CSettingsTableDlg& bpp = Open<CJetvaneSettingsBPPDlg>();
+    bpp.ApplyDeviceTypeList("BPPBTP");
+    prompts.AnswerMessageBox(ui::IDNO);
+    Choose(kDeviceType, "BTP");
+    ASSERT_EQ(prompts.MessageBoxes().size(), 1u);
+    EXPECT_EQ(prompts.MessageBoxes()[0].text,
+              "Switching printer type will cause any changes to be lost. Do you want to contiue?");
+    EXPECT_EQ(prompts.MessageBoxes()[0].type & 0xF, ui::MB_YESNO);
+    EXPECT_EQ(Text(kDeviceType), "BPP");
+    EXPECT_TRUE(parent.messages.empty());
+
+    prompts.AnswerMessageBox(ui::IDYES);
+    Choose(kDeviceType, "BTP");
+    ASSERT_EQ(parent.messages.size(), 1u);
+    EXPECT_EQ(parent.messages[0].id, WM_CHANGE_DEVICE_TYPE);
+    EXPECT_EQ(parent.messages[0].wParam, 1u);
+    // Once the switch is asked for, the dialog ends without a result.
+    EXPECT_TRUE(bpp.CloseSettings());
+    EXPECT_EQ(parent.messages.size(), 1u);
+}
+
+TEST_F(SettingsDialogTest, TypeSwitchWithoutAParentCannotBeMade)
+{
+    auto orphan = std::make_unique<CJetvaneSettingsBTPDlg>(nullptr);
+    ASSERT_TRUE(orphan->Create(nullptr));
+    orphan->ApplyDeviceTypeList("BTP BPP");
+    prompts.AnswerMessageBox(ui::IDYES);
+    prompts.AnswerMessageBox(ui::IDOK);
+    orphan->GetComboBox(kDeviceType).SetCurSel(1);
+    orphan->OnCbnSelchangeDeviceType();
+    ASSERT_EQ(prompts.MessageBoxes().size(), 2u);
+    EXPECT_EQ(prompts.MessageBoxes()[1].text, "Unable to change the device type.");
+    EXPECT_EQ(orphan->GetDeviceType(), 1);
+}
+
+} // namespace
+} // namespace settings_test

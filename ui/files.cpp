@@ -1,0 +1,229 @@
+#include "ui/files.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint64_t kLow32Bits = 0xFFFFFFFFu;
+constexpr char kTemporarySuffix[] = ".XXXXXX";
+constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as for any new file
+// A chain of links longer than this is taken for a loop.
+constexpr int kMaxLinkDepth = 40;
+
+// Where a write to path lands: path itself, or the end of its chain of symbolic links
+// (which need not exist yet).
+QByteArray WriteTarget(const QString& path)
+{
+    QString target = QFileInfo(path).absoluteFilePath();
+    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            break;
+        target = info.symLinkTarget();
+    }
+    return QFile::encodeName(target);
+}
+
+bool SyncFolderOf(const QByteArray& file)
+{
+    const int slash = file.lastIndexOf('/');
+    const QByteArray folder = slash <= 0 ? QByteArray("/") : file.left(slash);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+} // namespace
+
+QString FileNameOfPath(const QString& path)
+{
+    return path.mid(path.lastIndexOf(kPathSeparator) + 1);
+}
+
+QString FolderOfPath(const QString& path)
+{
+    const qsizetype separator = path.lastIndexOf(kPathSeparator);
+    return separator < 0 ? QString() : path.left(separator);
+}
+
+int ResolveShortcutPath(const QString& path, QString& target)
+{
+    if (path.size() < kShortcutPathMinLength || path.size() > kShortcutPathMaxLength)
+        return 0;
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat info {};
+    if (lstat(encoded.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return 0;
+    char* resolved = realpath(encoded.constData(), nullptr);
+    if (resolved == nullptr)
+        return 0;
+    const QString result = QFile::decodeName(resolved);
+    std::free(resolved);
+    // The target must fit the same buffer as a path, its terminator included.
+    if (result.size() >= kShortcutPathMaxLength)
+        return 0;
+    target = result;
+    return static_cast<int>(target.size());
+}
+
+ImageFile::~ImageFile()
+{
+    Close();
+}
+
+bool ImageFile::Open(const QString& path)
+{
+    Close();
+    if (path.isEmpty())
+        return false;
+    // Non-blocking so that a FIFO cannot hold the user interface; it is refused below.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    fullPath_ = QFileInfo(path).absoluteFilePath();
+    length_ = static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) & kLow32Bits);
+    lengthFits_ = static_cast<std::uint64_t>(info.st_size) <= kLow32Bits;
+    return true;
+}
+
+FileReadResult ImageFile::ReadInto(FileImage& image)
+{
+    image.Free();
+    if (fd_ < 0)
+        return FileReadResult::OpenFailed;
+    const std::size_t size = static_cast<std::size_t>(length_) + 1;
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]());
+    if (buffer == nullptr) {
+        Close();
+        return FileReadResult::AllocationFailed;
+    }
+    std::size_t done = 0;
+    while (done < length_) {
+        const ssize_t got = ::read(fd_, buffer.get() + done, length_ - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    Close();
+    if (done < length_)
+        return FileReadResult::ShortRead;
+    image.buffer = std::move(buffer);
+    image.length = length_;
+    return FileReadResult::Ok;
+}
+
+void ImageFile::Close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+FileReadResult ReadWholeFile(const QString& path, FileImage& image)
+{
+    ImageFile file;
+    if (!file.Open(path))
+        return FileReadResult::OpenFailed;
+    return file.ReadInto(image);
+}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    Abandon();
+}
+
+bool AtomicFileWriter::Open(const QString& path)
+{
+    Abandon();
+    path_ = path;
+    error_ = 0;
+    target_ = WriteTarget(path);
+    struct stat existing {};
+    const bool exists = ::stat(target_.constData(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        error_ = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    QByteArray name = target_ + kTemporarySuffix;
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error_ = errno;
+        return false;
+    }
+    fd_ = fd;
+    temporary_ = name;
+    // The new file takes the old one's permissions, or those of any new file.
+    mode_t mode = existing.st_mode & 07777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = kNewFileMode & ~mask;
+    }
+    ::fchmod(fd_, mode);
+    return true;
+}
+
+bool AtomicFileWriter::Commit(std::string_view bytes)
+{
+    if (fd_ < 0) {
+        error_ = EBADF;
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            error_ = written < 0 ? errno : ENOSPC;
+            Abandon();
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
+        error_ = errno;
+        fd_ = -1;
+        Abandon();
+        return false;
+    }
+    fd_ = -1;
+    if (::rename(temporary_.constData(), target_.constData()) != 0) {
+        error_ = errno;
+        Abandon();
+        return false;
+    }
+    temporary_.clear();
+    // The new name itself must survive a power cut too.
+    SyncFolderOf(target_);
+    return true;
+}
+
+void AtomicFileWriter::Abandon()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.isEmpty())
+        ::unlink(temporary_.constData());
+    temporary_.clear();
+}

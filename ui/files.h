@@ -1,0 +1,118 @@
+#pragma once
+// Files and paths as the program's dialogs use them: names and folders cut at
+// kPathSeparator, shortcuts (here: symbolic links), and whole files read into memory.
+//
+// Everything here runs on the user-interface thread; nothing keeps state between calls
+// except an open ImageFile.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+inline constexpr QChar kPathSeparator = u'/';
+
+// The part after the last separator (the whole path without one), and the part before
+// it (empty without one).
+QString FileNameOfPath(const QString& path);
+QString FolderOfPath(const QString& path);
+
+// ---- shortcuts: paths outside these lengths are never resolved
+inline constexpr int kShortcutPathMinLength = 10;
+inline constexpr int kShortcutPathMaxLength = 260;
+
+// A shortcut here is a symbolic link. For a link, target := its final target as an
+// absolute path and the result is target's length; 0 (target untouched) for a path of
+// fewer than kShortcutPathMinLength or more than kShortcutPathMaxLength characters, a
+// path that is no link, or a link whose target does not exist or does not fit
+// kShortcutPathMaxLength characters. The caller uses the path unchanged on 0.
+int ResolveShortcutPath(const QString& path, QString& target);
+
+// A whole file in memory: length + 1 bytes, the last one 0, so that text consumers may
+// treat it as terminated.
+struct FileImage {
+    std::uint32_t length = 0;
+    std::unique_ptr<std::uint8_t[]> buffer;
+
+    bool IsEmpty() const { return buffer == nullptr || length == 0; }
+    void Free()
+    {
+        buffer.reset();
+        length = 0;
+    }
+};
+
+enum class FileReadResult {
+    Ok,
+    OpenFailed,       // "Unable To Open Firmware File" / "Unable To Open Configuration File"
+    AllocationFailed, // "Unable To allocate memory"
+    ShortRead,        // "Unable To Read File"
+};
+
+// A file opened for reading its whole content. Between Open and ReadInto the caller
+// records the file's name and folder; a failed Open leaves the caller's previous image.
+class ImageFile {
+public:
+    ImageFile() = default;
+    ~ImageFile();
+    ImageFile(const ImageFile&) = delete;
+    ImageFile& operator=(const ImageFile&) = delete;
+
+    // False when the path names no regular file that can be read.
+    bool Open(const QString& path);
+    bool IsOpen() const { return fd_ >= 0; }
+    // The absolute path as opened, its name and its folder.
+    const QString& FullPath() const { return fullPath_; }
+    QString FileName() const { return FileNameOfPath(fullPath_); }
+    QString Folder() const { return FolderOfPath(fullPath_); }
+    // The low 32 bits of the length the file had when it was opened.
+    std::uint32_t Length() const { return length_; }
+    // Whether that length fits 32 bits (Length() is then the whole length).
+    bool LengthFits() const { return lengthFits_; }
+
+    // Reads Length() bytes into a fresh image. On failure the image is empty (freed,
+    // length 0). Closes the file in every case.
+    FileReadResult ReadInto(FileImage& image);
+    void Close();
+
+private:
+    int fd_ = -1;
+    QString fullPath_;
+    std::uint32_t length_ = 0;
+    bool lengthFits_ = true;
+};
+
+// Open and ReadInto in one step; on OpenFailed the image is left as it was.
+FileReadResult ReadWholeFile(const QString& path, FileImage& image);
+
+// A file that is replaced whole or not at all: the bytes go to a temporary file in the
+// target's folder, reach the disk, and only then take the target's name. A symbolic link
+// as target is followed: the file it points to is replaced, the link stays. Whatever
+// fails (a full disk, a crash), the old file stays as it was and no partial file is left.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter(); // abandons an uncommitted file
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Creates the temporary file; false (errno kept in Error()) when the target cannot be
+    // written, for example because its folder is missing or read-only or it is a folder.
+    bool Open(const QString& path);
+    // Writes everything and gives the file the target's name; false with Error() set.
+    bool Commit(std::string_view bytes);
+    // The path as given to Open.
+    const QString& Path() const { return path_; }
+    int Error() const { return error_; }
+
+private:
+    void Abandon();
+
+    QString path_;
+    QByteArray target_;    // the file that is replaced (a link's target)
+    QByteArray temporary_; // empty when no temporary file exists
+    int fd_ = -1;
+    int error_ = 0;
+};
