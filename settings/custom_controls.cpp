@@ -166,6 +166,11 @@ bool IsLetterKey(std::uint32_t virtualKey)
     return virtualKey >= VK_LETTER_A && virtualKey <= VK_LETTER_Z;
 }
 
+bool IsSystemKey(const QKeyEvent& key)
+{
+    return key.modifiers().testFlag(Qt::AltModifier) && !key.modifiers().testFlag(Qt::ControlModifier);
+}
+
 bool IsFilteredKey(std::uint32_t virtualKey)
 {
     return IsLetterKey(virtualKey) ||
@@ -401,7 +406,7 @@ bool CCustomEditCtrl::event(QEvent* event)
     case Translation::Consumed:
         event->accept();
         return true;
-    case Translation::PassedBeyondEdit:
+    case Translation::PassedPastEdit:
         event->ignore();
         return false;
     case Translation::PassOn:
@@ -413,23 +418,28 @@ bool CCustomEditCtrl::event(QEvent* event)
 CCustomEditCtrl::Translation CCustomEditCtrl::PreTranslateMessage(QEvent& event)
 {
     // The shortcut is carried out here; the edit's own handling of the same keys would do it
-    // a second time (a second paste, a second undo), so a key that goes on after it goes
-    // past the edit.
+    // a second time (a second paste, a second undo), so the key goes on past the edit.
     Translation passOn = Translation::PassOn;
     if (const auto letter = CtrlLetter(event); shortcuts_ && letter && RunEditShortcut(*this, *letter))
-        passOn = Translation::PassedBeyondEdit;
+        passOn = Translation::PassedPastEdit;
     if (!numericMode_)
         return passOn;
 
     switch (event.type()) {
     case QEvent::Wheel:
         return TranslateWheel(static_cast<const QWheelEvent&>(event));
-    case QEvent::KeyPress:
-        return TranslateKey(static_cast<const QKeyEvent&>(event), true);
+    case QEvent::KeyPress: {
+        const auto& key = static_cast<const QKeyEvent&>(event);
+        // With Alt (and not Ctrl) Windows sends system keys, which no rule here takes and from
+        // which an edit takes no character; Qt's edit would type it.
+        if (IsSystemKey(key))
+            return Translation::PassedPastEdit;
+        return TranslateKey(key, true);
+    }
     case QEvent::KeyRelease: {
         const auto& key = static_cast<const QKeyEvent&>(event);
         // Qt repeats a held key as press and release pairs; Windows sends one key-up, at the end.
-        if (key.isAutoRepeat())
+        if (key.isAutoRepeat() || IsSystemKey(key))
             return passOn;
         return TranslateKey(key, false);
     }

@@ -77,7 +77,7 @@ private:
     enum class Translation {
         PassOn,            // the edit handles the event as usual
         Consumed,          // nobody sees it any more
-        PassedBeyondEdit,  // a shortcut that the edit has already carried out goes on to the parent
+        PassedPastEdit,    // goes on to the parent without the edit's own handling
     };
 
     // Keyboard and wheel handling ahead of the edit's own.

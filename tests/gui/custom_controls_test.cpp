@@ -57,20 +57,6 @@ void Turn(QWidget* target, QPoint angleDelta, Qt::MouseButtons buttons = Qt::NoB
 
 const QColor kCrimson(220, 20, 60);
 
-TEST(NumericEdit, StartsValidAtZeroWithStepOneAndEveryModeButShortcutsOff)
-{
-    const CCustomEditCtrl edit;
-    EXPECT_TRUE(edit.IsValid());
-    EXPECT_EQ(edit.Value(), 0);
-    EXPECT_TRUE(edit.ValueText().isEmpty());
-    EXPECT_EQ(edit.Step(), 1);
-    EXPECT_EQ(edit.Minimum(), 0);
-    EXPECT_EQ(edit.Maximum(), 0);
-    EXPECT_FALSE(edit.NumericMode());
-    EXPECT_FALSE(edit.PlusSignMode());
-    EXPECT_TRUE(edit.Shortcuts());
-}
-
 struct ValidationCase {
     const char* what;
     int minimum;
@@ -85,6 +71,7 @@ struct ValidationCase {
 };
 
 const ValidationCase kValidationCases[] = {
+    {"empty on a new edit", 0, 0, false, "", "", 0, true, 0, ""},
     {"explicit plus kept in plus-sign mode", -50, 50, true, "", "+5", 0, true, 5, "+5"},
     {"no sign typed, none shown", -50, 50, true, "", "5", 0, true, 5, "5"},
     {"minus in plus-sign mode", -50, 50, true, "", "-5", 0, true, -5, "-5"},
@@ -195,6 +182,8 @@ const TypedKey kTypedKeys[] = {
     {"letter with a diacritic", Qt::Key_Eacute, Qt::NoModifier, "\xC3\xA9", false},
     {"shifted digit", Qt::Key_Exclam, Qt::ShiftModifier, "!", false},
     {"shifted letter", Qt::Key_A, Qt::ShiftModifier, "A", false},
+    {"Alt with a letter", Qt::Key_A, Qt::AltModifier, "a", false},
+    {"Alt with a digit", Qt::Key_5, Qt::AltModifier, "5", false},
     {"digit", Qt::Key_5, Qt::NoModifier, "5", true},
     {"keypad digit", Qt::Key_5, Qt::KeypadModifier, "5", true},
     {"minus", Qt::Key_Minus, Qt::NoModifier, "-", true},
