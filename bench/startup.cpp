@@ -1,107 +1,15 @@
 // Start-up: `jetvane` started interactively on Qt's offscreen platform. Figures: the time
 // from the start of the process until it is idle in its event loop with the main window up,
-// and its resident memory then. Idle means its threads have used no more than a trickle of
-// CPU (a timer's wake-up) for kIdleWindowMs; the time reported is the last busy moment.
-#include "tests/cli/cli_environment.h"
-#include "tests/cli/program_process.h"
+// and its resident memory then.
+#include "bench/bench_support.h"
+#include "bench/program_start.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr int kRuns = 5;
-// How long the process must stay below the busy share of CPU to count as idle.
-constexpr int kIdleWindowMs = 300;
-constexpr int kPollMs = 5;  // kBusyNanosecondsPerPoll is a share of it
-// A start-up that has not settled by then is reported as a failure.
-constexpr int kStartLimitMs = 20000;
-// CPU time within one poll above which the process counts as busy (10 % of the poll).
-constexpr long long kBusyNanosecondsPerPoll = 500000;
-constexpr double kKibPerMib = 1024.0;
-
-struct Sample {
-    double idleSeconds = 0.0;
-    double residentMib = 0.0;
-};
-
-// CPU time of all the process's threads in nanoseconds (the first field of each thread's
-// schedstat: finer than the clock ticks of /proc/<pid>/stat); -1 when the process is gone.
-long long CpuNanoseconds(pid_t pid)
-{
-    std::error_code error;
-    std::filesystem::directory_iterator tasks("/proc/" + std::to_string(pid) + "/task", error);
-    if (error)
-        return -1;
-    long long total = 0;
-    for (const std::filesystem::directory_entry& task : tasks) {
-        std::ifstream file(task.path() / "schedstat");
-        long long runNs = 0;
-        if (file >> runNs)
-            total += runNs;
-    }
-    return total;
-}
-
-// VmRSS in KiB; -1 when it cannot be read.
-long long ResidentKib(pid_t pid)
-{
-    std::ifstream file("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoll(line.substr(line.find_first_of("0123456789")));
-    }
-    return -1;
-}
-
-bool MeasureOneStart(const cli_test::CliWorld& world, Sample* sample)
-{
-    cli_test::Environment environment = world.ProgramEnvironment();
-    environment.Set("QT_QPA_PLATFORM", "offscreen");
-    cli_test::ProgramProcess jetvane;
-    const auto start = std::chrono::steady_clock::now();
-    if (!jetvane.Start(JETVANE_PROGRAM_PATH, {}, environment))
-        return false;
-
-    long long lastCpu = 0;
-    auto lastBusy = start;
-    while (true) {
-        const auto now = std::chrono::steady_clock::now();
-        const long long cpu = CpuNanoseconds(jetvane.Pid());
-        if (cpu < 0 || !jetvane.Running()) {
-            std::fprintf(stderr, "jetvane ended during start-up:\n%s", jetvane.Stderr().c_str());
-            return false;
-        }
-        if (cpu - lastCpu > kBusyNanosecondsPerPoll)
-            lastBusy = now;
-        lastCpu = cpu;
-        if (cpu > 0 && now - lastBusy >= std::chrono::milliseconds(kIdleWindowMs))
-            break;
-        if (now - start > std::chrono::milliseconds(kStartLimitMs)) {
-            std::fprintf(stderr, "jetvane did not settle within %d ms\n", kStartLimitMs);
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    sample->idleSeconds = std::chrono::duration<double>(lastBusy - start).count();
-    sample->residentMib = static_cast<double>(ResidentKib(jetvane.Pid())) / kKibPerMib;
-    jetvane.Stop();
-    return sample->residentMib > 0.0;
-}
-
-double Median(std::vector<double> values)
-{
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 
@@ -112,14 +20,14 @@ int main()
     for (int run = 0; run < kRuns; ++run) {
         // A fresh profile each time: a first start on this account.
         const cli_test::CliWorld world;
-        Sample sample;
-        if (!world.Valid() || !MeasureOneStart(world, &sample))
+        bench::Sample sample;
+        if (!world.Valid() || !bench::MeasureOneStart(JETVANE_PROGRAM_PATH, world, &sample))
             return 1;
         idleSeconds.push_back(sample.idleSeconds);
         residentMib.push_back(sample.residentMib);
     }
     std::printf("startup: %.0f ms to idle window, %.1f MiB resident (no goal set; median of %d starts, idle = under 10 %% CPU "
                 "for %d ms)\n",
-                Median(idleSeconds) * 1e3, Median(residentMib), kRuns, kIdleWindowMs);
+                bench::Median(idleSeconds) * 1e3, bench::Median(residentMib), kRuns, bench::kIdleWindowMs);
     return 0;
 }
