@@ -360,6 +360,41 @@ TEST(CliSendConfigFrames, TheFileFrameReachesThePrinterUnchanged)
     EXPECT_EQ(rebuilt, fileBytes);
 }
 
+// An EEPROM file as the EEPROM settings dialog saves it (its factory values) fits a printer
+// of either family.
+TEST(CliSendConfigFrames, SavedEepromFileGoesToEitherPrinterFamily)
+{
+    const std::string record = "\x7F|\x10+0\x7F|\x11+34\x7F|\x12+13\x7F|\x13+350\x7F|\x14+350"
+                               "\x7F|\x15+0\x7F|\x16+0\x7F|\x17+1\x7F";
+    const std::string fileBytes = cli_test::ConfigurationFileBytes(record, CMD_SET_EEPROM_SETTINGS);
+    for (const auto& [type, identity] : {std::pair{printer_sim::PrinterType::BPP, "YP00000006060"},
+                                         std::pair{printer_sim::PrinterType::BTP, "YT00000006060"}}) {
+        SCOPED_TRACE(identity);
+        printer_sim::PrinterConfig config = BagTagPrinter();
+        config.type = type;
+        config.identity = identity;
+        cli_test::RecordingPtyPrinter printer(config);
+        ASSERT_TRUE(printer.Valid());
+        const CliWorld world;
+        ASSERT_TRUE(world.Valid());
+        ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
+        ASSERT_TRUE(world.WriteFile("Jetvane.QV_EEPROM_CFG", fileBytes));
+
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("Jetvane.QV_EEPROM_CFG").string()},
+                       world.ProgramEnvironment(), kSendConfigLimitMs);
+
+        ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+        EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+        const std::vector<printer_sim::ReceivedFrame> frames = printer.ReceivedFrames();
+        ASSERT_FALSE(frames.empty());
+        std::string sent;
+        CQVMessageParser::BuildMessage(sent, frames.back().flags, frames.back().direction, frames.back().command,
+                                       frames.back().payload);
+        EXPECT_EQ(sent, fileBytes);
+    }
+}
+
 // A silent SENDCONFIG of a good bag-tag file to a bag-tag printer that refuses one command.
 struct RefusedRun {
     std::optional<int> exitCode;

@@ -5,6 +5,7 @@
 #include "main_dialog_fixture.h"
 
 #include "app/status_texts.h"
+#include "comms/message_parser.h"
 #include "comms/private_messages.h"
 #include "settings/settings_dialogs.h"
 #include "tools/printer-sim/default_records.h"
@@ -151,6 +152,29 @@ TEST_F(EditDefaultConfig, UnreadableRecordFailsWithItsText)
     ASSERT_TRUE(WaitForStatus(kStatusParseDeviceSettingsFailed)) << Printable(StatusHistory());
     EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
     EXPECT_EQ(dialog->SettingsDialog(), nullptr);
+}
+
+TEST_F(EditDefaultConfig, ASavedFileGoesToThePrinterThroughSendConfigFile)
+{
+    CJetvaneSettingsDeviceInterface& settings = OpenSettings(kIdentityBagTag);
+    const QString path = QDir(files.path()).filePath("desk.QV_BTP_CFG");
+    prompts.AnswerFileDialog(path);
+    prompts.AnswerMessageBox(ui::IDOK);
+    settings.GetButton(1004).Click();
+    ASSERT_EQ(prompts.MessageBoxes().back().text, "Saved");
+    settings.GetButton(kCancel).Click();
+    ASSERT_EQ(dialog->OperationState(), STATE_IDLE);
+
+    prompts.AnswerFileDialog(path);
+    Click(IDC_SEND_CONFIG_FILE);
+    ASSERT_TRUE(WaitForStatus(kStatusConfigurationSent)) << Printable(StatusHistory());
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    const printer_sim::ReceivedFrame sent = FramesWithCommand(CMD_SET_SETTINGS).back();
+    std::string frame;
+    CQVMessageParser::BuildMessage(frame, sent.flags, sent.direction, sent.command, sent.payload);
+    EXPECT_EQ(frame, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 TEST_F(EditDefaultConfig, EepromSettingsOpenAndGoBackToThePrinter)
