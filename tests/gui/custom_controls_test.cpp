@@ -16,12 +16,6 @@
 #include <memory>
 #include <ostream>
 
-// Failures show texts as text.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace gui_test {
 namespace {
 

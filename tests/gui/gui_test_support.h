@@ -10,6 +10,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <ostream>
+
+// QStrings in test failures as their text.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace gui_test {
 

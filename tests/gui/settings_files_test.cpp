@@ -150,6 +150,12 @@ TEST_F(SettingsFiles, LoadingTellsWhatWentWrong)
     std::string damaged = good;
     damaged.back() = static_cast<char>(damaged.back() ^ 0x01);
     QDir(folder.path()).mkdir("folder.QV_BTP_CFG");
+    QFile::link(PathOf("nowhere"), PathOf("dangling.QV_BTP_CFG"));
+    // Longer than a 32-bit length can tell (sparse: it takes no room).
+    QFile huge(PathOf("huge.QV_BTP_CFG"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize((qint64{1} << 32) + 1));
+    huge.close();
     struct LoadCase {
         const char* what;
         QString path;
@@ -166,6 +172,9 @@ TEST_F(SettingsFiles, LoadingTellsWhatWentWrong)
          "Unable to process the configuration."},
         {"bytes before the frame", Write("lead.QV_BTP_CFG", "junk\x09" + good), "Loaded"},
         {"lower case and a blank", Write("low.qv_btp_cfg ", good), "Loaded"},
+        {"link to nowhere", PathOf("dangling.QV_BTP_CFG"), "Unable to open file to read"},
+        {"too long to count", PathOf("huge.QV_BTP_CFG"), "Unable to load configuration from file"},
+        {"blanks and accents", Write("Zürich gate 7.QV_BTP_CFG", good), "Loaded"},
         {"mixed-case folder", Write("Mixed.Qv_Btp_Cfg", good), "Loaded"},
     };
     Open<CJetvaneSettingsBTPDlg>();

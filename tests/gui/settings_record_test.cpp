@@ -13,6 +13,21 @@ TEST_F(SettingsDialogTest, EepromDialogWritesItsDefaultsAsTheKnownRecord)
 {
     CSettingsTableDlg& eeprom = Open<CJetvaneEEPROMSettingsDlg>();
     EXPECT_EQ(eeprom.BuildSettingsString(false), kEepromDefaultsRecord);
+    EXPECT_EQ(Text(1066), "+0");
+    EXPECT_EQ(Text(1065), "TOF Before Mark (Default)");
+    EXPECT_EQ(Text(1069), "[NA2] Reduced FCC (NA) region (917,400 kHz-927,200 kHz)");
+    EXPECT_EQ(Text(1067), "350");
+    EXPECT_EQ(Text(1068), "350");
+    EXPECT_FALSE(Checked(1070));
+    EXPECT_FALSE(Checked(1071));
+    EXPECT_TRUE(Checked(1072));
+    // The Region combo has a tip of no text: nothing shows.
+    QString tip = "unchanged";
+    EXPECT_TRUE(eeprom.OnToolTipNotify(1069, &tip));
+    EXPECT_TRUE(tip.isEmpty());
+    EXPECT_TRUE(eeprom.OnToolTipNotify(1072, &tip));
+    EXPECT_EQ(tip, "Enable or disable the beeper.\r\n(Added MRV41E V6.63)");
+    EXPECT_FALSE(eeprom.OnToolTipNotify(1002, &tip));
 }
 
 TEST_F(SettingsDialogTest, EepromDialogReadsTheKnownRecordBackCompletely)
