@@ -5,3 +5,4 @@
 #include "settings/settings_dialog_definition.h"
 
 const SettingsDialogDefinition& BppSettingsDefinition();
+const SettingsDialogDefinition& BtpSettingsDefinition();
