@@ -6,3 +6,4 @@
 
 const SettingsDialogDefinition& BppSettingsDefinition();
 const SettingsDialogDefinition& BtpSettingsDefinition();
+const SettingsDialogDefinition& EepromSettingsDefinition();
