@@ -100,7 +100,7 @@ constexpr FormField kStockFields[] = {
     {ControlKind::StaticText, IDC_STATIC, "Black Mark Style", {}, IDC_STATIC, 0, {}},
     {ControlKind::StaticText, IDC_STATIC, "Cut Line Offset", {}, IDC_STATIC, 0, {}},
     {ControlKind::CheckBox, IDC_USE_FIRST_BLACK_MARK, "Use 1st Black Mark", {}, IDC_STATIC, kInput, {}},
-    {ControlKind::ComboDropList, IDC_BLACK_MARK_STYLE, {}, {}, IDC_STATIC, kInput | ui::style::kVScroll, {}, 123},
+    {ControlKind::ComboDropList, IDC_BLACK_MARK_STYLE, {}, {}, IDC_STATIC, kInput | ui::style::kVScroll, {}, 160},
     {ControlKind::Edit, IDC_CUT_LINE_OFFSET, {}, {}, IDC_STATIC, kInput, {}, 50},
     {ControlKind::CheckBox, IDC_ENABLE_STOCK_PARKING, "Enable Stock Parking", {}, IDC_STATIC, kInput, {}},
     kNoField,

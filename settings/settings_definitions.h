@@ -1,5 +1,6 @@
 #pragma once
-// The definitions of the three settings dialogs: template, tables and their own values.
+// The settings dialogs as data: template, tables and the values in which they differ.
+// Each definition is constant and lives for the whole run.
 
 #include "settings/settings_dialog_definition.h"
 
