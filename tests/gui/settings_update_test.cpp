@@ -1,7 +1,12 @@
 // Writing settings back to the printer, and how a settings dialog ends: its result message,
-// the type switch, and the close paths.
+// the type switch, and the close paths; pictures of the filled dialogs.
 
 #include "settings_dialog_fixture.h"
+
+#include "tools/printer-sim/default_records.h"
+#include "ui/display.h"
+
+#include <QDir>
 
 namespace settings_test {
 namespace {
@@ -128,6 +133,36 @@ TEST_F(SettingsDialogTest, TypeSwitchWithoutAParentCannotBeMade)
     ASSERT_EQ(prompts.MessageBoxes().size(), 2u);
     EXPECT_EQ(prompts.MessageBoxes()[1].text, "Unable to change the device type.");
     EXPECT_EQ(orphan->GetDeviceType(), 1);
+}
+
+} // namespace
+} // namespace settings_test
+
+namespace settings_test {
+namespace {
+
+// Pictures of the dialogs as a technician sees them, filled from a printer's factory values,
+// at both access levels (to JETVANE_SCREENSHOT_DIR, else this build folder).
+TEST_F(SettingsDialogTest, FilledDialogsArePictured)
+{
+    QString folder = qEnvironmentVariable("JETVANE_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        folder = QString::fromUtf8(JETVANE_DEFAULT_SCREENSHOT_DIR);
+    const std::string bpp = printer_sim::DefaultSettingsRecord(printer_sim::PrinterType::BPP);
+    const std::string btp = printer_sim::DefaultSettingsRecord(printer_sim::PrinterType::BTP);
+    const std::string eeprom = printer_sim::DefaultEepromRecord(printer_sim::PrinterType::BTP);
+    for (const int level : {0, 1}) {
+        for (const auto& [name, open] : std::vector<std::pair<QString, std::function<void()>>>{
+                 {"bpp", [&] { Open<CJetvaneSettingsBPPDlg>(level, &bpp); }},
+                 {"btp", [&] { Open<CJetvaneSettingsBTPDlg>(level, &btp); }},
+                 {"eeprom", [&] { Open<CJetvaneEEPROMSettingsDlg>(level, &eeprom); }}}) {
+            open();
+            dialog->SetTitle(QStringLiteral("Printer"));
+            gui_test::ProcessPendingEvents();
+            const QString path = QDir(folder).filePath(QString("settings_filled_%1_level%2.png").arg(name).arg(level));
+            EXPECT_TRUE(ui::SaveScreenshot(dialog->Window(), path)) << path.toStdString();
+        }
+    }
 }
 
 } // namespace
