@@ -3,9 +3,6 @@
 // divided by 1000 plain writes and reads of the same bytes in the same run. No goal yet.
 #include "bench/qt_bench_support.h"
 
-#include "comms/comms.h"
-#include "platform/port_map.h"
-#include "platform/virtual_line.h"
 #include "settings/settings_dialogs.h"
 #include "ui/prompts.h"
 
@@ -20,30 +17,17 @@
 namespace {
 
 constexpr int kRoundTrips = 1000;
-constexpr char kLineName[] = "bench-files-line";
-constexpr char kPort[] = "COM1";
 
-class LinePortMap final : public platform::PortMapSource {
-public:
-    std::optional<std::string> Lookup(const std::string& key) const override
-    {
-        return key == kPort ? std::optional<std::string>(std::string(platform::kVirtualDevicePrefix) + kLineName)
-                            : std::nullopt;
-    }
-};
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     bench::OffscreenApplication application(argc, argv);
-    const auto line = platform::VirtualLine::Create();
-    platform::RegisterVirtualLine(kLineName, line);
-    LinePortMap ports;
-    platform::SetPortMapSource(&ports);
-    CComms connection;
-    if (!connection.Open(kPort, 19200, 8, 'N', 1.0f))
+    bench::IdleConnection idle;
+    if (!idle.Opened())
         return 1;
+    CComms& connection = idle.Connection();
     const QTemporaryDir folder;
     const QString dialogPath = QDir(folder.path()).filePath("bench.QV_BTP_CFG");
     const QString plainPath = QDir(folder.path()).filePath("plain.bin");
@@ -86,8 +70,5 @@ int main(int argc, char** argv)
                 "round trip of %lld bytes; no goal set)\n",
                 dialogSeconds / plainSeconds, dialogSeconds * 1e3 / kRoundTrips, plainSeconds * 1e3 / kRoundTrips,
                 static_cast<long long>(bytes.size()));
-    connection.Close();
-    platform::SetPortMapSource(nullptr);
-    platform::UnregisterVirtualLine(kLineName);
     return 0;
 }

@@ -7,9 +7,6 @@
 
 #include "app/jetvane_app.h"
 #include "app/jetvane_dlg.h"
-#include "comms/comms.h"
-#include "platform/port_map.h"
-#include "platform/virtual_line.h"
 #include "settings/settings_dialogs.h"
 #include "tools/printer-sim/default_records.h"
 
@@ -22,17 +19,7 @@ namespace {
 constexpr int kRuns = 21;
 constexpr int kProgramStarts = 5;
 constexpr double kGoal = 1.0;
-constexpr char kLineName[] = "bench-settings-line";
-constexpr char kPort[] = "COM1";
 
-class LinePortMap final : public platform::PortMapSource {
-public:
-    std::optional<std::string> Lookup(const std::string& key) const override
-    {
-        return key == kPort ? std::optional<std::string>(std::string(platform::kVirtualDevicePrefix) + kLineName)
-                            : std::nullopt;
-    }
-};
 
 // The steps in which the main dialog opens a settings dialog in its own place; returns the
 // seconds they took (the dialog's end is not counted).
@@ -60,13 +47,10 @@ double OpenSettings(CJetvaneDlg& main, const std::string& record, CComms& connec
 int main(int argc, char** argv)
 {
     bench::OffscreenApplication application(argc, argv);
-    const auto line = platform::VirtualLine::Create();
-    platform::RegisterVirtualLine(kLineName, line);
-    LinePortMap ports;
-    platform::SetPortMapSource(&ports);
-    CComms connection;
-    if (!connection.Open(kPort, 19200, 8, 'N', 1.0f))
+    bench::IdleConnection idle;
+    if (!idle.Opened())
         return 1;
+    CComms& connection = idle.Connection();
 
     std::vector<double> programStart;
     for (int run = 0; run < kProgramStarts; ++run) {
@@ -104,8 +88,5 @@ int main(int argc, char** argv)
                     name, bench::Median(opens) / start, bench::Median(opens) * 1e3, start * 1e3, kGoal,
                     bench::Median(mainStart) * 1e3);
     }
-    connection.Close();
-    platform::SetPortMapSource(nullptr);
-    platform::UnregisterVirtualLine(kLineName);
     return 0;
 }
