@@ -65,6 +65,8 @@ CJetvaneDlg::CJetvaneDlg(const CJetvaneApp& app)
     MapMessage(WM_DEVICE_FOUND, &CJetvaneDlg::OnDeviceFound);
     MapMessage(WM_DEVICE_NOT_FOUND, &CJetvaneDlg::OnDeviceNotFound);
     MapMessage(WM_SEND_DONE, &CJetvaneDlg::OnSendDone);
+    MapMessage(WM_FIRMWARE_LOAD_DONE, &CJetvaneDlg::OnFirmwareLoadDone);
+    MapMessage(WM_DESTROY_PARKED_FIRMWARE_DIALOG, &CJetvaneDlg::OnDestroyParkedFirmwareDialog);
 }
 
 CJetvaneDlg::~CJetvaneDlg()
@@ -189,8 +191,11 @@ void CJetvaneDlg::OnBnClickedExit()
     EnableDlgItem(IDC_EXIT, false);
     SetExitCaption(kExitCaption);
     const bool childWasOpen = stateBefore == STATE_SETTINGS_DIALOG || stateBefore == STATE_FIRMWARE_DIALOG;
-    if (childWasOpen)
+    if (childWasOpen) {
+        if (firmwareDialog_ && firmwareDialog_->HasWindow())
+            MoveWindowTo(firmwareDialog_->GetWindowRect().topLeft());
         ShowWindow(true);
+    }
 
     deviceIdentity_.clear();
     printerFirmwareVersion_ = 0;
@@ -211,6 +216,7 @@ void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)
 {
     if (!connection_)
         return;
+    ReleaseFirmwareDialogConnection();
     // The send thread must not outlive the transport it reads from.
     if (messageParser_.IsRunning() && messageParser_.AbortSendThread() && reportLostCommand)
         PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&messageParser_));
