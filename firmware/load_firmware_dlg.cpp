@@ -29,8 +29,9 @@ constexpr std::uint32_t kAfterReopenMs = 1000;
 constexpr int kStopWaits = 11;
 constexpr std::uint32_t kStopWaitMs = 1500;
 constexpr std::uint32_t kAfterForcedEndMs = 100;
-// Long enough for the abort's job to settle, write its frame and hear a live printer answer.
-constexpr std::uint32_t kAbortLeaveMs = 1000;
+// Long enough for the abort's job to settle (50 ms), write its frame, pause (50 ms) and hear
+// a live printer answer within a transaction's time-out (1500 ms).
+constexpr std::uint32_t kAbortLeaveMs = 1600;
 
 QString Text(const char* text)
 {
