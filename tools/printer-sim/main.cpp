@@ -41,7 +41,13 @@ constexpr char kUsage[] =
     "  --data-bits 7|8    data bits (default 8)\n"
     "  --parity N|E       parity (default N)\n"
     "  --throttle         carry bytes no faster than the host's baud rate allows\n"
-    "  --help             show this text\n";
+    "  --firmware-out PATH\n"
+    "                     when a firmware load ends, write the image the printer put\n"
+    "                     together from its blocks to PATH\n"
+    "  --help             show this text\n"
+    "\n"
+    "The printer takes firmware on its serial line only: it does not answer \"USB\" to\n"
+    "the update-mode query and refuses the switch to its USB update mode.\n";
 
 struct Options {
     printer_sim::PtyServeOptions serve;
@@ -71,7 +77,7 @@ int ParseOptions(int argc, char** argv, Options* options)
             continue;
         }
         if (option != "--type" && option != "--identity" && option != "--baud" && option != "--data-bits" &&
-            option != "--parity")
+            option != "--parity" && option != "--firmware-out")
             return BadOption("unknown option '" + std::string(option) + "'");
         if (i + 1 >= argc)
             return BadOption("option '" + std::string(option) + "' needs a value");
@@ -83,6 +89,10 @@ int ParseOptions(int argc, char** argv, Options* options)
                 printer.type = printer_sim::PrinterType::BTP;
             else
                 return BadOption("--type must be BPP or BTP, not '" + value + "'");
+        } else if (option == "--firmware-out") {
+            if (value.empty())
+                return BadOption("--firmware-out needs a file path");
+            options->serve.firmwareOut = value;
         } else if (option == "--identity") {
             printer.identity = value;
             options->identityGiven = true;
