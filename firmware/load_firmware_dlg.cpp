@@ -293,7 +293,8 @@ void CQVAirLoadFirmwareDlg::ShowResult(bool loaded)
         result_ = kFirmwareLoadLoaded;
         SetStatusText(Text(kStatusUploadSuccessful));
         // Full even when halved blocks counted past the range.
-        SetProgressRange(kPercentRange);
+        progressUpper_ = kPercentRange;
+        progressBar_.SetRange32(0, kPercentRange);
         progressBar_.SetPos(kPercentRange);
     } else {
         result_ = kFirmwareLoadFailed;
