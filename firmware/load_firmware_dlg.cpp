@@ -225,6 +225,7 @@ bool CQVAirLoadFirmwareDlg::StartSerialRoad()
     if (!parser_.StartDataSendThread(comms_, image_, imageLength_, CQVMessageParser::kFirmwareBlockSize,
                                      GetSafeHwnd()))
         return false;
+    loadStarted_ = true;
     SetStatusText(Text(kStatusLoadingFirmware));
     cancelButton_.SetWindowText(Text(kFirmwareCancelCaption));
     return true;
@@ -235,9 +236,11 @@ bool CQVAirLoadFirmwareDlg::StartUsbRoad()
     SetStatusText(Text(kStatusSwitchingToUpdateMode));
     cancelButton_.SetWindowText(Text(kFirmwareCancelCaption));
     SetProgressRange(static_cast<int>(imageLength_ >> kBlockShift));
-    return flashEngine_.StartFlashUpdate(comms_, USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL,
-                                         USB_NORMAL_MODE_HARDWARE_ID, USB_NORMAL_MODE_MODEL,
-                                         CQVMessageParser::kFirmwareBlockSize, image_, imageLength_, GetSafeHwnd());
+    loadStarted_ = flashEngine_.StartFlashUpdate(comms_, USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL,
+                                                 USB_NORMAL_MODE_HARDWARE_ID, USB_NORMAL_MODE_MODEL,
+                                                 CQVMessageParser::kFirmwareBlockSize, image_, imageLength_,
+                                                 GetSafeHwnd());
+    return loadStarted_;
 }
 
 // ---------------------------------------------------------------- progress and result
@@ -329,8 +332,10 @@ void CQVAirLoadFirmwareDlg::StopLoadAndAbort()
         parser_.AbortSendThread();
         timing::SleepMs(kAfterForcedEndMs);
     }
-    // The abort goes out after a clean stop and after a forced end alike; its outcome is ignored.
-    abortSent_ = parser_.StartSendThread(comms_, CMD_ABORT, {}, ownHandle_);
+    // The abort goes out after a clean stop and after a forced end alike; its outcome is
+    // ignored. A dialog that never started a load has sent nothing to abort.
+    if (loadStarted_)
+        abortSent_ = parser_.StartSendThread(comms_, CMD_ABORT, {}, ownHandle_);
 }
 
 void CQVAirLoadFirmwareDlg::OnCancel()

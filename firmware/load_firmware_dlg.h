@@ -131,8 +131,9 @@ private:
     QIcon icon_;
 
     SilentModeQuery silentMode_;
-    bool reported_ = false;  // the end went to the parent
-    bool abortSent_ = false; // the CMD_ABORT job may still be on its way out
+    bool loadStarted_ = false; // LoadFirmware started one of the roads
+    bool reported_ = false;    // the end went to the parent
+    bool abortSent_ = false;   // the CMD_ABORT job may still be on its way out
     int progressUpper_ = 0;
     // The window's handle from its creation on: the abort also goes out once the window
     // is gone (its report is then dropped).

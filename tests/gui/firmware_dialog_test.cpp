@@ -67,10 +67,11 @@ protected:
     }
 
     // Opens the printer's port with DTR and RTS raised, as the main dialog hands it over,
-    // and the dialog with the image.
-    bool OpenFirmwareDialog(const std::string& image, std::uint32_t version, const char* fileName,
+    // and the dialog with the image, which the dialog borrows as it does the main dialog's.
+    bool OpenFirmwareDialog(const std::string& bytes, std::uint32_t version, const char* fileName,
                             int baudRate = 19200)
     {
+        image = bytes;
         EXPECT_TRUE(connection.Open(kPrinterPortText, baudRate, 8, 'N', 1.0f));
         connection.SerialChannel().SetDTR(true);
         connection.SerialChannel().SetRTS(true);
@@ -102,6 +103,7 @@ protected:
     test_support::ScopedSpeedFactor faster{kFasterWaits};
     ParentWindow parent;
     CComms connection;
+    std::string image;
     bool silent = false;
     std::unique_ptr<CQVAirLoadFirmwareDlg> firmware;
     std::unique_ptr<EventSampler> sampler;
@@ -111,9 +113,8 @@ protected:
 
 TEST_F(FirmwareDialogTest, SerialRoadDeliversTheImageByteForByteAndEndsWithAFullBar)
 {
-    const std::string image = TestImage(kImageSize);
     StartPrinter();
-    ASSERT_TRUE(OpenFirmwareDialog(image, kSerialOnlyVersion, kCandidateName));
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kSerialOnlyVersion, kCandidateName));
     EventSampler bar([this] { return QString::number(Bar()->value()); });
 
     ASSERT_TRUE(firmware->LoadFirmware());
@@ -143,9 +144,8 @@ TEST_F(FirmwareDialogTest, SerialRoadDeliversTheImageByteForByteAndEndsWithAFull
 
 TEST_F(FirmwareDialogTest, RefusedBlockIsSentAgainAtHalfSizeAndTheBarStillEndsFull)
 {
-    const std::string image = TestImage(kImageSize);
     StartPrinter().AddFault(Fault(printer_sim::FaultKind::Refuse, CMD_FIRMWARE_BLOCK, 1));
-    ASSERT_TRUE(OpenFirmwareDialog(image, kSerialOnlyVersion, kOtherName));
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kSerialOnlyVersion, kOtherName));
 
     ASSERT_TRUE(firmware->LoadFirmware());
     ASSERT_TRUE(WaitForResult());
@@ -223,11 +223,10 @@ TEST_F(FirmwareDialogEndTest, CancelStopsBeforeTheNextBlockSendsTheAbortAndRepor
 
 TEST_F(FirmwareDialogTest, UsbCandidateThatRefusesTheSwitchThreeTimesLoadsOverTheSerialLine)
 {
-    const std::string image = TestImage(kImageSize);
     printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
     config.usbCapable = true; // answers "USB", but nobody plays its USB side: it refuses to switch
     StartPrinter(config);
-    ASSERT_TRUE(OpenFirmwareDialog(image, kUsbVersion, "f2qv1_test.bin"));
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kUsbVersion, "f2qv1_test.bin"));
 
     ASSERT_TRUE(firmware->LoadFirmware());
     ASSERT_TRUE(WaitForResult());
@@ -241,10 +240,9 @@ TEST_F(FirmwareDialogTest, UsbCandidateThatRefusesTheSwitchThreeTimesLoadsOverTh
 
 TEST_F(FirmwareDialogTest, UsbCandidateThatNeverAnswersIsReopenedAt19200WithoutDtrOrRtsAndLoadsThere)
 {
-    const std::string image = TestImage(kImageSize);
     StartPrinter().AddFault(Fault(printer_sim::FaultKind::Silence, CMD_QUERY_UPDATE_MODE, -1));
     printerLine.Line()->SetPrinterLineConfig(std::nullopt); // hears the host at any baud rate
-    ASSERT_TRUE(OpenFirmwareDialog(image, kUsbVersion, kCandidateName, 38400));
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kUsbVersion, kCandidateName, 38400));
 
     ASSERT_TRUE(firmware->LoadFirmware());
     ASSERT_TRUE(WaitForResult());
@@ -259,12 +257,11 @@ TEST_F(FirmwareDialogTest, UsbCandidateThatNeverAnswersIsReopenedAt19200WithoutD
 
 TEST_F(FirmwareDialogTest, UsbCandidateThatFallsSilentAfterTheSwitchIsFlashedOverUsb)
 {
-    const std::string image = TestImage(kImageSize);
     printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
     config.usbCapable = true;
     StartPrinter(config);
     const printer_sim::UsbSide usbSide(*printer, usb);
-    ASSERT_TRUE(OpenFirmwareDialog(image, kUsbVersion, kCandidateName));
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kUsbVersion, kCandidateName));
 
     ASSERT_TRUE(firmware->LoadFirmware());
     EXPECT_EQ(FirmwareStatus(), "Switching to Firmware Update");
@@ -308,10 +305,9 @@ class FirmwareDialogImages : public FirmwareDialogTest, public ::testing::WithPa
 TEST_P(FirmwareDialogImages, LengthAndVersionDecideWhatTheDialogTakes)
 {
     const ImageCase& c = GetParam();
-    const std::string image = TestImage(c.length);
     StartPrinter();
 
-    EXPECT_EQ(OpenFirmwareDialog(image, c.version, kOtherName), c.accepted);
+    EXPECT_EQ(OpenFirmwareDialog(TestImage(c.length), c.version, kOtherName), c.accepted);
     EXPECT_EQ(firmware->LoadFirmware(), c.started);
     EXPECT_EQ(Bar()->minimum(), 0);
     EXPECT_EQ(Bar()->maximum(), c.barMaximum);
