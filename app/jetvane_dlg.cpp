@@ -68,6 +68,8 @@ CJetvaneDlg::CJetvaneDlg(const CJetvaneApp& app)
     MapMessage(WM_CONFIG_UPDATED, &CJetvaneDlg::OnConfigUpdated);
     MapMessage(WM_BPP_CONFIG_UPDATED, &CJetvaneDlg::OnConfigUpdated);
     MapMessage(WM_CHANGE_DEVICE_TYPE, &CJetvaneDlg::OnChangeDeviceType);
+    MapMessage(WM_FIRMWARE_LOAD_DONE, &CJetvaneDlg::OnFirmwareLoadDone);
+    MapMessage(WM_DESTROY_PARKED_FIRMWARE_DIALOG, &CJetvaneDlg::OnDestroyParkedFirmwareDialog);
 }
 
 CJetvaneDlg::~CJetvaneDlg()
@@ -196,6 +198,8 @@ void CJetvaneDlg::OnBnClickedExit()
         // The main window comes back where the child stood.
         if (settingsDialog_ && settingsDialog_->HasWindow())
             MoveWindowTo(settingsDialog_->GetWindowRect().topLeft());
+        if (firmwareDialog_ && firmwareDialog_->HasWindow())
+            MoveWindowTo(firmwareDialog_->GetWindowRect().topLeft());
         ShowWindow(true);
     }
 
@@ -218,6 +222,7 @@ void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)
 {
     if (!connection_)
         return;
+    ReleaseFirmwareDialogConnection();
     // The send thread must not outlive the transport it reads from.
     if (messageParser_.IsRunning() && messageParser_.AbortSendThread() && reportLostCommand)
         PostMessage(WM_SEND_DONE, 0, reinterpret_cast<ui::LParam>(&messageParser_));

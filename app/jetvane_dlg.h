@@ -13,6 +13,7 @@
 #include "comms/device_search.h"
 #include "comms/message_parser.h"
 #include "settings/settings_dialog.h"
+#include "firmware/load_firmware_dlg.h"
 #include "ui/dialog.h"
 
 #include <QIcon>
@@ -69,6 +70,7 @@ public:
     ui::LResult OnConfigUpdated(ui::WParam result, ui::LParam);
     ui::LResult OnChangeDeviceType(ui::WParam deviceType, ui::LParam);
     void CloseSettingsDialog();
+    ui::LResult OnFirmwareLoadDone(ui::WParam result, ui::LParam);
     void CloseFirmwareDialog();
 
     // ---- read-only views for tests and the child dialogs
@@ -91,6 +93,7 @@ public:
     {
         return parkedSettingsDialogs_;
     }
+    CQVAirLoadFirmwareDlg* FirmwareDialog() const { return firmwareDialog_.get(); }
     CQVAirDeviceSearch* Search() const { return search_.get(); }
 
 private:
@@ -116,6 +119,16 @@ private:
     void ShowRememberedPort();
     bool StartCommand(std::uint8_t command, const std::string& payload, int nextState, const char* statusText);
     void PostQuit(int exitCode);
+
+    // ---- firmware dialog
+    // State 19 once the printer passed the type check: the firmware dialog takes over.
+    void StartFirmwareLoad();
+    // What a silent run does when its firmware load was cancelled.
+    void ContinueCancelledSilentLoad();
+    // The firmware dialogs' jobs end before the connection they use is closed.
+    void ReleaseFirmwareDialogConnection();
+    void DestroyParkedFirmwareDialog();
+    ui::LResult OnDestroyParkedFirmwareDialog(ui::WParam, ui::LParam);
 
     int accessLevel_ = 0;
     std::string testDocumentPayload_;
@@ -149,4 +162,12 @@ private:
     QString commandLineVerb_;
     QString commandLineFilePath_;
     QIcon icon_;
+
+    std::unique_ptr<CQVAirLoadFirmwareDlg> firmwareDialog_;
+    // A firmware dialog closed while inside its own notification, destroyed once that
+    // notification has returned to it.
+    std::unique_ptr<CQVAirLoadFirmwareDlg> parkedFirmwareDialog_;
+    // The dialog that CloseFirmwareDialog is taking down, while it is told to close.
+    CQVAirLoadFirmwareDlg* closingFirmwareDialog_ = nullptr;
+    int firmwareNotificationDepth_ = 0; // inside OnFirmwareLoadDone
 };

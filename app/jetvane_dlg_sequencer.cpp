@@ -266,11 +266,13 @@ void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string 
     case STATE_WAIT_FIRMWARE_CHECK:
         if (printerFirmwareVersion_ < MIN_FIRMWARE_VERSION_FOR_LOAD) {
             SetStatusText(Text(kStatusMinimumFirmwareForLoad));
+            FailureEnding();
         } else if (replyCode != REPLY_SETTINGS) {
             SetStatusText(Text(kStatusStartLoadingFirmwareFailed));
+            FailureEnding();
+        } else {
+            StartFirmwareLoad();
         }
-        // Without a firmware load dialog the hand-over ends as a dialog that cannot be created.
-        FailureEnding();
         return;
 
     case STATE_WAIT_CONFIG_CHECK:
@@ -305,6 +307,45 @@ void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string 
         operationState_ = STATE_SETTINGS_DIALOG;
         ShowWindow(false);
         return;
+    }
+}
+
+void CJetvaneDlg::StartFirmwareLoad()
+{
+    firmwareDialog_ = std::make_unique<CQVAirLoadFirmwareDlg>(this, [this] { return silentMode_; });
+    if (!firmwareDialog_->Create(this)) {
+        SetStatusText(Text(kStatusShowDialogFailed));
+        FailureEnding();
+        return;
+    }
+    // The image stays ours; the dialog borrows it and the connection.
+    if (!firmwareDialog_->SetFirmwareData(connection_.get(), firmwareFileName_, firmwareImage_.length,
+                                          firmwareImage_.buffer.get(), printerFirmwareVersion_)) {
+        SetStatusText(Text(kStatusParseDeviceSettingsFailed));
+        FailureEnding();
+        return;
+    }
+
+    operationState_ = STATE_FIRMWARE_DIALOG;
+    QString caption = Text(TitlePrefixFor(deviceType_)) + childWindowBaseTitle_;
+    if (!deviceIdentity_.empty())
+        caption = QString::asprintf(kTitleWithIdentityFormat, caption.toUtf8().constData(),
+                                    Latin1(deviceIdentity_).toUtf8().constData());
+    firmwareDialog_->SetWindowText(caption);
+    firmwareDialog_->MoveWindowTo(GetWindowRect().topLeft());
+    firmwareDialog_->ShowWindow(true);
+    firmwareDialog_->BringWindowToTop();
+    ShowWindow(false);
+
+    if (firmwareDialog_->LoadFirmware())
+        return;
+    SetStatusText(Text(kStatusFirmwareLoadStartFailed));
+    if (silentMode_) {
+        firmwareImage_.Free();
+        PostQuit(EXIT_CODE_OPERATION_FAILED);
+    } else {
+        OnBnClickedExit();
+        firmwareImage_.Free();
     }
 }
 

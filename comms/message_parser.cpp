@@ -106,7 +106,12 @@ bool CQVMessageParser::AbortSendThread()
     ReapThread();
     stopOnDestruction_.store(false);
     stopRequested_.store(false);
-    return !jobReported_.load();
+    const bool lost = !jobReported_.load();
+    // A job cut short did not succeed, whatever its last exchange gave (a firmware load
+    // ended in its wait for the printer's restart had its end command acknowledged).
+    if (lost)
+        lastOk_ = false;
+    return lost;
 }
 
 bool CQVMessageParser::TransactWithTimeout(CComms* transport, const std::string& frame, std::uint32_t timeoutMs,

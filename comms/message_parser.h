@@ -112,7 +112,8 @@ public:
     bool WaitForSendThread(std::uint32_t ms);
     // Ends a running job at its next wait, as the destructor does: the job posts nothing
     // more. Returns once the thread has ended, so its transport may be closed afterwards;
-    // true when the job ended without reporting its result (WM_SEND_DONE).
+    // true when the job ended without reporting its result (WM_SEND_DONE). Such a job
+    // reads as failed in GetResult.
     bool AbortSendThread();
 
     static std::uint32_t SendThreadProc(CSendThreadContext* context);

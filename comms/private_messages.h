@@ -18,6 +18,10 @@ inline constexpr unsigned WM_LOAD_PROGRESS = 0x503;
 inline constexpr unsigned WM_STATUS_TEXT = 0x504;
 inline constexpr unsigned WM_FLASH_UPDATE_DONE = 0x505;
 
+// The main dialog to itself: a firmware dialog that was closed inside its own
+// notification may go now.
+inline constexpr unsigned WM_DESTROY_PARKED_FIRMWARE_DIALOG = 0x506;
+
 // Child dialogs to the main dialog.
 inline constexpr unsigned WM_FIRMWARE_LOAD_DONE = 0x472;
 inline constexpr unsigned WM_CONFIG_UPDATED = 0x728;

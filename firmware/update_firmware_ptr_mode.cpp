@@ -384,6 +384,11 @@ bool CUpdateFirmwarePtrMode::ResetDevicesInUpdateMode()
 
 CUpdateFirmwarePtrMode::~CUpdateFirmwarePtrMode()
 {
+    Stop();
+}
+
+void CUpdateFirmwarePtrMode::Stop()
+{
     // A cooperative stop instead of ending the thread by force: every wait of the thread
     // gives way to the stop flag and every USB transfer has its time-out, so the join is
     // short, and the thread releases its job and its device handle itself.

@@ -131,6 +131,9 @@ public:
     // nothing more is posted and StartFlashUpdate refuses (false, no text) from then on.
     // The destructor does this itself.
     void RequestStop();
+    // RequestStop, then waits for the flash thread to end, as the destructor does; the
+    // connection the job watched may be closed afterwards.
+    void Stop();
     bool IsRunning() const { return running_.load(); }
 
     // The flash thread's entry: runs the job's engine on it and frees the job; returns 0.

@@ -13,8 +13,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -36,6 +40,10 @@ constexpr char kPrinterSim[] = JETVANE_PRINTER_SIM_PATH;
 constexpr int kStartUpLimitMs = 10000;
 // The SENDCONFIG road: one port, found in the third pass, then two transactions.
 constexpr int kSendConfigLimitMs = 20000;
+// The LOADFIRMWARE road: the search, the update-mode handshake's waits (about 2.5 s), the
+// image, and then the wait for the printer's restart on DSR, which a pty never raises: it
+// runs its whole budget of 100 x 500 ms.
+constexpr int kLoadFirmwareLimitMs = 150000;
 // After the type check's reply, a run that would end has long ended by then.
 constexpr int kStaysOpenCheckMs = 2000;
 constexpr int kLogPollMs = 20;
@@ -317,7 +325,64 @@ TEST(CliSendConfig, NoPrinterOnTheRememberedPortIsDeviceNotFound)
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_DEVICE_NOT_FOUND);
 }
 
-// ---- the same road against a printer served in this process, which keeps every frame
+// ---- the LOADFIRMWARE road against jetvane-printer-sim
+
+std::string FirmwareImage(std::size_t size)
+{
+    std::string image(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        image[i] = static_cast<char>((i * 29 + i / 257) & 0xFF);
+    return image;
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST(CliLoadFirmware, GoodImageReachesThePrinterByteForByteAndTheRunSucceeds)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    const std::filesystem::path received = world.FilePath("received.bin");
+    test_support::PrinterSimProcess sim;
+    ASSERT_TRUE(sim.Start(kPrinterSim, {"--type", "BTP", "--firmware-out", received.string()}));
+    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
+    const std::string image = FirmwareImage(20000);
+    ASSERT_TRUE(world.WriteFile("F2QV1_CLI.BIN", image));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "LOADFIRMWARE", world.FilePath("F2QV1_CLI.BIN").string()},
+                                                world.ProgramEnvironment(), kLoadFirmwareLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kLoadFirmwareLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(received), image);
+    // Version 6060 and an F2QV1_ name ask three times for USB; this printer has none.
+    EXPECT_THAT(LoggedFrames(sim.StderrText()),
+                ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0},
+                            LoggedFrame{CMD_QUERY_UPDATE_MODE, 0}, LoggedFrame{CMD_QUERY_UPDATE_MODE, 0},
+                            LoggedFrame{CMD_QUERY_UPDATE_MODE, 0}, LoggedFrame{CMD_FIRMWARE_BLOCK, 8192 + 13},
+                            LoggedFrame{CMD_FIRMWARE_BLOCK, 8192 + 13}, LoggedFrame{CMD_FIRMWARE_BLOCK, 3616 + 13},
+                            LoggedFrame{CMD_FIRMWARE_END, 0}))
+        << sim.StderrText();
+}
+
+TEST(CliLoadFirmware, FileNamedOtherwiseIsAFileError)
+{
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(world.FilePath("no-such-device").string()));
+    ASSERT_TRUE(world.WriteFile("firmware.BIN", FirmwareImage(20000)));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "LOADFIRMWARE", world.FilePath("firmware.BIN").string()},
+                                                world.ProgramEnvironment(), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kStartUpLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, 11);
+}
+
+// ---- the same roads against a printer served in this process, which keeps every frame
 // whole and can be told to refuse
 
 printer_sim::PrinterConfig BagTagPrinter()
@@ -328,6 +393,32 @@ printer_sim::PrinterConfig BagTagPrinter()
     config.cts = false;
     config.dsr = false;
     return config;
+}
+
+TEST(CliLoadFirmwareFrames, PrinterThatRefusesEveryBlockMakesTheRunFail)
+{
+    cli_test::RecordingPtyPrinter printer(BagTagPrinter());
+    ASSERT_TRUE(printer.Valid());
+    printer_sim::Fault refuse;
+    refuse.kind = printer_sim::FaultKind::Refuse;
+    refuse.command = CMD_FIRMWARE_BLOCK;
+    refuse.times = -1;
+    printer.AddFault(refuse);
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
+    ASSERT_TRUE(world.WriteFile("F2QV1_CLI.BIN", FirmwareImage(20000)));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "LOADFIRMWARE", world.FilePath("F2QV1_CLI.BIN").string()},
+                                                world.ProgramEnvironment(), kLoadFirmwareLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kLoadFirmwareLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, 20) << run.err;
+    std::vector<std::uint8_t> commands;
+    for (const printer_sim::ReceivedFrame& frame : printer.ReceivedFrames())
+        commands.push_back(frame.command);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), CMD_FIRMWARE_BLOCK), 3);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), CMD_FIRMWARE_END), 0);
 }
 
 TEST(CliSendConfigFrames, TheFileFrameReachesThePrinterUnchanged)

@@ -416,4 +416,18 @@ TEST_F(SendThreadEndTest, AbortMidJobEndsPromptlyAndPostsNothingMore)
     ExpectTransportUsableAndClosable();
 }
 
+TEST_F(SendThreadEndTest, ImageAbortedInTheRestartWaitReadsAsFailed)
+{
+    ScopedSpeedFactor realSpeed(1); // the printer keeps DSR low for 1200 ms
+    ASSERT_TRUE(StartImage(TestImage(kImageSize)));
+    ASSERT_TRUE(recorder.WaitFor(WM_UPDATING_FLASH, kWaitMs)); // every block and the end acknowledged
+
+    EXPECT_TRUE(parser->AbortSendThread()) << "ended in its wait, before it reported";
+
+    bool ok = true;
+    parser->GetResult(&ok, nullptr, nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(recorder.MessagesWithId(WM_SEND_DONE).empty());
+}
+
 } // namespace

@@ -45,7 +45,13 @@ constexpr char kUsage[] =
     "  --throttle         carry bytes no faster than the host's baud rate allows\n"
     "  --settings-file PATH  settings record to report (raw bytes; default: factory values)\n"
     "  --eeprom-file PATH    EEPROM settings record to report (raw bytes; default: factory values)\n"
-    "  --help             show this text\n";
+    "  --firmware-out PATH\n"
+    "                     when a firmware load ends, write the image the printer put\n"
+    "                     together from its blocks to PATH\n"
+    "  --help             show this text\n"
+    "\n"
+    "The printer takes firmware on its serial line only: it does not answer \"USB\" to\n"
+    "the update-mode query and refuses the switch to its USB update mode.\n";
 
 struct Options {
     printer_sim::PtyServeOptions serve;
@@ -94,7 +100,8 @@ int ParseOptions(int argc, char** argv, Options* options)
             continue;
         }
         if (option != "--type" && option != "--identity" && option != "--baud" && option != "--data-bits" &&
-            option != "--parity" && option != "--settings-file" && option != "--eeprom-file")
+            option != "--parity" && option != "--settings-file" && option != "--eeprom-file" &&
+            option != "--firmware-out")
             return BadOption("unknown option '" + std::string(option) + "'");
         if (i + 1 >= argc)
             return BadOption("option '" + std::string(option) + "' needs a value");
@@ -106,6 +113,10 @@ int ParseOptions(int argc, char** argv, Options* options)
                 printer.type = printer_sim::PrinterType::BTP;
             else
                 return BadOption("--type must be BPP or BTP, not '" + value + "'");
+        } else if (option == "--firmware-out") {
+            if (value.empty())
+                return BadOption("--firmware-out needs a file path");
+            options->serve.firmwareOut = value;
         } else if (option == "--identity") {
             printer.identity = value;
             options->identityGiven = true;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -26,6 +27,8 @@ constexpr int kStartBits = 1;
 
 constexpr char kFrameLogFormat[] = "received command 0x%02X, payload %zu bytes\n";
 constexpr char kIgnoredLogFormat[] = "ignored %zd bytes at %u baud (listening at %u baud)\n";
+constexpr char kImageNotWrittenLogFormat[] = "cannot write the firmware image to %s: %s\n";
+constexpr char kPartFileSuffix[] = ".part";
 
 // Characters the line carries in one pace slice; at least one.
 std::size_t CharactersPerSlice(std::uint32_t baudRate, int bitsPerCharacter)
@@ -88,6 +91,22 @@ private:
     const std::atomic<bool>& stop_;
     LinePacer pacer_;
 };
+
+// Writes beside the file and renames, so that a reader never sees half an image. 0 or errno.
+int WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    const std::string part = path + kPartFileSuffix;
+    std::FILE* file = std::fopen(part.c_str(), "wb");
+    if (file == nullptr)
+        return errno;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int writeError = written ? 0 : errno;
+    if (std::fclose(file) != 0 || !written) {
+        std::remove(part.c_str());
+        return writeError != 0 ? writeError : EIO;
+    }
+    return std::rename(part.c_str(), path.c_str()) == 0 ? 0 : errno;
+}
 
 } // namespace
 
@@ -167,8 +186,12 @@ void ServePseudoTerminal(PseudoTerminal& pty, const PtyServeOptions& options, co
     const std::uint32_t listeningBaudRate = options.printer.line.baudRate;
     PtyMedium medium(pty, options.throttle, bitsPerCharacter, stop);
     PrinterEngine engine(options.printer, medium);
-    engine.SetFrameObserver([log](const ReceivedFrame& frame) {
+    engine.SetFrameObserver([log, &engine, &options](const ReceivedFrame& frame) {
         std::fprintf(log, kFrameLogFormat, static_cast<unsigned>(frame.command), frame.payload.size());
+        if (frame.command == CMD_FIRMWARE_END && !options.firmwareOut.empty()) {
+            if (const int error = WriteWholeFile(options.firmwareOut, engine.FirmwareImage()); error != 0)
+                std::fprintf(log, kImageNotWrittenLogFormat, options.firmwareOut.c_str(), std::strerror(error));
+        }
         std::fflush(log);
     });
 

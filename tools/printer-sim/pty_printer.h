@@ -58,10 +58,14 @@ struct PtyServeOptions {
     PrinterConfig printer;
     // Carry bytes no faster than the host's baud rate allows, both ways.
     bool throttle = false;
+    // When not empty: the firmware image, as reassembled from its blocks, is written to this
+    // file when the end command arrives, before the printer answers it.
+    std::string firmwareOut;
 };
 
 // Serves the printer until stop is set. Writes one line to log for every request frame
-// received and for every batch of bytes ignored because the host's baud rate differs.
+// received, for every batch of bytes ignored because the host's baud rate differs, and
+// for a firmware image that could not be written.
 void ServePseudoTerminal(PseudoTerminal& pty, const PtyServeOptions& options, const std::atomic<bool>& stop,
                          std::FILE* log);
 
