@@ -121,12 +121,7 @@ ui::LResult CJetvaneDlg::OnConfigUpdated(ui::WParam result, ui::LParam)
     WhileNotifying(settingsDialog_.get(), [this, result] {
         if (operationState_ == STATE_SETTINGS_DIALOG)
             OnBnClickedExit();
-        if (result == static_cast<ui::WParam>(kSettingsUpdated))
-            SetStatusText(Text(kStatusConfigUpdated));
-        else if (result == static_cast<ui::WParam>(kSettingsUpdateFailed))
-            SetStatusText(Text(kStatusConfigUpdateFailed));
-        else
-            SetStatusText(Text(kStatusConfigUpdateCancelled));
+        SetStatusText(Text(ConfigUpdatedText(static_cast<int>(result))));
     });
     return 0;
 }
@@ -208,9 +203,9 @@ ui::LResult CJetvaneDlg::OnFirmwareLoadDone(ui::WParam wParam, ui::LParam)
     const int result = static_cast<int>(wParam);
     if (silentMode_) {
         firmwareImage_.Free();
-        if (result == kChildResultUpdated || result == kChildResultFailed) {
+        if (result == kChildResultDone || result == kChildResultFailed) {
             SetStatusText(QString::fromUtf8(FirmwareLoadDoneText(result)));
-            PostQuit(result == kChildResultUpdated ? EXIT_CODE_SUCCESS : EXIT_CODE_OPERATION_FAILED);
+            PostQuit(result == kChildResultDone ? EXIT_CODE_SUCCESS : EXIT_CODE_OPERATION_FAILED);
             return 0;
         }
         ContinueCancelledSilentLoad();

@@ -3,6 +3,7 @@
 #include "comms/device_types.h"
 #include "app/operation_states.h"
 #include "comms/printer_codes.h"
+#include "comms/private_messages.h"
 
 const char* AcknowledgementText(int state, bool ok, std::uint32_t replyCode)
 {
@@ -45,7 +46,7 @@ const char* UnsupportedFeatureText(int deviceType)
 const char* ConfigUpdatedText(int result)
 {
     switch (result) {
-    case kChildResultUpdated:
+    case kChildResultDone:
         return kStatusConfigUpdated;
     case kChildResultFailed:
         return kStatusConfigUpdateFailed;
@@ -57,7 +58,7 @@ const char* ConfigUpdatedText(int result)
 const char* FirmwareLoadDoneText(int result)
 {
     switch (result) {
-    case kChildResultUpdated:
+    case kChildResultDone:
         return kStatusFirmwareLoaded;
     case kChildResultFailed:
         return kStatusFirmwareLoadFailed;

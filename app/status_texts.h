@@ -84,10 +84,6 @@ inline constexpr char kStatusUnableToAllocateMemory[] = "Unable To allocate memo
 inline constexpr char kStatusUnableToReadFile[] = "Unable To Read File";
 inline constexpr char kStatusUnsupportedDeviceType[] = "Unsupported device type";
 
-// Results that child dialogs report with their end notifications.
-inline constexpr int kChildResultUpdated = 1;
-inline constexpr int kChildResultFailed = 2;
-
 // The text for the result of a command that needs only an acknowledgement
 // (STATE_WAIT_TEST_PRINT, STATE_WAIT_ROM_OPTION, STATE_WAIT_RFID_OPTION,
 // STATE_WAIT_SET_CLOCK); nullptr in every other state.

@@ -76,9 +76,9 @@ int main(int argc, char** argv)
             dialog.Create();
             dialog.SetFirmwareData(&connection, kFirmwareFileName, kImageLength, image.data(), kUsbCandidateVersion);
             if (dialog.LoadFirmware() &&
-                bench::RunEventsUntil([&] { return dialog.Result() != kFirmwareLoadNotFinished; }, kLoadLimitMs)) {
+                bench::RunEventsUntil([&] { return dialog.Result() != kChildResultNone; }, kLoadLimitMs)) {
                 const std::vector<std::uint8_t> flashed = usbSide.FirmwareImage();
-                ok = dialog.Result() == kFirmwareLoadLoaded && flashed == image;
+                ok = dialog.Result() == kChildResultDone && flashed == image;
                 const auto delay = posted.First(WM_STATUS_TEXT, std::string(STATUS_START_DELAY));
                 const auto loading =
                     delay ? posted.First(WM_STATUS_TEXT, std::string(STATUS_FIRMWARE_LOADING), *delay) : std::nullopt;

@@ -22,7 +22,11 @@ inline constexpr unsigned WM_FLASH_UPDATE_DONE = 0x505;
 // notification may go now.
 inline constexpr unsigned WM_DESTROY_PARKED_FIRMWARE_DIALOG = 0x506;
 
-// Child dialogs to the main dialog.
+// Child dialogs to the main dialog. wParam of the end notifications (WM_CONFIG_UPDATED,
+// WM_BPP_CONFIG_UPDATED, WM_FIRMWARE_LOAD_DONE) is one of the kChildResult values.
+inline constexpr int kChildResultNone = 0;   // cancelled, or not finished
+inline constexpr int kChildResultDone = 1;   // settings updated, firmware loaded
+inline constexpr int kChildResultFailed = 2;
 inline constexpr unsigned WM_FIRMWARE_LOAD_DONE = 0x472;
 inline constexpr unsigned WM_CONFIG_UPDATED = 0x728;
 inline constexpr unsigned WM_BPP_CONFIG_UPDATED = 0x6BF;

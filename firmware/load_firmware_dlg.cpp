@@ -293,14 +293,14 @@ ui::LResult CQVAirLoadFirmwareDlg::OnFlashUpdateDone(ui::WParam ok, ui::LParam e
 void CQVAirLoadFirmwareDlg::ShowResult(bool loaded)
 {
     if (loaded) {
-        result_ = kFirmwareLoadLoaded;
+        result_ = kChildResultDone;
         SetStatusText(Text(kStatusUploadSuccessful));
         // Full even when halved blocks counted past the range.
         progressUpper_ = kPercentRange;
         progressBar_.SetRange32(0, kPercentRange);
         progressBar_.SetPos(kPercentRange);
     } else {
-        result_ = kFirmwareLoadFailed;
+        result_ = kChildResultFailed;
         SetStatusText(Text(kStatusUploadFailed));
     }
     if (SilentMode())
@@ -314,7 +314,7 @@ void CQVAirLoadFirmwareDlg::OnBnClickedCancel()
 {
     if (finished_)
         return;
-    if (result_ == kFirmwareLoadNotFinished)
+    if (result_ == kChildResultNone)
         StopLoadAndAbort();
     if (cancelButton_.IsWindow() && HasWindow()) {
         finished_ = true;

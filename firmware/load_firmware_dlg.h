@@ -19,6 +19,7 @@
 // of the image. The parent destroys the dialog only once its notification has returned.
 
 #include "comms/message_parser.h"
+#include "comms/private_messages.h"
 #include "firmware/update_firmware_ptr_mode.h"
 #include "ui/dialog.h"
 
@@ -52,11 +53,6 @@ inline constexpr char kStatusSwitchingToUpdateMode[] = "Switching to Firmware Up
 inline constexpr char kStatusUpdatingFlash[] = "Updating Flash";
 inline constexpr char kStatusUploadSuccessful[] = "Firmware Upload Successful";
 inline constexpr char kStatusUploadFailed[] = "Firmware Upload Failed";
-
-// What the dialog reports to its parent.
-inline constexpr int kFirmwareLoadNotFinished = 0;
-inline constexpr int kFirmwareLoadLoaded = 1;
-inline constexpr int kFirmwareLoadFailed = 2;
 
 const ui::DialogTemplate& LoadFirmwareDialogTemplate();
 
@@ -117,7 +113,7 @@ private:
     bool SilentMode() const { return silentMode_ && silentMode_(); }
 
     bool finished_ = false;
-    int result_ = kFirmwareLoadNotFinished;
+    int result_ = kChildResultNone;
     CQVMessageParser parser_;
     CComms* comms_ = nullptr;
     std::uint32_t imageLength_ = 0;

@@ -635,8 +635,8 @@ void CSettingsTableDlg::Update(const SettingsUpdateButton& button)
     MessageParseState state;
     std::string reply;
     if (CQVMessageParser::Transact(connection_, frame, &state, &reply) && state.command == REPLY_ACK)
-        result_ = kSettingsUpdated;
-    if (result_ == kSettingsNotUpdated)
-        result_ = kSettingsUpdateFailed;
+        result_ = kChildResultDone;
+    if (result_ == kChildResultNone)
+        result_ = kChildResultFailed;
     Close();
 }

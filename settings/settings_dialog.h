@@ -11,6 +11,7 @@
 // Threads: everything here runs on the user-interface thread. An update blocks that thread
 // for one transaction on the borrowed connection.
 
+#include "comms/private_messages.h"
 #include "settings/settings_dialog_definition.h"
 #include "settings/settings_record.h"
 #include "ui/dialog.h"
@@ -43,11 +44,6 @@ public:
 
 // Access level values of the rows (and of the user).
 inline constexpr int kSettingsAccessLevelUser = 0;
-
-// The result a settings dialog reports when it ends (wParam of its result message).
-inline constexpr int kSettingsNotUpdated = 0;  // cancelled, or nothing sent
-inline constexpr int kSettingsUpdated = 1;
-inline constexpr int kSettingsUpdateFailed = 2;
 
 // The settings engine. The three dialogs are this class over their definitions.
 class CSettingsTableDlg : public CJetvaneSettingsDeviceInterface {
@@ -140,7 +136,7 @@ private:
     bool closing_ = false;
     bool switchPending_ = false;
     bool resultSent_ = false;
-    int result_ = kSettingsNotUpdated;
+    int result_ = kChildResultNone;
     CComms* connection_ = nullptr;
     QString model_;
     QString serialNumber_;

@@ -82,7 +82,7 @@ protected:
                                          reinterpret_cast<const std::uint8_t*>(image.data()), version);
     }
 
-    bool WaitForResult() { return WaitUntil([this] { return firmware->Result() != kFirmwareLoadNotFinished; }); }
+    bool WaitForResult() { return WaitUntil([this] { return firmware->Result() != kChildResultNone; }); }
     QString FirmwareStatus() const { return firmware ? firmware->GetDlgItemText(IDC_FIRMWARE_STATUS) : QString(); }
     QString ButtonCaption() const { return firmware->GetDlgItemText(IDC_FIRMWARE_CANCEL); }
     QProgressBar* Bar() const

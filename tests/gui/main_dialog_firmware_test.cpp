@@ -37,7 +37,7 @@ protected:
     bool WaitForFirmwareResult()
     {
         return WaitUntil([this] {
-            return dialog->FirmwareDialog() != nullptr && dialog->FirmwareDialog()->Result() != kFirmwareLoadNotFinished;
+            return dialog->FirmwareDialog() != nullptr && dialog->FirmwareDialog()->Result() != kChildResultNone;
         });
     }
     void ClickFirmwareButton() { dialog->FirmwareDialog()->GetButton(IDC_FIRMWARE_CANCEL).Click(); }
