@@ -55,21 +55,6 @@ int WideToBytes(std::uint8_t* out, const char16_t* in, int n)
     return n;
 }
 
-std::u16string BytesToCString(const std::uint8_t* in, int n)
-{
-    std::u16string out(static_cast<std::size_t>(std::max(n, 0)), u'\0');
-    for (int i = 0; i < n; ++i)
-        out[static_cast<std::size_t>(i)] = static_cast<char16_t>(in[i]);
-    return out;
-}
-
-std::string WideToCStringA(const char16_t* in, int n)
-{
-    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    WideToBytes(reinterpret_cast<std::uint8_t*>(out.data()), in, n);
-    return out;
-}
-
 std::string FormatModeString(std::uint32_t baudRate, char parity, int dataBits, float stopBits)
 {
     char mode[96];
@@ -499,13 +484,4 @@ int CComms::Write(std::string_view bytes, const std::atomic<bool>* abort)
         return 0;
     return channel_.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<int>(bytes.size()),
                           abort);
-}
-
-int CComms::Write(std::u16string_view text)
-{
-    if (!IsOpen() || text.empty())
-        return 0;
-    std::vector<std::uint8_t> buffer(text.size() + 1, 0);
-    WideToBytes(buffer.data(), text.data(), static_cast<int>(text.size()));
-    return channel_.Write(buffer.data(), static_cast<int>(text.size()));
 }

@@ -197,16 +197,6 @@ bool CQVMessageParser::WaitForSendThread(std::uint32_t ms)
     return true;
 }
 
-std::uint32_t CQVMessageParser::SendThreadProc(CSendThreadContext* context)
-{
-    if (context == nullptr || context->parser == nullptr) {
-        delete context;
-        return 0;
-    }
-    context->parser->SendThreadMain(std::unique_ptr<CSendThreadContext>(context));
-    return 0;
-}
-
 void CQVMessageParser::SendThreadMain(std::unique_ptr<CSendThreadContext> context)
 {
     running_.store(true);

@@ -115,8 +115,6 @@ public:
     // true when the job ended without reporting its result (WM_SEND_DONE).
     bool AbortSendThread();
 
-    static std::uint32_t SendThreadProc(CSendThreadContext* context);
-
 private:
     bool StartJob(std::unique_ptr<CSendThreadContext> context);
     void SendThreadMain(std::unique_ptr<CSendThreadContext> context);

@@ -141,8 +141,8 @@ protected:
         return done.empty() ? 99 : done.front().wParam;
     }
 
-    // The image pieces: every write after the two flash commands.
-    std::vector<std::size_t> PieceSizes(SimulatedUsbBackend::DeviceId printer) const
+    // The image chunks: every write after the two flash commands.
+    std::vector<std::size_t> ChunkSizes(SimulatedUsbBackend::DeviceId printer) const
     {
         std::vector<std::size_t> sizes;
         const auto writes = usb.Writes(printer);
@@ -190,7 +190,7 @@ TEST_F(FlashUpdate, ImageArrivesByteForByteAfterTheTwoCommands)
     EXPECT_EQ(writes[0], std::vector<std::uint8_t>(USB_CMD_FLASH_REQUEST.begin(), USB_CMD_FLASH_REQUEST.end()));
     EXPECT_EQ(writes[1], std::vector<std::uint8_t>(USB_CMD_FLASH_PREPARE.begin(), USB_CMD_FLASH_PREPARE.end()));
     EXPECT_EQ(usb.Image(printer), image);
-    EXPECT_EQ(PieceSizes(printer), (std::vector<std::size_t>{8192, 8192, 8092}));
+    EXPECT_EQ(ChunkSizes(printer), (std::vector<std::size_t>{8192, 8192, 8092}));
 }
 
 TEST_F(FlashUpdate, ProgressCountsBlocksFromZero)
@@ -259,25 +259,25 @@ TEST_F(FlashUpdate, NoDeviceIsLeftOpenAfterTheJob)
     EXPECT_EQ(usb.OpenHandleCount(), 0);
 }
 
-TEST_F(FlashUpdate, BlockSizeBelow512WritesPiecesOf512)
+TEST_F(FlashUpdate, BlockSizeBelow512WritesChunksOf512)
 {
     const auto printer = usb.AddDevice(PrinterInUpdateMode());
 
     ASSERT_TRUE(Start(TestImage(1300), 100));
     ASSERT_TRUE(WaitForDone());
 
-    EXPECT_EQ(PieceSizes(printer), (std::vector<std::size_t>{512, 512, 276}));
+    EXPECT_EQ(ChunkSizes(printer), (std::vector<std::size_t>{512, 512, 276}));
     EXPECT_EQ(recorder.MessagesWithId(WM_LOAD_PROGRESS).size(), 3u);
 }
 
-TEST_F(FlashUpdate, ImageOneByteOverABlockGoesInTwoPieces)
+TEST_F(FlashUpdate, ImageOneByteOverABlockGoesInTwoChunks)
 {
     const auto printer = usb.AddDevice(PrinterInUpdateMode());
 
     ASSERT_TRUE(Start(TestImage(8193)));
     ASSERT_TRUE(WaitForDone());
 
-    EXPECT_EQ(PieceSizes(printer), (std::vector<std::size_t>{8192, 1}));
+    EXPECT_EQ(ChunkSizes(printer), (std::vector<std::size_t>{8192, 1}));
     const auto progress = recorder.MessagesWithId(WM_LOAD_PROGRESS);
     ASSERT_EQ(progress.size(), 2u);
     EXPECT_EQ(progress[0].lParam, 0);

@@ -341,13 +341,13 @@ TEST_F(SimulatedPrinterTest, WrongCrcFaultIsNotTakenAsAReply)
     EXPECT_FALSE(Send(CMD_IDENTIFY));
 }
 
-TEST_F(SimulatedPrinterTest, ReplyInPiecesWithShortGapsIsAccepted)
+TEST_F(SimulatedPrinterTest, ReplyInChunksWithShortGapsIsAccepted)
 {
     SimulatedPrinter printer(line_, PrinterConfig{});
-    Fault pieces = FaultOf(FaultKind::InPieces);
-    pieces.pieces = 4;
-    pieces.gapMs = 300; // shorter than the time-out, which counts from the last byte
-    printer.AddFault(pieces);
+    Fault chunks = FaultOf(FaultKind::InChunks);
+    chunks.chunks = 4;
+    chunks.gapMs = 300; // shorter than the time-out, which counts from the last byte
+    printer.AddFault(chunks);
     ASSERT_TRUE(OpenPort());
 
     ASSERT_TRUE(Send(CMD_IDENTIFY));

@@ -214,11 +214,11 @@ void PrinterEngine::Deliver(std::string frame, const std::optional<Fault>& fault
         frame.back() = static_cast<char>(static_cast<std::uint8_t>(frame.back()) ^ kCrcDamage);
         medium_.Send(frame);
         return;
-    case FaultKind::InPieces: {
-        const std::size_t pieces = static_cast<std::size_t>(std::max(fault->pieces, 1));
+    case FaultKind::InChunks: {
+        const std::size_t chunks = static_cast<std::size_t>(std::max(fault->chunks, 1));
         std::size_t begin = 0;
-        for (std::size_t piece = 1; piece <= pieces; ++piece) {
-            const std::size_t end = frame.size() * piece / pieces;
+        for (std::size_t chunk = 1; chunk <= chunks; ++chunk) {
+            const std::size_t end = frame.size() * chunk / chunks;
             if (end == begin)
                 continue;
             if (begin != 0 && platform::timing::SleepUnless(fault->gapMs, stop_))
