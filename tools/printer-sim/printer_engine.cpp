@@ -170,18 +170,23 @@ bool PrinterEngine::AcceptFirmwareBlockLocked(const std::string& payload)
     if (!header || payload.size() - header->length != header->size)
         return false;
     const std::size_t accepted = blockOffsets_.size();
-    if (header->index == 0) {
+    const bool first = header->index == 0;
+    // The host did not see our acknowledgement and sends that block again, perhaps smaller.
+    const bool again = !first && accepted > 0 && header->index == accepted - 1;
+    if (!first && !again && header->index != accepted)
+        return false;
+    const std::size_t start = first ? 0 : again ? blockOffsets_.back() : image_.size();
+    if (header->size > header->total || start > header->total - header->size)
+        return false;
+    if (first) {
         image_.clear();
         blockOffsets_.clear();
         blockHeaders_.clear();
         ended_ = false;
-    } else if (header->index + 1 == accepted) {
-        // The host did not see our acknowledgement and sends that block again, perhaps smaller.
+    } else if (again) {
         image_.resize(blockOffsets_.back());
         blockOffsets_.pop_back();
         blockHeaders_.pop_back();
-    } else if (header->index != accepted) {
-        return false;
     }
     blockOffsets_.push_back(image_.size());
     blockHeaders_.push_back(payload.substr(0, header->length));
