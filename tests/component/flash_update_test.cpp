@@ -187,8 +187,9 @@ TEST_F(FlashUpdate, ImageArrivesByteForByteAfterTheTwoCommands)
 
     const auto writes = usb.Writes(printer);
     ASSERT_GE(writes.size(), 2u);
-    EXPECT_EQ(writes[0], std::vector<std::uint8_t>(USB_CMD_FLASH_REQUEST.begin(), USB_CMD_FLASH_REQUEST.end()));
-    EXPECT_EQ(writes[1], std::vector<std::uint8_t>(USB_CMD_FLASH_PREPARE.begin(), USB_CMD_FLASH_PREPARE.end()));
+    // ESC "*" "F" "R", then ESC "I" "A" SI.
+    EXPECT_EQ(writes[0], (std::vector<std::uint8_t>{0x1B, 0x2A, 0x46, 0x52}));
+    EXPECT_EQ(writes[1], (std::vector<std::uint8_t>{0x1B, 0x49, 0x41, 0x0F}));
     EXPECT_EQ(usb.Image(printer), image);
     EXPECT_EQ(ChunkSizes(printer), (std::vector<std::size_t>{8192, 8192, 8092}));
 }
