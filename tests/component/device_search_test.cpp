@@ -187,6 +187,26 @@ TEST_F(DeviceSearchTest, ReplyWithAnyCodeCountsAsAnAnswer)
     EXPECT_EQ(Last().lParam, RowParam(0));
 }
 
+// The probe waits 1500 ms for a reply, so a printer that answers after 1.25 s is found at
+// its first row, not a pass later.
+TEST_F(DeviceSearchTest, PrinterThatAnswersAfterOneAndAQuarterSecondsIsFoundAtItsFirstRow)
+{
+    ScopedSpeedFactor realTime{1.0};
+    printer_sim::SimulatedPrinter printer(port.Line(), PrinterAt(19200, true, true));
+    printer_sim::Fault slow;
+    slow.kind = printer_sim::FaultKind::Delayed;
+    slow.command = CMD_IDENTIFY;
+    slow.delayMs = 1250;
+    printer.AddFault(slow);
+
+    ASSERT_TRUE(search->Start(kWindow, kPort, kPort));
+    ASSERT_TRUE(WaitForEnd());
+
+    EXPECT_EQ(StatusTexts(), std::vector<std::string>{"Searching port:\nCOM3,19200,8,N,1"});
+    EXPECT_EQ(Last().id, WM_DEVICE_FOUND);
+    EXPECT_EQ(Last().lParam, RowParam(0));
+}
+
 TEST_F(DeviceSearchTest, PrinterOnTheSecondPortOfARangeIsFound)
 {
     VirtualPort secondPort{map, kPort + 1};

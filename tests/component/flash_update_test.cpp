@@ -451,6 +451,21 @@ TEST_F(FlashUpdate, PrinterThatNeverComesBackInNormalModeFails)
     EXPECT_EQ(DoneResult(), 0u);
 }
 
+// The engine looks for the printer in normal mode 350 times, 100 ms apart: one that takes
+// half a minute to restart is still found.
+TEST_F(FlashUpdate, PrinterThatTakesHalfAMinuteToComeBackIsStillFound)
+{
+    SimulatedUsbDevice printer = PrinterInUpdateMode();
+    printer.restart.appearAfterMs = 30000;
+    usb.AddDevice(printer);
+
+    ASSERT_TRUE(Start(TestImage(kBlockSize)));
+    ASSERT_TRUE(WaitForDone());
+
+    EXPECT_EQ(StatusTexts().back(), "Firmware Update - Finished");
+    EXPECT_EQ(DoneResult(), 1u);
+}
+
 TEST_F(FlashUpdate, NoImageIsRefusedAndPostsNothing)
 {
     const std::vector<std::uint8_t> image = TestImage(16);
