@@ -16,8 +16,6 @@
 namespace {
 
 constexpr QChar kExtensionSeparator = u'.';
-constexpr char kFilterSeparator = '|';
-constexpr char kFilterPatternSeparator = ';';
 constexpr std::uint64_t kLow32Bits = 0xFFFFFFFFu;
 
 // Compares the last suffix.size() characters (the whole text when shorter).
@@ -121,21 +119,6 @@ int ResolveShortcutPath(const QString& path, QString& target)
         return 0;
     target = result;
     return static_cast<int>(target.size());
-}
-
-QStringList FileDialogFilters(const char* filter)
-{
-    QStringList filters;
-    const QStringList parts = QString::fromLatin1(filter).split(QLatin1Char(kFilterSeparator));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts.at(i);
-        if (description.isEmpty())
-            break;
-        QString patterns = parts.at(i + 1);
-        patterns.replace(QLatin1Char(kFilterPatternSeparator), QLatin1Char(' '));
-        filters << description + QLatin1String(" (") + patterns.simplified() + QLatin1Char(')');
-    }
-    return filters;
 }
 
 ImageFile::~ImageFile()

@@ -6,7 +6,6 @@
 // except an open ImageFile.
 
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -79,10 +78,6 @@ QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, 
 // path that is no link, or a link whose target does not exist or does not fit
 // kShortcutPathMaxLength characters. The caller uses the path unchanged on 0.
 int ResolveShortcutPath(const QString& path, QString& target);
-
-// The filters of a "description|patterns|...||" text for a file dialog that takes
-// "description (pattern pattern)" entries.
-QStringList FileDialogFilters(const char* filter);
 
 // A whole file in memory: length + 1 bytes, the last one 0, so that text consumers may
 // treat it as terminated.
