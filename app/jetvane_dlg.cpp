@@ -14,6 +14,7 @@
 #include "app/status_texts.h"
 #include "comms/private_messages.h"
 #include "platform/timing.h"
+#include "ui/application_icon.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
 
@@ -48,7 +49,7 @@ CJetvaneDlg::CJetvaneDlg(const CJetvaneApp& app)
       silentMode_(app.SilentMode()),
       commandLineVerb_(app.CommandLineVerb()),
       commandLineFilePath_(app.CommandLineFilePath()),
-      icon_(QIcon::fromTheme(QStringLiteral("printer")))
+      icon_(ui::ApplicationIcon())
 {
     accessLevel_ = CurrentAccessLevel();
 

@@ -2,6 +2,7 @@
 #include "app/exit_codes.h"
 #include "app/jetvane_app.h"
 #include "app/jetvane_dlg.h"
+#include "ui/application_icon.h"
 #include "ui/display.h"
 #include "ui/messages.h"
 #include "ui/profile.h"
@@ -42,6 +43,8 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     // such as -platform must not be taken as one of Qt's options.
     int qtArgumentCount = 1;
     QApplication application(qtArgumentCount, argv);
+    // Qt's own windows (message boxes, file dialogs) show it as well.
+    QApplication::setWindowIcon(ui::ApplicationIcon());
     ui::InstallWindowMessageSink();
     ui::InstallProfilePortMap();
     {
