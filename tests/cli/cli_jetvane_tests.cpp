@@ -8,7 +8,9 @@
 #include "tests/cli/cli_environment.h"
 #include "tests/cli/program_process.h"
 #include "tests/cli/recording_pty_printer.h"
+#include "tests/support/chatty_pty.h"
 #include "tests/support/printer_sim_process.h"
+#include "tests/support/scoped_port_map.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -36,6 +38,12 @@ constexpr char kPrinterSim[] = JETVANE_PRINTER_SIM_PATH;
 constexpr int kStartUpLimitMs = 10000;
 // The SENDCONFIG road: one port, found in the third pass, then two transactions.
 constexpr int kSendConfigLimitMs = 20000;
+// An AUTO search past a talking port: passes 1 and 2 pause 25 ms after each of the 255
+// ports, and pass 3 probes the talking port's nine rows (the settle time and the time-out
+// each) before it reaches the printer's port; about half a minute in all.
+constexpr int kPastTalkingPortLimitMs = 90000;
+// The highest port an AUTO search tries.
+constexpr int kLastPort = 255;
 // After the type check's reply, a run that would end has long ended by then.
 constexpr int kStaysOpenCheckMs = 2000;
 constexpr int kLogPollMs = 20;
@@ -315,6 +323,31 @@ TEST(CliSendConfig, NoPrinterOnTheRememberedPortIsDeviceNotFound)
 
     ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_DEVICE_NOT_FOUND);
+}
+
+// A device that talks without pause and never frames a reply (a GPS receiver) on COM1, the
+// printer on COM2, no other port: an AUTO search gets past the talking port and finds it.
+TEST(CliSendConfig, SearchGetsPastAPortThatNeverStopsTalking)
+{
+    test_support::ChattyPseudoTerminal gps(test_support::kGpsSentence);
+    ASSERT_TRUE(gps.Valid());
+    test_support::PrinterSimProcess sim;
+    StartSim(sim, "BTP");
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    std::string profile = "[Ports]\nCOM1=" + gps.SlavePath() + "\nCOM2=" + sim.SlavePath() + "\n";
+    for (int port = 3; port <= kLastPort; ++port)
+        profile += "COM" + std::to_string(port) + "=" + test_support::kAbsentDevice + "\n";
+    ASSERT_TRUE(world.WriteProfileText(profile));
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
+                                                world.ProgramEnvironment(), kPastTalkingPortLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kPastTalkingPortLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+    EXPECT_GT(gps.BytesWritten(), 0u);
+    EXPECT_THAT(LoggedFrames(sim.StderrText()), testing::Contains(LoggedFrame{CMD_SET_SETTINGS, cli_test::SampleSettingsRecord().size()}));
 }
 
 // ---- the same road against a printer served in this process, which keeps every frame
