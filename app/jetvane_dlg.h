@@ -29,6 +29,9 @@ public:
 
     // ---- the window
     void UpdateButtons();
+    // Enabling gives the keyboard focus back to the button that started the operation: it
+    // lost it while disabled, and the focus must not stay in the port box, where the next
+    // key would replace the port and Enter would end the program.
     void EnableButtons(bool enable);
     // The universal reset behind the Exit/Cancel button: abandons a running operation and
     // returns to idle; in the idle state it ends the dialog.
@@ -93,8 +96,11 @@ private:
     void ShowRememberedPort();
     bool StartCommand(std::uint8_t command, const std::string& payload, int nextState, const char* statusText);
     void PostQuit(int exitCode);
+    // Remembers the button that starts an operation (0: none), for the focus at its end.
+    void StartedFrom(int buttonId) { operationButton_ = buttonId; }
 
     int accessLevel_ = 0;
+    int operationButton_ = 0; // the button whose operation runs; 0 when none
     std::string testDocumentPayload_;
     int testDocumentFilter_ = 0;
     std::string romOptionCommand_;

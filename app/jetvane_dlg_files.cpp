@@ -6,6 +6,7 @@
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/profile_values.h"
+#include "app/resource.h"
 #include "app/status_texts.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
@@ -43,6 +44,7 @@ const char* ReadFailureText(FileReadResult result)
 
 void CJetvaneDlg::OnBnClickedSendConfigFile()
 {
+    StartedFrom(IDC_SEND_CONFIG_FILE);
     QString initialFile = ReadProfileValue(kProfileLastLoadMainConfigFile);
     if (!commandLineFilePath_.isEmpty())
         initialFile = commandLineFilePath_;
@@ -84,6 +86,7 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
 
 void CJetvaneDlg::OnBnClickedLoadFirmware()
 {
+    StartedFrom(IDC_LOAD_FIRMWARE);
     QString initialFile = ReadProfileValue(kProfileLastLoadFirmwareFile);
     if (!commandLineFilePath_.isEmpty())
         initialFile = commandLineFilePath_;
@@ -93,6 +96,10 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
     const auto giveBackButtons = [this] {
         EnableButtons(true);
         SetExitCaption(kExitCaption);
+    };
+    const auto endWithoutSearch = [this, &giveBackButtons] {
+        giveBackButtons();
+        StartedFrom(0);
     };
 
     QString chosen;
@@ -107,7 +114,7 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
         const std::optional<QString> answer = ui::FileDialog(request);
         if (!answer) {
             SetStatusText(Text(kStatusFirmwareSelectCancelled));
-            giveBackButtons();
+            endWithoutSearch();
             return;
         }
         chosen = *answer;
@@ -129,7 +136,7 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
     } else if (silentMode_) {
         PostQuit(EXIT_CODE_FILE_ERROR);
     } else {
-        giveBackButtons();
+        endWithoutSearch();
     }
 }
 
