@@ -4,6 +4,7 @@
 
 #include "app/access_level.h"
 #include "app/device_types.h"
+#include "app/end_of_run.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
@@ -15,6 +16,7 @@
 #include "comms/private_messages.h"
 #include "platform/timing.h"
 #include "ui/application_icon.h"
+#include "ui/display.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
 
@@ -107,7 +109,7 @@ bool CJetvaneDlg::OnInitDialog()
     } else if (hasPath && commandLineVerb_.compare(QLatin1String(kCommandWordSendConfig), Qt::CaseInsensitive) == 0) {
         OnBnClickedSendConfigFile();
     } else if (!commandLineVerb_.isEmpty() || hasPath || silentMode_) {
-        PostQuit(EXIT_CODE_BAD_REQUEST);
+        PostQuit(EXIT_CODE_BAD_REQUEST, QString::fromUtf8(kReasonIncompleteCommandLine));
     } else {
         silentMode_ = false;
         commandLineVerb_.clear();
@@ -151,8 +153,10 @@ void CJetvaneDlg::EnableButtons(bool enable)
 
 void CJetvaneDlg::SetStatusText(const QString& text)
 {
-    if (HasWindow())
-        SetDlgItemText(IDC_STATUS, text);
+    if (!HasWindow())
+        return;
+    SetDlgItemText(IDC_STATUS, text);
+    statusText_ = text;
 }
 
 void CJetvaneDlg::SetExitCaption(const char* caption)
@@ -160,9 +164,21 @@ void CJetvaneDlg::SetExitCaption(const char* caption)
     SetDlgItemText(IDC_EXIT, QString::fromUtf8(caption));
 }
 
-void CJetvaneDlg::PostQuit(int exitCode)
+void CJetvaneDlg::PostQuit(int exitCode, const QString& why)
 {
+    if (exitCode != EXIT_CODE_SUCCESS)
+        WriteEndOfRunLine(why.isEmpty() ? statusText_ : why);
     ui::PostQuitMessage(exitCode);
+}
+
+void CJetvaneDlg::FallBackToInteractiveRun(const QString& reason)
+{
+    if (silentMode_ && ui::RunsWithoutDisplay() && HasWindow()) {
+        PostQuit(EXIT_CODE_OPERATION_FAILED,
+                 reason.isEmpty() ? statusText_ : QString::fromUtf8(kStatusWithReason).arg(OneLine(statusText_), reason));
+        return;
+    }
+    OnBnClickedExit();
 }
 
 void CJetvaneDlg::OnBnClickedExit()

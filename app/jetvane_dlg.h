@@ -6,6 +6,12 @@
 // by posted messages.
 //
 // Threads: everything here runs on the user-interface thread.
+//
+// How an unattended (SILENT) run ends: every end of the operation posts its exit code, and
+// every end with a failure code leaves one line on standard error that says why. A few
+// ends cannot go on unattended and fall back to an interactive run instead, with the window
+// left to the technician (FallBackToInteractiveRun); without a display nobody could ever use
+// that window, so such a run ends there with EXIT_CODE_OPERATION_FAILED.
 
 #include "app/file_choice.h"
 #include "app/jetvane_app.h"
@@ -37,6 +43,8 @@ public:
     // returns to idle; in the idle state it ends the dialog.
     void OnBnClickedExit();
     void SetStatusText(const QString& text);
+    // The text the status line showed last, also once the window is gone.
+    const QString& StatusText() const { return statusText_; }
 
     // ---- the operation sequencer
     void StartDeviceSearch(int searchState);
@@ -95,7 +103,19 @@ private:
     void SetExitCaption(const char* caption);
     void ShowRememberedPort();
     bool StartCommand(std::uint8_t command, const std::string& payload, int nextState, const char* statusText);
-    void PostQuit(int exitCode);
+    // Ends the run with exitCode. A failure code also writes why (the status line's text
+    // when why is empty) as one line on standard error.
+    void PostQuit(int exitCode, const QString& why = {});
+    // The one place where an operation of a silent run that cannot go on unattended (a
+    // configuration file for the other printer family or an empty one, a found printer whose
+    // port cannot be opened again, the firmware dialog ended cancelled) gives up being
+    // unattended. With a display, or in an interactive run, the reset runs: silent mode ends
+    // and the window stays for the technician. Without a display (ui::RunsWithoutDisplay) a
+    // silent run ends here with EXIT_CODE_OPERATION_FAILED, and the status line's text, with
+    // reason behind it when one is given, goes to standard error as one line.
+    void FallBackToInteractiveRun(const QString& reason = {});
+    // Why the search found no printer, for the end of a silent run.
+    QString DeviceNotFoundReason() const;
     // Remembers the button that starts an operation (0: none), for the focus at its end.
     void StartedFrom(int buttonId) { operationButton_ = buttonId; }
 
@@ -129,4 +149,6 @@ private:
     QString commandLineVerb_;
     QString commandLineFilePath_;
     QIcon icon_;
+    QString statusText_;
+    QString fileProblem_; // why the last file could not be loaded, in the system's words
 };

@@ -3,6 +3,7 @@
 #include "app/jetvane_dlg.h"
 
 #include "app/device_types.h"
+#include "app/end_of_run.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/profile_values.h"
@@ -40,6 +41,13 @@ const char* ReadFailureText(FileReadResult result)
     return result == FileReadResult::AllocationFailed ? kStatusUnableToAllocateMemory : kStatusUnableToReadFile;
 }
 
+// "<path>: <status text> (<what the system said>)", or without the part in brackets.
+QString FileNotLoadedReason(const QString& path, const QString& status, const QString& problem)
+{
+    const QString what = problem.isEmpty() ? status : Text(kStatusWithCause).arg(status, problem);
+    return Text(kReasonFileNotLoaded).arg(path, what);
+}
+
 } // namespace
 
 void CJetvaneDlg::OnBnClickedSendConfigFile()
@@ -69,7 +77,7 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
     } else {
         chosen = commandLineFilePath_;
         if (!IsSilentConfigFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR);
+            PostQuit(EXIT_CODE_FILE_ERROR, Text(kReasonNotAConfigFile).arg(chosen));
             return;
         }
     }
@@ -81,7 +89,7 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
     if (LoadConfigFile(chosen))
         StartDeviceSearch(STATE_SEARCH_SEND_CONFIG);
     else if (silentMode_)
-        PostQuit(EXIT_CODE_FILE_ERROR);
+        PostQuit(EXIT_CODE_FILE_ERROR, FileNotLoadedReason(chosen, StatusText(), fileProblem_));
 }
 
 void CJetvaneDlg::OnBnClickedLoadFirmware()
@@ -121,7 +129,7 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
     } else {
         chosen = commandLineFilePath_;
         if (!IsSilentFirmwareFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR);
+            PostQuit(EXIT_CODE_FILE_ERROR, Text(kReasonNotAFirmwareFile).arg(chosen));
             return;
         }
     }
@@ -134,7 +142,7 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
         giveBackButtons();
         StartDeviceSearch(STATE_SEARCH_LOAD_FIRMWARE);
     } else if (silentMode_) {
-        PostQuit(EXIT_CODE_FILE_ERROR);
+        PostQuit(EXIT_CODE_FILE_ERROR, FileNotLoadedReason(chosen, StatusText(), fileProblem_));
     } else {
         endWithoutSearch();
     }
@@ -148,7 +156,9 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
         return false;
     }
     ImageFile file;
+    fileProblem_.clear();
     if (!file.Open(path)) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(kStatusUnableToOpenFirmwareFile));
         return false;
     }
@@ -160,6 +170,7 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
 
     const FileReadResult result = file.ReadInto(firmwareImage_);
     if (result != FileReadResult::Ok) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(ReadFailureText(result)));
         return false;
     }
@@ -175,7 +186,9 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
         return false;
     }
     ImageFile file;
+    fileProblem_.clear();
     if (!file.Open(path)) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(kStatusUnableToOpenConfigurationFile));
         return false;
     }
@@ -196,6 +209,7 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
 
     const FileReadResult result = file.ReadInto(configFileImage_);
     if (result != FileReadResult::Ok) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(ReadFailureText(result)));
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -140,13 +141,15 @@ CCommsSerialChannel::~CCommsSerialChannel()
 
 bool CCommsSerialChannel::Open(const std::string& portName, int baudRate, int dataBits, char parity, float stopBits)
 {
-    if (portName.empty() || static_cast<std::uint32_t>(baudRate) < kMinimumBaudRate)
+    if (portName.empty() || static_cast<std::uint32_t>(baudRate) < kMinimumBaudRate) {
+        lastOpenError_ = EINVAL;
         return false;
+    }
     if (IsOpen())
         Close();
 
     const std::string name = NormalisedPortName(portName);
-    std::unique_ptr<platform::SerialDevice> device = platform::OpenSerialDevice(name);
+    std::unique_ptr<platform::SerialDevice> device = platform::OpenSerialDevice(name, &lastOpenError_);
     if (!device)
         return false;
 

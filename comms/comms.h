@@ -79,6 +79,9 @@ public:
     bool Open(const std::string& portName, int baudRate, int dataBits, char parity, float stopBits);
     bool Close();
     bool IsOpen() const { return open_.load(); }
+    // Why the last Open failed (an errno value, for platform::DescribePortOpenFailure); 0
+    // after a successful one.
+    int LastOpenError() const { return lastOpenError_; }
 
     bool SetRTS(bool on);
     bool SetDTR(bool on);
@@ -139,6 +142,7 @@ private:
     std::atomic<bool> open_{false};
 
     std::string portName_;
+    int lastOpenError_ = 0;
     std::uint32_t baudRate_ = 0;
     std::uint8_t dataBits_ = 0;
     char parity_ = 0;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -251,18 +252,25 @@ TEST_F(DeviceSearchTest, PortThatDoesNotExistPostsNoStatus)
 
     EXPECT_TRUE(recorder.MessagesWithId(WM_SEARCH_STATUS).empty());
     EXPECT_EQ(Last().id, WM_DEVICE_NOT_FOUND);
+    ASSERT_TRUE(search->LastOpenFailure().has_value());
+    EXPECT_EQ(search->LastOpenFailure()->port, 5);
+    EXPECT_EQ(search->LastOpenFailure()->error, ENOENT);
 }
 
-TEST_F(DeviceSearchTest, PortInUseIsPassedOver)
+// A port in use tells more than the ports without a device around it, wherever it lies.
+TEST_F(DeviceSearchTest, PortInUseIsPassedOverAndReportedBeforeMissingOnes)
 {
     ScopedSpeedFactor realTime(1);
     CComms holder;
     ASSERT_TRUE(holder.Open("COM3", 19200, 8, 'N', 1.0f));
 
-    ASSERT_TRUE(search->Start(kWindow, kPort, kPort));
+    ASSERT_TRUE(search->Start(kWindow, kPort - 1, kPort + 1));
     ASSERT_TRUE(recorder.WaitFor(WM_DEVICE_NOT_FOUND, kWaitMs));
 
     EXPECT_TRUE(recorder.MessagesWithId(WM_SEARCH_STATUS).empty());
+    ASSERT_TRUE(search->LastOpenFailure().has_value());
+    EXPECT_EQ(search->LastOpenFailure()->port, kPort);
+    EXPECT_EQ(search->LastOpenFailure()->error, EBUSY);
 }
 
 // ---------------------------------------------------------------- Start's port range
