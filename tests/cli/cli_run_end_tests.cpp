@@ -4,7 +4,7 @@
 // whose window is closed by hand, and the line on standard error that says why.
 //
 // "With a display" is Qt's offscreen platform chosen in the environment, or its VNC platform
-// when the test must press a key as a technician would (tests/cli/vnc_keyboard.h).
+// where the test presses a key as a technician would (tests/cli/vnc_keyboard.h).
 #include "app/exit_codes.h"
 #include "comms/printer_codes.h"
 #include "tests/cli/cli_environment.h"
@@ -22,6 +22,9 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <thread>
@@ -30,7 +33,6 @@
 
 namespace {
 
-using cli_test::CliWorld;
 using cli_test::LoggedFrame;
 using cli_test::LoggedFrames;
 using cli_test::ProgramProcess;
@@ -49,23 +51,18 @@ constexpr int kStaysOpenCheckMs = 2000;
 // How often the test presses Escape until the window takes it.
 constexpr int kKeyRepeatMs = 300;
 
-constexpr int kNoDisplayExitCode = 1;
 constexpr char kProgramLinePrefix[] = "jetvane: ";
-constexpr char kOffscreen[] = "offscreen";
+constexpr char kBagTagFile[] = "desk.QV_BTP_CFG";
+constexpr char kBoardingPassFile[] = "gate.QV_BPP_CFG";
 
 // The lines of standard error that the program wrote itself.
 std::vector<std::string> ProgramLines(const std::string& err)
 {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < err.size()) {
-        std::size_t end = err.find('\n', start);
-        if (end == std::string::npos)
-            end = err.size();
-        const std::string line = err.substr(start, end - start);
+    std::istringstream stream(err);
+    for (std::string line; std::getline(stream, line);) {
         if (line.rfind(kProgramLinePrefix, 0) == 0)
             lines.push_back(line);
-        start = end + 1;
     }
     return lines;
 }
@@ -73,118 +70,115 @@ std::vector<std::string> ProgramLines(const std::string& err)
 // An X display that no server on this machine answers.
 std::string DeadDisplay()
 {
-    for (int number = 200;; ++number) {
-        if (!std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
-            return ":" + std::to_string(number);
-    }
+    int number = 200;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+        ++number;
+    return ":" + std::to_string(number);
 }
 
-void StartSim(test_support::PrinterSimProcess& sim, const char* type)
-{
-    ASSERT_TRUE(sim.Start(kPrinterSim, {"--type", type})) << "jetvane-printer-sim did not start";
-}
+// A profile whose remembered port leads to device, and a configuration file to send.
+class RunEnd : public ::testing::Test {
+protected:
+    void Prepare(const std::string& device, const char* fileName = kBagTagFile, bool emptyFile = false)
+    {
+        ASSERT_TRUE(world.Valid());
+        ASSERT_TRUE(world.WriteProfile(device));
+        ASSERT_TRUE(world.WriteFile(fileName, emptyFile ? std::string()
+                                                        : cli_test::ConfigurationFileBytes(
+                                                              cli_test::SampleSettingsRecord())));
+        sendArguments = {"SILENT", "SENDCONFIG", world.FilePath(fileName).string()};
+    }
+    // The same before a jetvane-printer-sim of the bag-tag family.
+    void PrepareWithSim(const char* fileName = kBagTagFile, bool emptyFile = false)
+    {
+        ASSERT_TRUE(sim.Start(kPrinterSim, {"--type", "BTP"})) << "jetvane-printer-sim did not start";
+        Prepare(sim.SlavePath(), fileName, emptyFile);
+    }
+    cli_test::Environment EnvironmentWith(const std::string& name, const std::string& value) const
+    {
+        cli_test::Environment environment = world.ProgramEnvironment();
+        environment.Set(name, value);
+        return environment;
+    }
+    // The only line the program wrote on standard error.
+    static std::string OnlyProgramLine(const std::string& err)
+    {
+        const std::vector<std::string> lines = ProgramLines(err);
+        EXPECT_EQ(lines.size(), 1u) << err;
+        return lines.empty() ? std::string() : lines.front();
+    }
+
+    test_support::PrinterSimProcess sim;
+    const cli_test::CliWorld world;
+    std::vector<std::string> sendArguments;
+};
 
 // ---- a display that does not answer
 
-TEST(CliDeadDisplay, InteractiveRunEndsWithOneAndOneLine)
+TEST_F(RunEnd, InteractiveRunOnADisplayThatDoesNotAnswerEndsWithOneAndOneLine)
 {
-    const CliWorld world;
     ASSERT_TRUE(world.Valid());
-    cli_test::Environment environment = world.ProgramEnvironment();
-    environment.Set("DISPLAY", DeadDisplay());
 
-    const cli_test::ProgramRun run = RunProgram(kJetvane, {}, environment, kStartUpLimitMs);
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {}, EnvironmentWith("DISPLAY", DeadDisplay()), kStartUpLimitMs);
 
-    ASSERT_TRUE(run.end.has_value()) << "still running after " << kStartUpLimitMs << " ms";
-    ASSERT_TRUE(run.end->exited) << "ended by signal " << run.end->signal;
-    EXPECT_EQ(run.end->exitCode, kNoDisplayExitCode);
-    EXPECT_THAT(run.err, HasSubstr("does not answer"));
-    EXPECT_EQ(ProgramLines(run.err).size(), 1u) << run.err;
+    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
+    EXPECT_EQ(run.end->exitCode, 1);
+    EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr("does not answer"));
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
-TEST(CliDeadDisplay, SilentRunGoesOnOffscreen)
+TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
 {
-    test_support::PrinterSimProcess sim;
-    StartSim(sim, "BTP");
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
-    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
-    cli_test::Environment environment = world.ProgramEnvironment();
-    environment.Set("DISPLAY", DeadDisplay());
+    PrepareWithSim();
 
     const cli_test::ProgramRun run =
-        RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()}, environment,
-                   kSendConfigLimitMs);
+        RunProgram(kJetvane, sendArguments, EnvironmentWith("DISPLAY", DeadDisplay()), kSendConfigLimitMs);
 
-    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
-    ASSERT_TRUE(run.end->exited) << "ended by signal " << run.end->signal;
+    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
     EXPECT_EQ(run.err, "");
 }
 
-// ---- silent runs that cannot go on unattended, without a display
+// ---- silent runs that cannot go on unattended
 
-struct FallBackCase {
-    const char* name;
-    const char* fileName;
-    bool emptyFile;
-    const char* statusText; // what the window would have shown
-};
-
-class CliFallBackWithoutDisplay : public ::testing::TestWithParam<FallBackCase> {};
-
-TEST_P(CliFallBackWithoutDisplay, EndsAsFailedWithTheStatusOnStandardError)
+// Without a display: a file for the other family, an empty file.
+TEST_F(RunEnd, FallBackWithoutDisplayEndsAsFailedWithTheStatusOnStandardError)
 {
-    const FallBackCase& fallBack = GetParam();
-    test_support::PrinterSimProcess sim;
-    StartSim(sim, "BTP");
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
-    ASSERT_TRUE(world.WriteFile(fallBack.fileName, fallBack.emptyFile ? std::string()
-                                                                    : cli_test::ConfigurationFileBytes(
-                                                                          cli_test::SampleSettingsRecord())));
+    struct Case {
+        const char* fileName;
+        bool emptyFile;
+        const char* statusText; // what the window would have shown
+    };
+    for (const Case& expected : {Case{kBoardingPassFile, false, "Changing device type not supported"},
+                                 Case{"empty.QV_BTP_CFG", true, "Failed to get response to command"}}) {
+        test_support::PrinterSimProcess printer;
+        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", "BTP"}));
+        Prepare(printer.SlavePath(), expected.fileName, expected.emptyFile);
 
-    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath(fallBack.fileName).string()},
-                                                world.ProgramEnvironment(), kSendConfigLimitMs);
+        const cli_test::ProgramRun run = RunProgram(kJetvane, sendArguments, world.ProgramEnvironment(), kSendConfigLimitMs);
 
-    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
-    EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
-    const std::vector<std::string> lines = ProgramLines(run.err);
-    ASSERT_EQ(lines.size(), 1u) << run.err;
-    EXPECT_THAT(lines.front(), HasSubstr(fallBack.statusText));
-    EXPECT_THAT(LoggedFrames(sim.StderrText()),
-                ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
+        ASSERT_TRUE(run.end.has_value()) << expected.fileName << " kept the run going";
+        EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED) << expected.fileName;
+        EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr(expected.statusText));
+        EXPECT_THAT(LoggedFrames(printer.StderrText()),
+                    ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ends, CliFallBackWithoutDisplay,
-    ::testing::Values(FallBackCase{"BoardingPassFileForABagTagPrinter", "gate.QV_BPP_CFG", false,
-                                   "Changing device type not supported"},
-                      FallBackCase{"EmptyConfigurationFile", "empty.QV_BTP_CFG", true,
-                                   "Failed to get response to command"}),
-    [](const ::testing::TestParamInfo<FallBackCase>& info) { return info.param.name; });
-
-// Another program takes the printer's port between the search and the main dialog's own
-// open: the run cannot go on, and says so.
-TEST(CliFallBackWithoutDisplayPort, PortTakenAfterTheSearchEndsAsFailedAndSaysItIsInUse)
+// Another program takes the printer's port between the search and the main dialog's own open.
+TEST_F(RunEnd, PortTakenAfterTheSearchEndsAsFailedAndSaysItIsInUse)
 {
     cli_test::RecordingPtyPrinter printer(cli_test::BagTagPrinter());
     ASSERT_TRUE(printer.Valid());
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
-    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+    Prepare(printer.SlavePath());
     std::atomic<bool> done{false};
     int held = -1;
     // Once the printer has answered the search, the port is taken the moment it is free.
     std::thread taker([&] {
-        while (!done.load() && printer.ReceivedFrames().empty())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         while (!done.load() && held < 0) {
-            const int fd = ::open(printer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            const int fd = printer.ReceivedFrames().empty()
+                               ? -1
+                               : ::open(printer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
             if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
                 held = fd;
             else if (fd >= 0)
@@ -193,8 +187,7 @@ TEST(CliFallBackWithoutDisplayPort, PortTakenAfterTheSearchEndsAsFailedAndSaysIt
         }
     });
 
-    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
-                                                world.ProgramEnvironment(), kSendConfigLimitMs);
+    const cli_test::ProgramRun run = RunProgram(kJetvane, sendArguments, world.ProgramEnvironment(), kSendConfigLimitMs);
     done.store(true);
     taker.join();
     if (held >= 0)
@@ -202,43 +195,38 @@ TEST(CliFallBackWithoutDisplayPort, PortTakenAfterTheSearchEndsAsFailedAndSaysIt
 
     ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
-    const std::vector<std::string> lines = ProgramLines(run.err);
-    ASSERT_EQ(lines.size(), 1u) << run.err;
-    EXPECT_THAT(lines.front(), HasSubstr("Device Found: COM5,19200,8,N,1"));
-    EXPECT_THAT(lines.front(), HasSubstr("in use by another program"));
+    const std::string line = OnlyProgramLine(run.err);
+    EXPECT_THAT(line, HasSubstr("Device Found: COM5,19200,8,N,1"));
+    EXPECT_THAT(line, HasSubstr("in use by another program"));
 }
 
 // With a display the same end leaves the window open for the technician: no exit code yet.
-TEST(CliFallBackWithDisplay, BoardingPassFileForABagTagPrinterLeavesTheWindowOpen)
+TEST_F(RunEnd, FallBackWithADisplayLeavesTheWindowOpen)
 {
-    test_support::PrinterSimProcess sim;
-    StartSim(sim, "BTP");
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
-    ASSERT_TRUE(world.WriteFile("gate.QV_BPP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
-    cli_test::Environment environment = world.ProgramEnvironment();
-    environment.Set("QT_QPA_PLATFORM", kOffscreen);
+    PrepareWithSim(kBoardingPassFile);
 
     ProgramProcess jetvane;
-    ASSERT_TRUE(jetvane.Start(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("gate.QV_BPP_CFG").string()}, environment));
+    ASSERT_TRUE(jetvane.Start(kJetvane, sendArguments, EnvironmentWith("QT_QPA_PLATFORM", "offscreen")));
     ASSERT_TRUE(cli_test::WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs)) << sim.StderrText();
     const std::optional<cli_test::ProgramEnd> early = jetvane.WaitForExit(kStaysOpenCheckMs);
 
     EXPECT_FALSE(early.has_value()) << "ended with exit code " << early->exitCode;
-    EXPECT_TRUE(jetvane.Running());
     jetvane.Stop();
-    EXPECT_THAT(LoggedFrames(sim.StderrText()),
-                ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
 }
 
 // ---- runs whose window is closed by hand, on a display (Qt's VNC platform)
 
-// Presses Escape in the program's window until the program has ended; its end.
-std::optional<cli_test::ProgramEnd> EscapeUntilEnded(ProgramProcess& jetvane, int vncPort)
+// Starts the program on the VNC platform and presses Escape in its window until it has ended
+// (after waitFirst has returned); its end.
+std::optional<cli_test::ProgramEnd> RunAndPressEscape(ProgramProcess& jetvane, const std::vector<std::string>& arguments,
+                                                      cli_test::Environment environment,
+                                                      const std::function<bool()>& waitFirst)
 {
+    const int port = cli_test::FreeLocalPort();
+    environment.Set("QT_QPA_PLATFORM", "vnc:port=" + std::to_string(port));
     cli_test::VncKeyboard keyboard;
-    if (!keyboard.Connect(vncPort, kStartUpLimitMs))
+    if (port == 0 || !jetvane.Start(kJetvane, arguments, environment) || !keyboard.Connect(port, kStartUpLimitMs) ||
+        !waitFirst())
         return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartUpLimitMs);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -249,51 +237,28 @@ std::optional<cli_test::ProgramEnd> EscapeUntilEnded(ProgramProcess& jetvane, in
     return std::nullopt;
 }
 
-cli_test::Environment VncEnvironment(const CliWorld& world, int port)
-{
-    cli_test::Environment environment = world.ProgramEnvironment();
-    environment.Set("QT_QPA_PLATFORM", "vnc:port=" + std::to_string(port));
-    return environment;
-}
-
 // The technician closes the window that a silent run fell back to: nothing was sent, and the
 // exit code must not say otherwise.
-TEST(CliClosedByHand, SilentRunThatFellBackEndsAsFailed)
+TEST_F(RunEnd, SilentRunThatFellBackEndsAsFailedWhenItsWindowIsClosed)
 {
-    test_support::PrinterSimProcess sim;
-    StartSim(sim, "BTP");
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
-    ASSERT_TRUE(world.WriteFile("gate.QV_BPP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
-    const int vncPort = cli_test::FreeLocalPort();
-    ASSERT_NE(vncPort, 0);
-
+    PrepareWithSim(kBoardingPassFile);
     ProgramProcess jetvane;
-    ASSERT_TRUE(jetvane.Start(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("gate.QV_BPP_CFG").string()},
-                              VncEnvironment(world, vncPort)));
-    ASSERT_TRUE(cli_test::WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs)) << sim.StderrText();
-    ASSERT_FALSE(jetvane.WaitForExit(kStaysOpenCheckMs).has_value()) << "the window did not stay";
-    const std::optional<cli_test::ProgramEnd> end = EscapeUntilEnded(jetvane, vncPort);
 
-    ASSERT_TRUE(end.has_value()) << "Escape did not end the run";
+    const std::optional<cli_test::ProgramEnd> end =
+        RunAndPressEscape(jetvane, sendArguments, world.ProgramEnvironment(), [&] {
+            return cli_test::WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs) &&
+                   !jetvane.WaitForExit(kStaysOpenCheckMs).has_value();
+        });
+
+    ASSERT_TRUE(end.has_value()) << "the window did not stay, or Escape did not end the run";
     EXPECT_EQ(end->exitCode, EXIT_CODE_OPERATION_FAILED);
-    const std::vector<std::string> lines = ProgramLines(jetvane.Stderr());
-    ASSERT_EQ(lines.size(), 1u) << jetvane.Stderr();
-    EXPECT_THAT(lines.front(), HasSubstr("Changing device type not supported"));
+    EXPECT_THAT(OnlyProgramLine(jetvane.Stderr()), HasSubstr("Changing device type not supported"));
 }
 
 // Escape during the search of a silent run ends it as failed; the same key in a run that
 // began interactive ends it as it always did, with 0.
-TEST(CliClosedByHand, EscapeEndsASilentRunAsFailedAndAnInteractiveOneWithZero)
+TEST_F(RunEnd, EscapeEndsASilentRunAsFailedAndAnInteractiveOneWithZero)
 {
-    struct Case {
-        std::vector<std::string> arguments;
-        int exitCode;
-    };
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
     // The remembered port holds a printer that never answers: the search goes on until Escape.
     cli_test::RecordingPtyPrinter mute(cli_test::BagTagPrinter());
     ASSERT_TRUE(mute.Valid());
@@ -301,69 +266,56 @@ TEST(CliClosedByHand, EscapeEndsASilentRunAsFailedAndAnInteractiveOneWithZero)
     silence.kind = printer_sim::FaultKind::Silence;
     silence.times = -1;
     mute.AddFault(silence);
-    ASSERT_TRUE(world.WriteProfile(mute.SlavePath()));
+    Prepare(mute.SlavePath());
 
-    for (const Case& expected : {Case{{"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
-                                      EXIT_CODE_OPERATION_FAILED},
-                                 Case{{}, EXIT_CODE_SUCCESS}}) {
-        const int vncPort = cli_test::FreeLocalPort();
-        ASSERT_NE(vncPort, 0);
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+    };
+    for (const Case& expected : {Case{sendArguments, EXIT_CODE_OPERATION_FAILED}, Case{{}, EXIT_CODE_SUCCESS}}) {
         ProgramProcess jetvane;
-        ASSERT_TRUE(jetvane.Start(kJetvane, expected.arguments, VncEnvironment(world, vncPort)));
-
-        const std::optional<cli_test::ProgramEnd> end = EscapeUntilEnded(jetvane, vncPort);
+        const std::optional<cli_test::ProgramEnd> end =
+            RunAndPressEscape(jetvane, expected.arguments, world.ProgramEnvironment(), [] { return true; });
 
         ASSERT_TRUE(end.has_value()) << "Escape did not end the run";
         EXPECT_EQ(end->exitCode, expected.exitCode);
-        const std::vector<std::string> lines = ProgramLines(jetvane.Stderr());
-        if (expected.exitCode == EXIT_CODE_SUCCESS) {
-            EXPECT_TRUE(lines.empty()) << jetvane.Stderr();
-        } else {
-            ASSERT_EQ(lines.size(), 1u) << jetvane.Stderr();
-            EXPECT_THAT(lines.front(), HasSubstr("closed before the operation ended"));
-        }
+        if (expected.exitCode == EXIT_CODE_SUCCESS)
+            EXPECT_TRUE(ProgramLines(jetvane.Stderr()).empty()) << jetvane.Stderr();
+        else
+            EXPECT_THAT(OnlyProgramLine(jetvane.Stderr()), HasSubstr("closed before the operation ended"));
     }
 }
 
 // ---- the line that says why a silent run failed
 
-TEST(CliFailureLine, DeviceNotFoundNamesThePortAndItsMissingDevice)
+TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
 {
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
     const std::string device = world.FilePath("no-such-device").string();
-    ASSERT_TRUE(world.WriteProfile(device));
-    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
-
-    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
-                                                world.ProgramEnvironment(), kSendConfigLimitMs);
-
-    ASSERT_TRUE(run.end.has_value());
-    EXPECT_EQ(run.end->exitCode, EXIT_CODE_DEVICE_NOT_FOUND);
-    EXPECT_EQ(ProgramLines(run.err),
-              std::vector<std::string>{"jetvane: Device not found: COM5 (" + device + ") does not exist"});
-}
-
-TEST(CliFailureLine, FileErrorsNameTheFileAndWhatIsWrongWithIt)
-{
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(world.FilePath("no-such-device").string()));
+    Prepare(device);
     const std::string missing = world.FilePath("absent.QV_BTP_CFG").string();
     const std::string text = world.FilePath("settings.txt").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string line;
+    };
+    const Case cases[] = {
+        {sendArguments, EXIT_CODE_DEVICE_NOT_FOUND, "jetvane: Device not found: COM5 (" + device + ") does not exist"},
+        {{"SILENT", "SENDCONFIG", missing},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + missing + ": Unable To Open Configuration File (No such file or directory)"},
+        {{"SILENT", "SENDCONFIG", text},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + text +
+             ": not a configuration file (the name must end in QV_BTP_CFG, QV_BPP_CFG or QV_EEPROM_CFG)"},
+    };
+    for (const Case& expected : cases) {
+        const cli_test::ProgramRun run = RunProgram(kJetvane, expected.arguments, world.ProgramEnvironment(), kSendConfigLimitMs);
 
-    const cli_test::ProgramRun absent =
-        RunProgram(kJetvane, {"SILENT", "SENDCONFIG", missing}, world.ProgramEnvironment(), kStartUpLimitMs);
-    const cli_test::ProgramRun wrongName =
-        RunProgram(kJetvane, {"SILENT", "SENDCONFIG", text}, world.ProgramEnvironment(), kStartUpLimitMs);
-
-    ASSERT_TRUE(absent.end.has_value() && wrongName.end.has_value());
-    EXPECT_EQ(absent.end->exitCode, EXIT_CODE_FILE_ERROR);
-    EXPECT_THAT(ProgramLines(absent.err),
-                ElementsAre("jetvane: " + missing + ": Unable To Open Configuration File (No such file or directory)"));
-    EXPECT_EQ(wrongName.end->exitCode, EXIT_CODE_FILE_ERROR);
-    ASSERT_EQ(ProgramLines(wrongName.err).size(), 1u);
-    EXPECT_THAT(ProgramLines(wrongName.err).front(), HasSubstr(text + ": not a configuration file"));
+        ASSERT_TRUE(run.end.has_value());
+        EXPECT_EQ(run.end->exitCode, expected.exitCode);
+        EXPECT_EQ(ProgramLines(run.err), std::vector<std::string>{expected.line});
+    }
 }
 
 } // namespace
