@@ -150,13 +150,13 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
 
 bool CJetvaneDlg::LoadFirmwareFile(QString path)
 {
+    fileProblem_.clear();
     path = ReplaceFilePlaceholders(path, lastFirmwareFolder_, firmwareFileName_);
     if (path.isEmpty()) {
         SetStatusText(Text(kStatusUnableToOpenFile));
         return false;
     }
     ImageFile file;
-    fileProblem_.clear();
     if (!file.Open(path)) {
         fileProblem_ = file.Error();
         SetStatusText(Text(kStatusUnableToOpenFirmwareFile));
@@ -180,13 +180,13 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
 bool CJetvaneDlg::LoadConfigFile(QString path)
 {
     configFileType_ = DEVICE_TYPE_ANY;
+    fileProblem_.clear();
     path = ReplaceFilePlaceholders(path, lastConfigFolder_, configFileName_);
     if (path.isEmpty()) {
         SetStatusText(Text(kStatusUnableToOpenFile));
         return false;
     }
     ImageFile file;
-    fileProblem_.clear();
     if (!file.Open(path)) {
         fileProblem_ = file.Error();
         SetStatusText(Text(kStatusUnableToOpenConfigurationFile));
