@@ -1,12 +1,18 @@
 #include "app/access_level.h"
 
+#include "platform/timing.h"
+
 #include <netdb.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -65,22 +71,53 @@ std::optional<std::string> CurrentUserName()
     return std::nullopt;
 }
 
+std::optional<std::string> CanonicalHostName(const std::string& host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo* info = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &info) != 0)
+        return std::nullopt;
+    std::optional<std::string> name;
+    if (info != nullptr && info->ai_canonname != nullptr)
+        name = info->ai_canonname;
+    freeaddrinfo(info);
+    return name;
+}
+
+std::string HostNameWithin(const std::string& host, const HostNameResolver& resolver, std::uint32_t limitMs)
+{
+    // Shared with the lookup's thread, which may outlive this call.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable answered;
+        bool done = false;
+        std::optional<std::string> name;
+    };
+    const auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, resolver, host] {
+        std::optional<std::string> name = resolver(host);
+        {
+            std::lock_guard lock(lookup->mutex);
+            lookup->name = std::move(name);
+            lookup->done = true;
+        }
+        lookup->answered.notify_all();
+    }).detach();
+
+    std::unique_lock lock(lookup->mutex);
+    if (!lookup->answered.wait_for(lock, platform::timing::RealDuration(limitMs), [&] { return lookup->done; }))
+        return host;
+    return lookup->name.value_or(host);
+}
+
 std::optional<std::string> FullyQualifiedHostName()
 {
     char host[HOST_NAME_MAX + 1] = {};
     if (gethostname(host, sizeof host - 1) != 0)
         return std::nullopt;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* info = nullptr;
-    std::string name(host);
-    if (getaddrinfo(host, nullptr, &hints, &info) == 0) {
-        if (info != nullptr && info->ai_canonname != nullptr)
-            name = info->ai_canonname;
-        freeaddrinfo(info);
-    }
-    return name;
+    return HostNameWithin(host, CanonicalHostName, kHostNameLookupLimitMs);
 }
 
 int CurrentAccessLevel()

@@ -5,6 +5,8 @@
 // withdrawing name instead it takes it back. The user name is looked at first, the host
 // name second, so the host can both grant and withdraw.
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +28,22 @@ int AccessLevelFromNames(const std::optional<std::string>& userName,
 
 // The login name of the effective user, or $USER when the password database has none.
 std::optional<std::string> CurrentUserName();
+
+// How long the window's start waits for the name servers before it takes the plain host
+// name: a slow or unreachable server must not keep the window (or a silent run) waiting.
+inline constexpr std::uint32_t kHostNameLookupLimitMs = 500;
+
+// Asks the name servers for the canonical name of a host; may block on them.
+using HostNameResolver = std::function<std::optional<std::string>(const std::string& host)>;
+std::optional<std::string> CanonicalHostName(const std::string& host);
+
+// The canonical name that resolver gives host, or host itself when it knows none or has
+// not answered within limitMs; an unanswered lookup then ends on a thread of its own.
+std::string HostNameWithin(const std::string& host, const HostNameResolver& resolver, std::uint32_t limitMs);
+
 // The canonical (fully qualified) name of this host; the plain host name when the
-// resolver knows no canonical one, as a machine without a DNS suffix names itself.
+// resolver knows no canonical one (as a machine without a DNS suffix names itself) or
+// does not answer within kHostNameLookupLimitMs.
 std::optional<std::string> FullyQualifiedHostName();
 
 // The level of the user running this process on this machine.

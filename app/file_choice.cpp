@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr QChar kExtensionSeparator = u'.';
-constexpr char kFilterSeparator = '|';
-constexpr char kFilterPatternSeparator = ';';
 
 // Compares the last suffix.size() characters (the whole text when shorter).
 bool EndsWithNoCase(const QString& text, const char* suffix)
@@ -90,20 +89,4 @@ QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, 
     result.replace(QLatin1String(kPlaceholderFilePath), lastFolder, Qt::CaseSensitive);
     result.replace(QLatin1String(kPlaceholderFileName), lastName, Qt::CaseSensitive);
     return result;
-}
-
-
-QStringList FileDialogFilters(const char* filter)
-{
-    QStringList filters;
-    const QStringList parts = QString::fromLatin1(filter).split(QLatin1Char(kFilterSeparator));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts.at(i);
-        if (description.isEmpty())
-            break;
-        QString patterns = parts.at(i + 1);
-        patterns.replace(QLatin1Char(kFilterPatternSeparator), QLatin1Char(' '));
-        filters << description + QLatin1String(" (") + patterns.simplified() + QLatin1Char(')');
-    }
-    return filters;
 }

@@ -8,12 +8,10 @@
 #include "ui/files.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-
 
 // ---- file dialogs (filters in the "description|patterns|...||" form)
 inline constexpr char kConfigFileDefaultExtension[] = "QV_BTP_CFG";
@@ -39,7 +37,6 @@ inline constexpr char kFirmwareFileSuffix[] = ".BIN";
 inline constexpr char kPlaceholderFilePath[] = "<%FilePath%>";
 inline constexpr char kPlaceholderFileName[] = "<%FileName%>";
 
-
 // The dialog's proposal when no configuration file was chosen before: the default name
 // in the settings dialogs' folder, or alone when that folder is unknown.
 QString DefaultConfigFileProposal(const QString& lastConfigPath);
@@ -50,7 +47,6 @@ QString DefaultConfigFileProposal(const QString& lastConfigPath);
 // the path end in kFirmwareFileSuffix.
 bool IsSilentConfigFileAccepted(const QString& path);
 bool IsSilentFirmwareFileAccepted(const QString& path);
-
 
 // The extension of a file name: upper-cased, the text after its last "." (the whole name
 // without one), trimmed of white space.
@@ -67,7 +63,3 @@ bool ConfigFileFitsDevice(int fileType, const QString& upperFileName, int device
 // (case-sensitive).
 QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, const QString& lastName);
 
-
-// The filters of a "description|patterns|...||" text for a file dialog that takes
-// "description (pattern pattern)" entries.
-QStringList FileDialogFilters(const char* filter);

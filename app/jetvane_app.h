@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 inline constexpr char kCommandWordSilent[] = "SILENT";
 inline constexpr char kCommandWordLoadFirmware[] = "LOADFIRMWARE";
@@ -33,9 +34,20 @@ public:
     bool ParseCommandLine(const QStringList& arguments, FILE* out = stdout);
 
     // The whole run: parses the command line (exit code 12 before any window when it cannot
-    // be used), runs the main dialog modally and returns the process exit status: the quit
-    // code that ended the dialog, or 0.
+    // be used), prepares the window system, runs the main dialog modally and returns the
+    // process exit status (ExitCodeOfRun). A run that needs a window and has no display
+    // that answers ends with 1 and a message on standard error.
     int InitInstance(int argc, char** argv);
+
+    // Runs the main dialog modally (the application object and the window layer exist) and
+    // returns the exit status. A silent run that ends without a quit code (the window was
+    // closed, or Escape ended it) says so on standard error.
+    int RunMainDialog() const;
+
+    // The process exit status of a run that ended with quitCode, or without one: then
+    // EXIT_CODE_SUCCESS for a run that began interactive, EXIT_CODE_OPERATION_FAILED for one
+    // that began SILENT (nothing was acknowledged that it could report).
+    int ExitCodeOfRun(std::optional<int> quitCode) const;
 
     bool SilentMode() const { return silentMode_; }
     // The command line holds something, but no verb with a file: the run ends with 10.

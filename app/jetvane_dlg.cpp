@@ -4,6 +4,7 @@
 
 #include "app/access_level.h"
 #include "comms/device_types.h"
+#include "app/end_of_run.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
@@ -14,6 +15,8 @@
 #include "app/status_texts.h"
 #include "comms/private_messages.h"
 #include "platform/timing.h"
+#include "ui/application_icon.h"
+#include "ui/display.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
 
@@ -48,7 +51,7 @@ CJetvaneDlg::CJetvaneDlg(const CJetvaneApp& app)
       silentMode_(app.SilentMode()),
       commandLineVerb_(app.CommandLineVerb()),
       commandLineFilePath_(app.CommandLineFilePath()),
-      icon_(QIcon::fromTheme(QStringLiteral("printer")))
+      icon_(ui::ApplicationIcon())
 {
     accessLevel_ = CurrentAccessLevel();
 
@@ -111,7 +114,7 @@ bool CJetvaneDlg::OnInitDialog()
     } else if (hasPath && commandLineVerb_.compare(QLatin1String(kCommandWordSendConfig), Qt::CaseInsensitive) == 0) {
         OnBnClickedSendConfigFile();
     } else if (!commandLineVerb_.isEmpty() || hasPath || silentMode_) {
-        PostQuit(EXIT_CODE_BAD_REQUEST);
+        PostQuit(EXIT_CODE_BAD_REQUEST, QString::fromUtf8(kReasonIncompleteCommandLine));
     } else {
         silentMode_ = false;
         commandLineVerb_.clear();
@@ -149,12 +152,16 @@ void CJetvaneDlg::EnableButtons(bool enable)
 {
     for (int id : kOperationButtons)
         EnableDlgItem(id, enable);
+    if (enable && operationButton_ != 0)
+        GotoDlgCtrl(operationButton_);
 }
 
 void CJetvaneDlg::SetStatusText(const QString& text)
 {
-    if (HasWindow())
-        SetDlgItemText(IDC_STATUS, text);
+    if (!HasWindow())
+        return;
+    SetDlgItemText(IDC_STATUS, text);
+    statusText_ = text;
 }
 
 void CJetvaneDlg::SetExitCaption(const char* caption)
@@ -162,9 +169,21 @@ void CJetvaneDlg::SetExitCaption(const char* caption)
     SetDlgItemText(IDC_EXIT, QString::fromUtf8(caption));
 }
 
-void CJetvaneDlg::PostQuit(int exitCode)
+void CJetvaneDlg::PostQuit(int exitCode, const QString& why)
 {
+    if (exitCode != EXIT_CODE_SUCCESS)
+        WriteEndOfRunLine(why.isEmpty() ? statusText_ : why);
     ui::PostQuitMessage(exitCode);
+}
+
+void CJetvaneDlg::FallBackToInteractiveRun(const QString& reason)
+{
+    if (silentMode_ && ui::RunsWithoutDisplay() && HasWindow()) {
+        PostQuit(EXIT_CODE_OPERATION_FAILED,
+                 reason.isEmpty() ? statusText_ : QString::fromUtf8(kStatusWithReason).arg(OneLine(statusText_), reason));
+        return;
+    }
+    OnBnClickedExit();
 }
 
 void CJetvaneDlg::OnBnClickedExit()
@@ -216,6 +235,7 @@ void CJetvaneDlg::OnBnClickedExit()
     if (childWasOpen)
         PostMessage(ui::WM_NEXTDLGCTL, IDC_EDIT_DEFAULT_CONFIG, 1);
     UpdateButtons();
+    operationButton_ = 0;
 }
 
 void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)

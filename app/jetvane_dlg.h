@@ -6,6 +6,12 @@
 // by posted messages.
 //
 // Threads: everything here runs on the user-interface thread.
+//
+// How an unattended (SILENT) run ends: every end of the operation posts its exit code, and
+// every end with a failure code leaves one line on standard error that says why. A few
+// ends cannot go on unattended and fall back to an interactive run instead, with the window
+// left to the technician (FallBackToInteractiveRun); without a display nobody could ever use
+// that window, so such a run ends there with EXIT_CODE_OPERATION_FAILED.
 
 #include "app/file_choice.h"
 #include "app/jetvane_app.h"
@@ -32,11 +38,16 @@ public:
 
     // ---- the window
     void UpdateButtons();
+    // Enabling gives the keyboard focus back to the button that started the operation: it
+    // lost it while disabled, and the focus must not stay in the port box, where the next
+    // key would replace the port and Enter would end the program.
     void EnableButtons(bool enable);
     // The universal reset behind the Exit/Cancel button: abandons a running operation and
     // returns to idle; in the idle state it ends the dialog.
     void OnBnClickedExit();
     void SetStatusText(const QString& text);
+    // The text the status line showed last, also once the window is gone.
+    const QString& StatusText() const { return statusText_; }
 
     // ---- the operation sequencer
     void StartDeviceSearch(int searchState);
@@ -118,19 +129,32 @@ private:
     void SetExitCaption(const char* caption);
     void ShowRememberedPort();
     bool StartCommand(std::uint8_t command, const std::string& payload, int nextState, const char* statusText);
-    void PostQuit(int exitCode);
+    // Ends the run with exitCode. A failure code also writes why (the status line's text
+    // when why is empty) as one line on standard error.
+    void PostQuit(int exitCode, const QString& why = {});
+    // The one place where an operation of a silent run that cannot go on unattended (a
+    // configuration file for the other printer family or an empty one, a found printer whose
+    // port cannot be opened again, the firmware dialog ended cancelled) gives up being
+    // unattended. With a display, or in an interactive run, the reset runs: silent mode ends
+    // and the window stays for the technician. Without a display (ui::RunsWithoutDisplay) a
+    // silent run ends here with EXIT_CODE_OPERATION_FAILED, and the status line's text, with
+    // reason behind it when one is given, goes to standard error as one line.
+    void FallBackToInteractiveRun(const QString& reason = {});
+    // Why the search found no printer, for the end of a silent run.
+    QString DeviceNotFoundReason() const;
+    // Remembers the button that starts an operation (0: none), for the focus at its end.
+    void StartedFrom(int buttonId) { operationButton_ = buttonId; }
 
     // ---- firmware dialog
     // State 19 once the printer passed the type check: the firmware dialog takes over.
     void StartFirmwareLoad();
-    // What a silent run does when its firmware load was cancelled.
-    void ContinueCancelledSilentLoad();
     // The firmware dialogs' jobs end before the connection they use is closed.
     void ReleaseFirmwareDialogConnection();
     void DestroyParkedFirmwareDialog();
     ui::LResult OnDestroyParkedFirmwareDialog(ui::WParam, ui::LParam);
 
     int accessLevel_ = 0;
+    int operationButton_ = 0; // the button whose operation runs; 0 when none
     std::string testDocumentPayload_;
     int testDocumentFilter_ = 0;
     std::string romOptionCommand_;
@@ -170,4 +194,6 @@ private:
     // The dialog that CloseFirmwareDialog is taking down, while it is told to close.
     CQVAirLoadFirmwareDlg* closingFirmwareDialog_ = nullptr;
     int firmwareNotificationDepth_ = 0; // inside OnFirmwareLoadDone
+    QString statusText_;
+    QString fileProblem_; // why the last file could not be loaded, in the system's words
 };

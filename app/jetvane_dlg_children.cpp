@@ -208,19 +208,16 @@ ui::LResult CJetvaneDlg::OnFirmwareLoadDone(ui::WParam wParam, ui::LParam)
             PostQuit(result == kChildResultDone ? EXIT_CODE_SUCCESS : EXIT_CODE_OPERATION_FAILED);
             return 0;
         }
-        ContinueCancelledSilentLoad();
+        // Cancelled: no one is left to finish the run unattended.
+        SetStatusText(QString::fromUtf8(FirmwareLoadDoneText(result)));
+        FallBackToInteractiveRun();
+        if (silentMode_)
+            return 0;
     }
     if (operationState_ == STATE_FIRMWARE_DIALOG)
         OnBnClickedExit();
     SetStatusText(QString::fromUtf8(FirmwareLoadDoneText(result)));
     return 0;
-}
-
-// The one place that decides how a silent run goes on after its firmware load was
-// cancelled: as an interactive run, with the window open and no exit code.
-void CJetvaneDlg::ContinueCancelledSilentLoad()
-{
-    silentMode_ = false;
 }
 
 void CJetvaneDlg::CloseFirmwareDialog()

@@ -3,9 +3,11 @@
 #include "app/jetvane_dlg.h"
 
 #include "comms/device_types.h"
+#include "app/end_of_run.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/profile_values.h"
+#include "app/resource.h"
 #include "app/status_texts.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
@@ -39,10 +41,18 @@ const char* ReadFailureText(FileReadResult result)
     return result == FileReadResult::AllocationFailed ? kStatusUnableToAllocateMemory : kStatusUnableToReadFile;
 }
 
+// "<path>: <status text> (<what the system said>)", or without the part in brackets.
+QString FileNotLoadedReason(const QString& path, const QString& status, const QString& problem)
+{
+    const QString what = problem.isEmpty() ? status : Text(kStatusWithCause).arg(status, problem);
+    return Text(kReasonFileNotLoaded).arg(path, what);
+}
+
 } // namespace
 
 void CJetvaneDlg::OnBnClickedSendConfigFile()
 {
+    StartedFrom(IDC_SEND_CONFIG_FILE);
     QString initialFile = ReadProfileValue(kProfileLastLoadMainConfigFile);
     if (!commandLineFilePath_.isEmpty())
         initialFile = commandLineFilePath_;
@@ -67,7 +77,7 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
     } else {
         chosen = commandLineFilePath_;
         if (!IsSilentConfigFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR);
+            PostQuit(EXIT_CODE_FILE_ERROR, Text(kReasonNotAConfigFile).arg(chosen));
             return;
         }
     }
@@ -79,11 +89,12 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
     if (LoadConfigFile(chosen))
         StartDeviceSearch(STATE_SEARCH_SEND_CONFIG);
     else if (silentMode_)
-        PostQuit(EXIT_CODE_FILE_ERROR);
+        PostQuit(EXIT_CODE_FILE_ERROR, FileNotLoadedReason(chosen, StatusText(), fileProblem_));
 }
 
 void CJetvaneDlg::OnBnClickedLoadFirmware()
 {
+    StartedFrom(IDC_LOAD_FIRMWARE);
     QString initialFile = ReadProfileValue(kProfileLastLoadFirmwareFile);
     if (!commandLineFilePath_.isEmpty())
         initialFile = commandLineFilePath_;
@@ -93,6 +104,10 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
     const auto giveBackButtons = [this] {
         EnableButtons(true);
         SetExitCaption(kExitCaption);
+    };
+    const auto endWithoutSearch = [this, &giveBackButtons] {
+        giveBackButtons();
+        StartedFrom(0);
     };
 
     QString chosen;
@@ -107,14 +122,14 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
         const std::optional<QString> answer = ui::FileDialog(request);
         if (!answer) {
             SetStatusText(Text(kStatusFirmwareSelectCancelled));
-            giveBackButtons();
+            endWithoutSearch();
             return;
         }
         chosen = *answer;
     } else {
         chosen = commandLineFilePath_;
         if (!IsSilentFirmwareFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR);
+            PostQuit(EXIT_CODE_FILE_ERROR, Text(kReasonNotAFirmwareFile).arg(chosen));
             return;
         }
     }
@@ -127,14 +142,15 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
         giveBackButtons();
         StartDeviceSearch(STATE_SEARCH_LOAD_FIRMWARE);
     } else if (silentMode_) {
-        PostQuit(EXIT_CODE_FILE_ERROR);
+        PostQuit(EXIT_CODE_FILE_ERROR, FileNotLoadedReason(chosen, StatusText(), fileProblem_));
     } else {
-        giveBackButtons();
+        endWithoutSearch();
     }
 }
 
 bool CJetvaneDlg::LoadFirmwareFile(QString path)
 {
+    fileProblem_.clear();
     path = ReplaceFilePlaceholders(path, lastFirmwareFolder_, firmwareFileName_);
     if (path.isEmpty()) {
         SetStatusText(Text(kStatusUnableToOpenFile));
@@ -142,6 +158,7 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
     }
     ImageFile file;
     if (!file.Open(path)) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(kStatusUnableToOpenFirmwareFile));
         return false;
     }
@@ -153,6 +170,7 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
 
     const FileReadResult result = file.ReadInto(firmwareImage_);
     if (result != FileReadResult::Ok) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(ReadFailureText(result)));
         return false;
     }
@@ -162,6 +180,7 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
 bool CJetvaneDlg::LoadConfigFile(QString path)
 {
     configFileType_ = DEVICE_TYPE_ANY;
+    fileProblem_.clear();
     path = ReplaceFilePlaceholders(path, lastConfigFolder_, configFileName_);
     if (path.isEmpty()) {
         SetStatusText(Text(kStatusUnableToOpenFile));
@@ -169,6 +188,7 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     }
     ImageFile file;
     if (!file.Open(path)) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(kStatusUnableToOpenConfigurationFile));
         return false;
     }
@@ -189,6 +209,7 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
 
     const FileReadResult result = file.ReadInto(configFileImage_);
     if (result != FileReadResult::Ok) {
+        fileProblem_ = file.Error();
         SetStatusText(Text(ReadFailureText(result)));
         return false;
     }

@@ -5,6 +5,7 @@
 #include "app/clock_text.h"
 #include "app/device_identity.h"
 #include "comms/device_types.h"
+#include "app/end_of_run.h"
 #include "app/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
@@ -14,8 +15,10 @@
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
 #include "firmware/update_firmware_ptr_mode.h"
+#include "platform/serial_device.h"
 #include "platform/timing.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace timing = platform::timing;
@@ -44,11 +47,13 @@ QString Latin1(const std::string& bytes)
 
 void CJetvaneDlg::OnBnClickedEditDefaultConfig()
 {
+    StartedFrom(IDC_EDIT_DEFAULT_CONFIG);
     StartDeviceSearch(STATE_SEARCH_EDIT_CONFIG);
 }
 
 void CJetvaneDlg::OnBnClickedSetClock()
 {
+    StartedFrom(IDC_SET_CLOCK);
     StartDeviceSearch(STATE_SEARCH_SET_CLOCK);
 }
 
@@ -124,17 +129,24 @@ ui::LResult CJetvaneDlg::OnDeviceFound(ui::WParam port, ui::LParam lineSettings)
     ReleaseConnection(true);
 
     bool opened = false;
+    char portName[16];
+    std::snprintf(portName, sizeof portName, kPortNameFormat, portNumber);
     if (GetDlgItem(IDC_EXIT).IsWindow() && HasWindow() && settings != nullptr) {
         timing::SleepMs(kPauseBeforeOpenMs);
-        char portName[16];
-        std::snprintf(portName, sizeof portName, kPortNameFormat, portNumber);
         connection_ = std::make_unique<CComms>();
         opened = connection_->Open(portName, static_cast<int>(settings->baudRate), settings->dataBits,
                                    settings->parity, settings->stopBits);
     }
     if (!opened) {
-        if (wasSearching)
-            OnBnClickedExit();
+        if (wasSearching) {
+            QString reason;
+            if (connection_) {
+                reason = QString::fromUtf8(kReasonPortNotOpenedAgain)
+                             .arg(QString::fromStdString(platform::DescribePortOpenFailure(
+                                 portName, connection_->SerialChannel().LastOpenError())));
+            }
+            FallBackToInteractiveRun(reason);
+        }
         return 0;
     }
 
@@ -186,7 +198,7 @@ ui::LResult CJetvaneDlg::OnDeviceFound(ui::WParam port, ui::LParam lineSettings)
     }
     if (!started) {
         if (silentMode_)
-            PostQuit(EXIT_CODE_COMMAND_ERROR);
+            PostQuit(EXIT_CODE_COMMAND_ERROR, QString::fromUtf8(kReasonCommandNotHandedOver).arg(portNumber));
         else
             OnBnClickedExit();
     }
@@ -208,7 +220,8 @@ ui::LResult CJetvaneDlg::OnDeviceNotFound(ui::WParam, ui::LParam)
 {
     if (silentMode_) {
         SetStatusText(Text(kStatusDeviceNotFound));
-        PostQuit(EXIT_CODE_DEVICE_NOT_FOUND);
+        PostQuit(EXIT_CODE_DEVICE_NOT_FOUND,
+                 QString::fromUtf8(kStatusWithReason).arg(Text(kStatusDeviceNotFound), DeviceNotFoundReason()));
         return 0;
     }
     if (IsSearchState(operationState_))
@@ -353,24 +366,29 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
 {
     if (configFileImage_.IsEmpty()) {
         SetStatusText(Text(kStatusNoResponse));
-        OnBnClickedExit();
+        FallBackToInteractiveRun(Text(kReasonEmptyConfigFile));
         return;
     }
     if (!ConfigFileFitsDevice(configFileType_, configFileName_, deviceType_)) {
         SetStatusText(Text(kStatusChangingDeviceTypeNotSupported));
-        OnBnClickedExit();
+        FallBackToInteractiveRun(
+            Text(kReasonFileForOtherFamily).arg(configFileName_, Text(TitlePrefixFor(deviceType_)).trimmed()));
         return;
     }
 
-    const auto sendFailed = [this] {
+    const auto sendFailed = [this](const QString& reason) {
         SetStatusText(Text(kStatusConfigurationSendFailed));
         if (silentMode_)
-            PostQuit(EXIT_CODE_OPERATION_FAILED);
+            PostQuit(EXIT_CODE_OPERATION_FAILED,
+                     Text(kStatusWithReason).arg(Text(kStatusConfigurationSendFailed), reason));
         else
             OnBnClickedExit();
     };
+    const auto refused = [](std::uint32_t code) {
+        return Text(kReasonRefused).arg(code, 2, 16, QLatin1Char('0'));
+    };
     if (checkState.command != REPLY_ACK && checkState.command != REPLY_SETTINGS) {
-        sendFailed();
+        sendFailed(refused(checkState.command));
         return;
     }
 
@@ -379,8 +397,12 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
     const std::string frame(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
     MessageParseState state;
     std::string reply;
-    if (!CQVMessageParser::Transact(connection_.get(), frame, &state, &reply) || state.command != REPLY_ACK) {
-        sendFailed();
+    if (!CQVMessageParser::Transact(connection_.get(), frame, &state, &reply)) {
+        sendFailed(Text(kReasonNoReply));
+        return;
+    }
+    if (state.command != REPLY_ACK) {
+        sendFailed(refused(state.command));
         return;
     }
     SetStatusText(Text(kStatusConfigurationSent));
@@ -401,4 +423,21 @@ void CJetvaneDlg::FailureEnding()
         OnBnClickedExit();
         FreeFileImages();
     }
+}
+
+QString CJetvaneDlg::DeviceNotFoundReason() const
+{
+    const ui::ComboBox ports = GetComboBox(IDC_PORT);
+    const int onePort = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
+    const std::optional<CQVAirDeviceSearch::OpenFailure> failure =
+        search_ ? search_->LastOpenFailure() : std::nullopt;
+    // A missing device matters where a technician aimed at one port; among all ports most are.
+    const bool telling = failure && (failure->error != ENOENT || onePort != 0);
+    if (telling) {
+        char portName[16];
+        std::snprintf(portName, sizeof portName, kPortNameFormat, failure->port);
+        const QString why = QString::fromStdString(platform::DescribePortOpenFailure(portName, failure->error));
+        return onePort != 0 ? why : Text(kReasonNoAnswerAndPortRefused).arg(why);
+    }
+    return onePort != 0 ? Text(kReasonNoAnswerOnPort).arg(onePort) : Text(kReasonNoAnswerOnAnyPort);
 }

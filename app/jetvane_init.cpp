@@ -1,7 +1,9 @@
 // Start-up: the command line, the window system and the main dialog's modal run.
+#include "app/end_of_run.h"
 #include "app/exit_codes.h"
 #include "app/jetvane_app.h"
 #include "app/jetvane_dlg.h"
+#include "ui/application_icon.h"
 #include "ui/display.h"
 #include "ui/messages.h"
 #include "ui/profile.h"
@@ -16,9 +18,17 @@ namespace {
 constexpr char kOffscreenPlatform[] = "offscreen";
 constexpr char kNoDisplayMessage[] =
     "jetvane: no display to show the window on (set DISPLAY, or run unattended with SILENT)\n";
+constexpr char kDeadDisplayMessage[] =
+    "jetvane: the display does not answer (%1); set DISPLAY to a running one, or run unattended with SILENT\n";
 constexpr int kNoDisplayExitCode = 1;
 
 } // namespace
+
+int CJetvaneApp::ExitCodeOfRun(std::optional<int> quitCode) const
+{
+    // Only a quit code says how an unattended run went; without one it did not succeed.
+    return quitCode.value_or(silentMode_ ? EXIT_CODE_OPERATION_FAILED : EXIT_CODE_SUCCESS);
+}
 
 int CJetvaneApp::InitInstance(int argc, char** argv)
 {
@@ -30,25 +40,46 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
 
     // An unattended run needs no screen: scripts and scheduled jobs run it over SSH. So does
     // a run whose command line is incomplete, which ends with its exit code at once.
+    const bool needsNoWindow = silentMode_ || HasIncompleteRequest();
     if (!ui::DisplayAvailable()) {
-        if (!silentMode_ && !HasIncompleteRequest()) {
+        if (!needsNoWindow) {
             std::fputs(kNoDisplayMessage, stderr);
             return kNoDisplayExitCode;
         }
         qputenv("QT_QPA_PLATFORM", kOffscreenPlatform);
+        ui::SetRunsWithoutDisplay(true);
+    } else {
+        ui::AddOffscreenFallback();
     }
 
     // Qt sees only the program's name: the words of the command line are ours, and a word
     // such as -platform must not be taken as one of Qt's options.
     int qtArgumentCount = 1;
-    QApplication application(qtArgumentCount, argv);
+    const std::unique_ptr<QApplication> application = ui::CreateApplication(qtArgumentCount, argv);
+    if (ui::FellBackToOffscreen()) {
+        if (!needsNoWindow) {
+            std::fputs(QString::fromLatin1(kDeadDisplayMessage).arg(ui::NamedDisplays()).toLocal8Bit().constData(),
+                       stderr);
+            return kNoDisplayExitCode;
+        }
+        ui::SetRunsWithoutDisplay(true);
+    }
+    // Qt's own windows (message boxes, file dialogs) show it as well.
+    QApplication::setWindowIcon(ui::ApplicationIcon());
     ui::InstallWindowMessageSink();
     ui::InstallProfilePortMap();
-    {
-        CJetvaneDlg dialog(*this);
-        dialog.DoModal();
-    }
+    const int exitCode = RunMainDialog();
     ui::DeleteDestroyedWindows();
     ui::RemoveWindowMessageSink();
-    return ui::QuitCode().value_or(EXIT_CODE_SUCCESS);
+    return exitCode;
+}
+
+int CJetvaneApp::RunMainDialog() const
+{
+    CJetvaneDlg dialog(*this);
+    dialog.DoModal();
+    const std::optional<int> quitCode = ui::QuitCode();
+    if (!quitCode && silentMode_)
+        WriteEndOfRunLine(QString::fromUtf8(kReasonEndedByHand).arg(OneLine(dialog.StatusText())));
+    return ExitCodeOfRun(quitCode);
 }

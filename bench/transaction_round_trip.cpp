@@ -1,6 +1,7 @@
 // Transaction round trip: CMD_IDENTIFY with SendCommand to jetvane-printer-sim on a
-// pseudo-terminal, 50 runs. Figure: the median round trip divided by its floor, the fixed
-// 50 ms pause after the write plus the line time of the request and reply frames.
+// pseudo-terminal, 50 runs. Figure: the median round trip divided by its floor, the larger
+// of the fixed 50 ms pause after the write and the line time of the request and reply
+// frames (the reply normally arrives during the pause).
 #include "bench/bench_support.h"
 #include "comms/comms.h"
 #include "comms/message_parser.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr int kRuns = 50;
 constexpr std::uint32_t kBaud = 19200;
 constexpr double kPauseAfterWriteSeconds = 0.050;
-constexpr double kGoal = 1.5;
+constexpr double kGoal = 1.10;
 constexpr char kIdentity[] = "YT00000006060";
 
 } // namespace
@@ -56,10 +57,11 @@ int main()
     std::string replyFrame;
     CQVMessageParser::BuildRequest(request, 0, CMD_IDENTIFY, {});
     CQVMessageParser::BuildMessage(replyFrame, 0, FRAME_DIRECTION_REPLY, REPLY_ACK, reply);
-    const double floor = kPauseAfterWriteSeconds + bench::LineSeconds(request.size() + replyFrame.size(), kBaud);
+    const double floor =
+        std::max(kPauseAfterWriteSeconds, bench::LineSeconds(request.size() + replyFrame.size(), kBaud));
     std::nth_element(seconds.begin(), seconds.begin() + kRuns / 2, seconds.end());
     const double median = seconds[kRuns / 2];
-    std::printf("transaction round trip: %.3f (goal <= %.1f; median %.1f ms, floor %.1f ms)\n", median / floor, kGoal,
+    std::printf("transaction round trip: %.3f (goal <= %.2f; median %.1f ms, floor %.1f ms)\n", median / floor, kGoal,
                 median * 1e3, floor * 1e3);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -53,21 +54,6 @@ int WideToBytes(std::uint8_t* out, const char16_t* in, int n)
     for (int i = 0; i < n; ++i)
         out[i] = in[i] <= 0xFF ? static_cast<std::uint8_t>(in[i]) : 0;
     return n;
-}
-
-std::u16string BytesToCString(const std::uint8_t* in, int n)
-{
-    std::u16string out(static_cast<std::size_t>(std::max(n, 0)), u'\0');
-    for (int i = 0; i < n; ++i)
-        out[static_cast<std::size_t>(i)] = static_cast<char16_t>(in[i]);
-    return out;
-}
-
-std::string WideToCStringA(const char16_t* in, int n)
-{
-    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    WideToBytes(reinterpret_cast<std::uint8_t*>(out.data()), in, n);
-    return out;
 }
 
 std::string FormatModeString(std::uint32_t baudRate, char parity, int dataBits, float stopBits)
@@ -155,13 +141,15 @@ CCommsSerialChannel::~CCommsSerialChannel()
 
 bool CCommsSerialChannel::Open(const std::string& portName, int baudRate, int dataBits, char parity, float stopBits)
 {
-    if (portName.empty() || static_cast<std::uint32_t>(baudRate) < kMinimumBaudRate)
+    if (portName.empty() || static_cast<std::uint32_t>(baudRate) < kMinimumBaudRate) {
+        lastOpenError_ = EINVAL;
         return false;
+    }
     if (IsOpen())
         Close();
 
     const std::string name = NormalisedPortName(portName);
-    std::unique_ptr<platform::SerialDevice> device = platform::OpenSerialDevice(name);
+    std::unique_ptr<platform::SerialDevice> device = platform::OpenSerialDevice(name, &lastOpenError_);
     if (!device)
         return false;
 
@@ -499,13 +487,4 @@ int CComms::Write(std::string_view bytes, const std::atomic<bool>* abort)
         return 0;
     return channel_.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<int>(bytes.size()),
                           abort);
-}
-
-int CComms::Write(std::u16string_view text)
-{
-    if (!IsOpen() || text.empty())
-        return 0;
-    std::vector<std::uint8_t> buffer(text.size() + 1, 0);
-    WideToBytes(buffer.data(), text.data(), static_cast<int>(text.size()));
-    return channel_.Write(buffer.data(), static_cast<int>(text.size()));
 }

@@ -79,6 +79,9 @@ public:
     bool Open(const std::string& portName, int baudRate, int dataBits, char parity, float stopBits);
     bool Close();
     bool IsOpen() const { return open_.load(); }
+    // Why the last Open failed (an errno value, for platform::DescribePortOpenFailure); 0
+    // after a successful one.
+    int LastOpenError() const { return lastOpenError_; }
 
     bool SetRTS(bool on);
     bool SetDTR(bool on);
@@ -139,6 +142,7 @@ private:
     std::atomic<bool> open_{false};
 
     std::string portName_;
+    int lastOpenError_ = 0;
     std::uint32_t baudRate_ = 0;
     std::uint8_t dataBits_ = 0;
     char parity_ = 0;
@@ -185,8 +189,6 @@ public:
     bool ReadByte(std::uint8_t* out);
     // Sends bytes as they stand. Returns the count written; 0 for an empty text or a closed port.
     int Write(std::string_view bytes, const std::atomic<bool>* abort = nullptr);
-    // Sends 16-bit text one byte per character (WideToBytes).
-    int Write(std::u16string_view text);
 
     CCommsSerialChannel& SerialChannel() { return channel_; }
     const CCommsSerialChannel& SerialChannel() const { return channel_; }
@@ -195,11 +197,9 @@ private:
     CCommsSerialChannel channel_;
 };
 
-// Conversions between 16-bit characters and bytes: U+0001..U+00FF are the bytes
-// 0x01..0xFF; U+0000 and every character above U+00FF become 0x00.
+// 16-bit text as the bytes the printer takes: U+0001..U+00FF are the bytes 0x01..0xFF;
+// U+0000 and every character above U+00FF become 0x00.
 int WideToBytes(std::uint8_t* out, const char16_t* in, int n);
-std::u16string BytesToCString(const std::uint8_t* in, int n);
-std::string WideToCStringA(const char16_t* in, int n);
 
 // The mode string of a port configuration, and the line settings it stands for.
 std::string FormatModeString(std::uint32_t baudRate, char parity, int dataBits, float stopBits);

@@ -5,6 +5,7 @@
 #include "comms/private_messages.h"
 #include "platform/timing.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace timing = platform::timing;
@@ -66,6 +67,8 @@ bool CQVAirDeviceSearch::Start(platform::WindowHandle notify, std::uint8_t first
     stop_.store(false);
     if (searchThread_.joinable())
         searchThread_.join();
+    firstMissing_.reset();
+    firstRefused_.reset();
     searchThread_ = std::thread(&CQVAirDeviceSearch::SearchThreadMain, this);
     for (int poll = 0; poll < kThreadStartPolls && !running_.load(); ++poll)
         timing::SleepMs(kThreadStartPollMs);
@@ -144,8 +147,10 @@ bool CQVAirDeviceSearch::Probe(int port, const SerialLineSettings& settings, int
     char portName[16];
     std::snprintf(portName, sizeof portName, kPortNameFormat, port);
     if (!transport_->Open(portName, static_cast<int>(settings.baudRate), settings.dataBits, settings.parity,
-                          settings.stopBits))
+                          settings.stopBits)) {
+        NoteOpenFailure(port, transport_->SerialChannel().LastOpenError());
         return false;
+    }
     transport_->SerialChannel().SetDTR(true);
     transport_->SerialChannel().SetRTS(true);
 
@@ -178,4 +183,16 @@ bool CQVAirDeviceSearch::Probe(int port, const SerialLineSettings& settings, int
     if (!reply.empty() && !stop_.load())
         platform::PostWindowText(notify, WM_DEVICE_IDENTITY, static_cast<platform::WParam>(port), reply);
     return true;
+}
+
+void CQVAirDeviceSearch::NoteOpenFailure(int port, int error)
+{
+    std::optional<OpenFailure>& first = error == ENOENT ? firstMissing_ : firstRefused_;
+    if (!first)
+        first = OpenFailure{port, error};
+}
+
+std::optional<CQVAirDeviceSearch::OpenFailure> CQVAirDeviceSearch::LastOpenFailure() const
+{
+    return firstRefused_ ? firstRefused_ : firstMissing_;
 }

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -64,12 +65,27 @@ public:
     // The payload of the reply to the last successful probe.
     const std::string& IdentityText() const { return identityText_; }
 
+    // A port of the last search that could not be opened, and why (an errno value).
+    struct OpenFailure {
+        int port = 0;
+        int error = 0;
+    };
+    // What kept the last search from a port: the first failure other than a missing device
+    // (no permission, in use, not a serial port), else the first missing device; nothing
+    // when every port opened. Written by the search thread before it posts its end; read it
+    // once WM_DEVICE_NOT_FOUND (or WM_DEVICE_FOUND) has arrived.
+    std::optional<OpenFailure> LastOpenFailure() const;
+
 private:
     void SearchThreadMain();
     bool Search(int* port, int* row);
     bool Probe(int port, const SerialLineSettings& settings, int pass);
 
+    void NoteOpenFailure(int port, int error);
+
     std::string identityText_;
+    std::optional<OpenFailure> firstMissing_;
+    std::optional<OpenFailure> firstRefused_;
     std::atomic<platform::WindowHandle> notifyWindow_{platform::kNoWindow};
     std::unique_ptr<CComms> transport_;
     std::atomic<std::int32_t> state_{SEARCH_IDLE};

@@ -7,6 +7,7 @@
 #include "platform/timing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace timing = platform::timing;
@@ -27,8 +28,39 @@ constexpr int kMaxBlockFailures = 3;
 constexpr int kRestartWaits = 100;
 constexpr std::uint32_t kRestartWaitMs = 500;
 constexpr char kBlockHeaderFormat[] = "%d#%d#%d#";
+constexpr char kNoParity = 'N';
+constexpr std::uint32_t kStartBits = 1;
+constexpr std::uint64_t kMsPerSecond = 1000;
+// The most pauses the loop takes while it reads the longest frame, one more for the bytes
+// before it that were counted in the same row.
+constexpr int kLongestFramePauses =
+    static_cast<int>((CQVMessageParser::kLongestFrameBytes + kBytesBeforePause) / (kBytesBeforePause + 1)) + 1;
+
+// Bits that one character takes on the line: start bit, data bits, parity bit, stop bits
+// (one and a half counted as two).
+std::uint32_t BitsPerCharacter(const CCommsSerialChannel& channel)
+{
+    const std::uint32_t parityBits = channel.Parity() == kNoParity ? 0 : 1;
+    const auto stopBits = static_cast<std::uint32_t>(std::ceil(channel.StopBits()));
+    return kStartBits + channel.DataBits() + parityBits + std::max<std::uint32_t>(stopBits, 1);
+}
+
+// How long the longest frame the receiver takes is on the line at the port's settings.
+std::uint32_t LongestFrameLineMs(const CCommsSerialChannel& channel)
+{
+    const std::uint64_t baudRate = std::max<std::uint32_t>(channel.BaudRate(), CCommsSerialChannel::kMinimumBaudRate);
+    const std::uint64_t bits = std::uint64_t{CQVMessageParser::kLongestFrameBytes} * BitsPerCharacter(channel);
+    return static_cast<std::uint32_t>((bits * kMsPerSecond + baudRate - 1) / baudRate);
+}
 
 // A transaction's receive loop; abort (when given) ends it early with false.
+//
+// The deadline counts from the last byte that started or continued a frame: bytes that leave
+// the receiver idle (a device that talks but never frames) do not hold it open. Beyond that,
+// no transaction outlasts its time-out plus the line time of the longest frame the receiver
+// takes, plus the loop's own pauses while it reads such a frame (every 52 bytes it pauses,
+// which at high baud rates is slower than the line): a port that keeps starting frames
+// without ever finishing one ends there, and a genuine reply never reaches that limit.
 bool Transaction(CComms* transport, const std::string& frame, std::uint32_t timeoutMs, MessageParseState* state,
                  std::string* reply, const std::atomic<bool>* abort)
 {
@@ -51,9 +83,11 @@ bool Transaction(CComms* transport, const std::string& frame, std::uint32_t time
     if (timing::SleepUnless(kPauseAfterWriteMs, aborted))
         return false;
     timing::Deadline deadline(timeout);
+    timing::Deadline overall(timeout + LongestFrameLineMs(transport->SerialChannel()));
+    int framePausesCredited = 0;
 
     int bytesWithoutFrame = 0;
-    while (!aborted.load()) {
+    while (!aborted.load() && !overall.Passed()) {
         if (!transport->ReadByte(&b)) {
             timing::SleepMs(kEmptyQueuePauseMs);
             if (deadline.Passed())
@@ -62,18 +96,25 @@ bool Transaction(CComms* transport, const std::string& frame, std::uint32_t time
         }
         if (CQVMessageParser::ParseByte(*reply, b, *state))
             return true;
+        const bool idle = state->state == CQVMessageParser::PARSE_IDLE;
         if (bytesWithoutFrame < kBytesBeforePause) {
             ++bytesWithoutFrame;
-            deadline.Arm(timeout);
+            if (!idle)
+                deadline.Arm(timeout);
             continue;
         }
         bytesWithoutFrame = 0;
-        if (state->state == CQVMessageParser::PARSE_IDLE) {
+        if (idle) {
             timing::SleepMs(kIdleStreamPauseMs);
             if (deadline.Passed())
                 return false;
         } else {
+            const std::uint64_t pausedAt = timing::NowMs();
             timing::SleepMs(kFrameStreamPauseMs);
+            if (framePausesCredited < kLongestFramePauses) {
+                overall.Extend(timing::NowMs() - pausedAt);
+                ++framePausesCredited;
+            }
             deadline.Arm(timeout);
         }
     }
@@ -200,16 +241,6 @@ bool CQVMessageParser::WaitForSendThread(std::uint32_t ms)
         return false;
     ReapThread();
     return true;
-}
-
-std::uint32_t CQVMessageParser::SendThreadProc(CSendThreadContext* context)
-{
-    if (context == nullptr || context->parser == nullptr) {
-        delete context;
-        return 0;
-    }
-    context->parser->SendThreadMain(std::unique_ptr<CSendThreadContext>(context));
-    return 0;
 }
 
 void CQVMessageParser::SendThreadMain(std::unique_ptr<CSendThreadContext> context)

@@ -69,6 +69,10 @@ public:
         PARSE_CRC = 15,
     };
 
+    // The longest frame the reply parser takes whole: header and seven digits, a payload of
+    // the most characters its 16-bit count holds with every one escaped, end byte and CRC.
+    static constexpr std::uint32_t kLongestFrameBytes = 12 + 2 * 0xFFFF + 2;
+
     static constexpr std::uint32_t kTransactTimeoutMs = 1500;
     static constexpr std::uint32_t kSendJobTimeoutMs = 15000;
     static constexpr std::uint32_t kFirmwareBlockSize = 8192;
@@ -87,6 +91,10 @@ public:
     static char16_t ByteToChar(std::uint8_t b);
 
     // ---- transactions on the calling thread
+    // The time-out counts from the last byte that started or continued a frame; bytes that
+    // leave the parser idle do not extend it. No transaction outlasts its time-out plus the
+    // line time of kLongestFrameBytes at the transport's line settings (plus the loop's own
+    // pauses while reading such a frame), however the other end keeps talking.
     // abort, when given, ends the wait early with false (used by stoppable callers).
     static bool TransactWithTimeout(CComms* transport, const std::string& frame, std::uint32_t timeoutMs,
                                     MessageParseState* state, std::string* reply,
@@ -115,8 +123,6 @@ public:
     // true when the job ended without reporting its result (WM_SEND_DONE). Such a job
     // reads as failed in GetResult.
     bool AbortSendThread();
-
-    static std::uint32_t SendThreadProc(CSendThreadContext* context);
 
 private:
     bool StartJob(std::unique_ptr<CSendThreadContext> context);

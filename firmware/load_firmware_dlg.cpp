@@ -9,6 +9,7 @@
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
 #include "platform/timing.h"
+#include "ui/application_icon.h"
 #include "ui/messages.h"
 
 namespace timing = platform::timing;
@@ -85,7 +86,7 @@ bool IsUsbUpdateCandidate(std::uint32_t firmwareVersion, const QString& fileName
 
 CQVAirLoadFirmwareDlg::CQVAirLoadFirmwareDlg(ui::Dialog* parent, SilentModeQuery silentMode)
     : ui::Dialog(LoadFirmwareDialogTemplate(), parent),
-      icon_(QIcon::fromTheme(QStringLiteral("printer"))),
+      icon_(ui::ApplicationIcon()),
       silentMode_(std::move(silentMode))
 {
     MapCommand(IDC_FIRMWARE_CANCEL, &CQVAirLoadFirmwareDlg::OnBnClickedCancel);

@@ -625,10 +625,10 @@ bool CUpdateFirmwarePtrMode::WriteFlashImage(CFlashUpdateContext* job, UsbDevice
     for (std::uint32_t offset = 0; offset < job->imageLength; offset += job->blockSize, ++block) {
         if (Stopped())
             return false;
-        const std::uint32_t piece = std::min(job->blockSize, job->imageLength - offset);
-        // How many bytes the device reports is not compared with the piece.
+        const std::uint32_t chunk = std::min(job->blockSize, job->imageLength - offset);
+        // How many bytes the device reports is not compared with the chunk.
         std::size_t written = 0;
-        lastWriteOk = device->deviceHandle->Write(job->image.get() + offset, piece, &written, WriteTimeoutMs(piece));
+        lastWriteOk = device->deviceHandle->Write(job->image.get() + offset, chunk, &written, WriteTimeoutMs(chunk));
         if (!lastWriteOk) {
             writeError = true;
             break;

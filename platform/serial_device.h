@@ -62,4 +62,9 @@ public:
 // exist or is in use; *error then holds the reason (an errno value) when error is given.
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& normalisedName, int* error = nullptr);
 
+// Why a port could not be opened, in words a technician can act on: the device behind the
+// port and what was wrong with it; for a device the user may not open, the group that may.
+// portName: "COM5" (or normalised); error: what OpenSerialDevice reported.
+std::string DescribePortOpenFailure(const std::string& portName, int error);
+
 } // namespace platform

@@ -56,11 +56,14 @@ public:
             return Fail(EINVAL);
         ::cfmakeraw(&tio);
         tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+        tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
         tio.c_cflag |= CharacterSizeFor(config.dataBits);
         switch (config.parity) {
         case 'E': tio.c_cflag |= PARENB; break;
         case 'O': tio.c_cflag |= PARENB | PARODD; break;
+        // Stick parity: with PARODD the parity bit is always 1, without it always 0.
+        case 'M': tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
+        case 'S': tio.c_cflag |= PARENB | CMSPAR; break;
         default: break;
         }
         if (config.stopBits >= 1.5f)

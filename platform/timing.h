@@ -35,6 +35,7 @@ class Deadline {
 public:
     explicit Deadline(std::uint32_t ms) { Arm(ms); }
     void Arm(std::uint32_t ms) { at_ = NowMs() + ms; }
+    void Extend(std::uint64_t ms) { at_ += ms; }
     bool Passed() const { return NowMs() > at_; }
 
 private:

@@ -5,8 +5,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup-deps.sh"
 if [ ! -f "$root/build-run/build.ninja" ]; then
+  mkdir -p "$root/build-run"
   cmake -S "$root" -B "$root/build-run" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DJETVANE_BUILD_TESTS=OFF -DJETVANE_BUILD_BENCH=OFF > "$root/build-run.configure.log"
+    -DJETVANE_BUILD_TESTS=OFF -DJETVANE_BUILD_BENCH=OFF > "$root/build-run/configure.log"
 fi
 cmake --build "$root/build-run" -j "$(nproc)" --target jetvane jetvane-printer-sim > /dev/null
 exec "$root/build-run/app/jetvane" "$@"

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/setup-deps.sh
 
-jobs=$(nproc)
+jobs=${JETVANE_JOBS:-$(nproc)} # a machine shared with other builds may ask for fewer
 export QT_QPA_PLATFORM=offscreen
 runtime_dir=$(mktemp -d)
 export XDG_RUNTIME_DIR="$runtime_dir"
@@ -18,8 +18,9 @@ run_suite() {
   local dir=$1
   shift
   echo "== $dir: configure and build"
-  cmake -S . -B "$dir" -G Ninja -DJETVANE_BUILD_BENCH=OFF "$@" > "$dir.configure.log" 2>&1 || {
-    cat "$dir.configure.log"
+  mkdir -p "$dir"
+  cmake -S . -B "$dir" -G Ninja -DJETVANE_BUILD_BENCH=OFF "$@" > "$dir/configure.log" 2>&1 || {
+    cat "$dir/configure.log"
     return 1
   }
   cmake --build "$dir" -j "$jobs"

@@ -8,6 +8,7 @@
 #include "settings/custom_controls.h"
 #include "settings/device_type_names.h"
 #include "settings/settings_ids.h"
+#include "ui/application_icon.h"
 #include "ui/prompts.h"
 
 #include <QLatin1Char>
@@ -74,7 +75,9 @@ bool CJetvaneSettingsDeviceInterface::SetTitle(const QString& title)
 // ---- construction and the close path
 
 CSettingsTableDlg::CSettingsTableDlg(const SettingsDialogDefinition& definition, ui::Dialog* parent)
-    : CJetvaneSettingsDeviceInterface(*definition.dialogTemplate, parent), definition_(definition)
+    : CJetvaneSettingsDeviceInterface(*definition.dialogTemplate, parent),
+      definition_(definition),
+      icon_(ui::ApplicationIcon())
 {
     MapCommand(IDC_SETTINGS_CANCEL, &CSettingsTableDlg::OnBnClickedCancel);
     MapCommand(IDC_RESET_TO_DEFAULTS, &CSettingsTableDlg::OnBnClickedResetToDefaults);

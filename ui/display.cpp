@@ -1,14 +1,42 @@
 #include "ui/display.h"
 
+#include <QApplication>
+#include <QByteArray>
+#include <QStringList>
 #include <QCoreApplication>
 #include <QPixmap>
 #include <QWidget>
+
+#include <atomic>
+#include <cstring>
 
 namespace ui {
 namespace {
 
 constexpr const char* kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+constexpr char kPlatformVariable[] = "QT_QPA_PLATFORM";
+constexpr char kX11Variable[] = "DISPLAY";
+constexpr char kWaylandVariable[] = "WAYLAND_DISPLAY";
+constexpr char kX11Platform[] = "xcb";
+constexpr char kWaylandPlatform[] = "wayland";
+constexpr char kOffscreenPlatform[] = "offscreen";
+constexpr char kPlatformSeparator = ';';
+// The categories of Qt's complaints about platform plugins it could not start.
+constexpr char kPlatformCategoryPrefix[] = "qt.qpa.";
 constexpr char kPngFormat[] = "PNG";
+
+std::atomic<bool> g_offscreenIsFallback{false};
+std::atomic<bool> g_runsWithoutDisplay{false};
+QtMessageHandler g_previousHandler = nullptr;
+
+void HoldBackPlatformComplaints(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const bool platformComplaint = type != QtFatalMsg && type != QtCriticalMsg && context.category != nullptr &&
+                                   std::strncmp(context.category, kPlatformCategoryPrefix,
+                                                sizeof kPlatformCategoryPrefix - 1) == 0;
+    if (!platformComplaint && g_previousHandler != nullptr)
+        g_previousHandler(type, context, message);
+}
 
 } // namespace
 
@@ -19,6 +47,54 @@ bool DisplayAvailable()
             return true;
     }
     return false;
+}
+
+void AddOffscreenFallback()
+{
+    QByteArray platforms = qgetenv(kPlatformVariable);
+    if (platforms.isEmpty()) {
+        // Qt's own choice when nothing is named: Wayland first when a compositor is named.
+        if (!qEnvironmentVariableIsEmpty(kWaylandVariable))
+            platforms = QByteArray(kWaylandPlatform) + kPlatformSeparator;
+        platforms += kX11Platform;
+    }
+    if (platforms.split(kPlatformSeparator).contains(QByteArray(kOffscreenPlatform)))
+        return;
+    qputenv(kPlatformVariable, platforms + kPlatformSeparator + kOffscreenPlatform);
+    g_offscreenIsFallback.store(true);
+}
+
+std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv)
+{
+    g_previousHandler = qInstallMessageHandler(HoldBackPlatformComplaints);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(g_previousHandler);
+    return application;
+}
+
+bool FellBackToOffscreen()
+{
+    return g_offscreenIsFallback.load() && QGuiApplication::platformName() == QLatin1String(kOffscreenPlatform);
+}
+
+bool RunsWithoutDisplay()
+{
+    return g_runsWithoutDisplay.load();
+}
+
+void SetRunsWithoutDisplay(bool withoutDisplay)
+{
+    g_runsWithoutDisplay.store(withoutDisplay);
+}
+
+QString NamedDisplays()
+{
+    QStringList named;
+    for (const char* variable : {kX11Variable, kWaylandVariable}) {
+        if (!qEnvironmentVariableIsEmpty(variable))
+            named << QLatin1String(variable) + u'=' + qEnvironmentVariable(variable);
+    }
+    return named.join(QLatin1String(", "));
 }
 
 bool SaveScreenshot(QWidget* widget, const QString& pngPath)

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -13,6 +14,8 @@
 namespace {
 
 constexpr std::uint64_t kLow32Bits = 0xFFFFFFFFu;
+constexpr char kNotARegularFile[] = "not a regular file";
+constexpr char kShorterThanItWas[] = "the file became shorter while it was read";
 constexpr char kTemporarySuffix[] = ".XXXXXX";
 constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as for any new file
 // A chain of links longer than this is taken for a loop.
@@ -85,14 +88,18 @@ ImageFile::~ImageFile()
 bool ImageFile::Open(const QString& path)
 {
     Close();
+    error_.clear();
     if (path.isEmpty())
         return false;
     // Non-blocking so that a FIFO cannot hold the user interface; it is refused below.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
         return false;
+    }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = QString::fromLatin1(kNotARegularFile);
         ::close(fd);
         return false;
     }
@@ -119,13 +126,18 @@ FileReadResult ImageFile::ReadInto(FileImage& image)
         const ssize_t got = ::read(fd_, buffer.get() + done, length_ - done);
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0)
+            error_ = QString::fromLocal8Bit(std::strerror(errno));
         if (got <= 0)
             break;
         done += static_cast<std::size_t>(got);
     }
     Close();
-    if (done < length_)
+    if (done < length_) {
+        if (error_.isEmpty())
+            error_ = QString::fromLatin1(kShorterThanItWas);
         return FileReadResult::ShortRead;
+    }
     image.buffer = std::move(buffer);
     image.length = length_;
     return FileReadResult::Ok;

@@ -60,8 +60,10 @@ public:
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
-    // False when the path names no regular file that can be read.
+    // False when the path names no regular file that can be read; Error() then tells why.
     bool Open(const QString& path);
+    // Why the last Open or ReadInto failed, as the system words it; empty after success.
+    QString Error() const { return error_; }
     bool IsOpen() const { return fd_ >= 0; }
     // The absolute path as opened, its name and its folder.
     const QString& FullPath() const { return fullPath_; }
@@ -80,6 +82,7 @@ public:
 private:
     int fd_ = -1;
     QString fullPath_;
+    QString error_;
     std::uint32_t length_ = 0;
     bool lengthFits_ = true;
 };

@@ -3,6 +3,7 @@
 #include "ui/window_registry.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <atomic>
 
 namespace ui {
@@ -20,6 +22,8 @@ constexpr unsigned kIconMask = 0xF0;
 constexpr unsigned kDefaultButtonMask = 0xF00;
 constexpr QChar kFilterSeparator = u'|';
 constexpr QChar kPatternSeparator = u';';
+// The object name of the "Files of type" box inside Qt's own file dialog.
+constexpr char kFileTypeBoxName[] = "fileTypeCombo";
 
 QtPrompts g_qtPrompts;
 std::atomic<Prompts*> g_prompts{nullptr};
@@ -195,9 +199,9 @@ int QtPrompts::MessageBox(const MessageBoxRequest& request)
     return 0;
 }
 
-std::optional<QString> QtPrompts::FileDialog(const FileDialogRequest& request)
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
 {
-    QFileDialog dialog(detail::WindowWidget(request.owner), request.title);
+    dialog.setWindowTitle(request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     const bool save = request.kind == FileDialogKind::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -205,9 +209,23 @@ std::optional<QString> QtPrompts::FileDialog(const FileDialogRequest& request)
                                                                         : QFileDialog::AnyFile);
     if (save && (request.flags & OFN_OVERWRITEPROMPT) == 0)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // Descriptions in the MFC habit name their patterns themselves ("Firmware Files (*.BIN)");
+    // Qt would add the real patterns behind them a second time.
+    const std::vector<FileFilter> filters = ParseFileFilter(request.filter);
+    const bool describedByThemselves =
+        !filters.empty() && std::all_of(filters.begin(), filters.end(), [](const FileFilter& entry) {
+            return entry.description.trimmed().endsWith(u')');
+        });
+    dialog.setOption(QFileDialog::HideNameFilterDetails, describedByThemselves);
     const QStringList nameFilters = QtNameFilters(request.filter);
     if (!nameFilters.isEmpty())
         dialog.setNameFilters(nameFilters);
+    // The dialog grows to show the longest filter whole.
+    if (auto* types = dialog.findChild<QComboBox*>(QLatin1String(kFileTypeBoxName))) {
+        types->ensurePolished();
+        types->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        types->setMinimumWidth(types->sizeHint().width());
+    }
     dialog.setDefaultSuffix(request.defaultExtension);
     if (!request.initialFile.isEmpty()) {
         const QFileInfo initial(request.initialFile);
@@ -219,6 +237,12 @@ std::optional<QString> QtPrompts::FileDialog(const FileDialogRequest& request)
             dialog.selectFile(initial.fileName());
         }
     }
+}
+
+std::optional<QString> QtPrompts::FileDialog(const FileDialogRequest& request)
+{
+    QFileDialog dialog(detail::WindowWidget(request.owner));
+    ConfigureFileDialog(dialog, request);
     detail::ModalLoopScope scope(&dialog);
     const int result = dialog.exec();
     if (scope.EndedByQuit() || result != QDialog::Accepted || dialog.selectedFiles().isEmpty())

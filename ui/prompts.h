@@ -20,6 +20,8 @@
 #include <optional>
 #include <vector>
 
+class QFileDialog;
+
 namespace ui {
 
 // Message box types: buttons, icon, default button (combine with |).
@@ -120,6 +122,11 @@ inline constexpr char kApplicationTitle[] = "Jetvane";
 int AfxMessageBox(const QString& text, unsigned type = MB_OK);
 std::optional<QString> FileDialog(const FileDialogRequest& request);
 int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuItem> items);
+
+// Sets a Qt file dialog up for a request: open or save, the filters, the default
+// extension, the folder and the proposed name. A filter shows its description alone when
+// every description names its patterns itself, as in "Firmware Files (*.BIN)".
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request);
 
 // Real questions on the screen, with Qt's widgets.
 class QtPrompts final : public Prompts {

@@ -100,6 +100,9 @@ public:
                               "[Ports]\n" + port + "=" + device + "\n\n[Settings]\nPortConnect=" + port + "\n");
     }
 
+    // A profile of the test's own making (INI text as the program keeps it).
+    bool WriteProfileText(const std::string& text) const { return WriteFileBytes(ProfilePath(), text); }
+
     std::filesystem::path ProfilePath() const { return configHome_ / "Corvandel" / "Jetvane.conf"; }
 
     // A file in this run's own folder.

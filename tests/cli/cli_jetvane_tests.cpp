@@ -6,9 +6,12 @@
 #include "app/exit_codes.h"
 #include "comms/printer_codes.h"
 #include "tests/cli/cli_environment.h"
+#include "tests/cli/cli_sim_log.h"
 #include "tests/cli/program_process.h"
 #include "tests/cli/recording_pty_printer.h"
+#include "tests/support/chatty_pty.h"
 #include "tests/support/printer_sim_process.h"
+#include "tests/support/scoped_port_map.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -44,58 +47,19 @@ constexpr int kSendConfigLimitMs = 20000;
 // image, and then the wait for the printer's restart on DSR, which a pty never raises: it
 // runs its whole budget of 100 x 500 ms.
 constexpr int kLoadFirmwareLimitMs = 150000;
-// After the type check's reply, a run that would end has long ended by then.
-constexpr int kStaysOpenCheckMs = 2000;
-constexpr int kLogPollMs = 20;
+// An AUTO search past a talking port: passes 1 and 2 pause 25 ms after each of the 255
+// ports, and pass 3 probes the talking port's nine rows (the settle time and the time-out
+// each) before it reaches the printer's port; about half a minute in all.
+constexpr int kPastTalkingPortLimitMs = 90000;
+// The highest port an AUTO search tries.
+constexpr int kLastPort = 255;
 // An interactive run without a display ends at once with this status and a message.
 constexpr int kNoDisplayExitCode = 1;
 constexpr char kNoDisplayMessagePart[] = "no display";
 
-// What jetvane-printer-sim logs for each request frame it receives.
-constexpr char kSimFrameLogFormat[] = "received command 0x%X, payload %zu bytes";
-
-struct LoggedFrame {
-    unsigned command = 0;
-    std::size_t payloadLength = 0;
-    bool operator==(const LoggedFrame&) const = default;
-};
-
-void PrintTo(const LoggedFrame& frame, std::ostream* os)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "{0x%02X, %zu bytes}", frame.command, frame.payloadLength);
-    *os << text;
-}
-
-std::vector<LoggedFrame> LoggedFrames(const std::string& log)
-{
-    std::vector<LoggedFrame> frames;
-    std::size_t start = 0;
-    while (start < log.size()) {
-        std::size_t end = log.find('\n', start);
-        if (end == std::string::npos)
-            end = log.size();
-        const std::string line = log.substr(start, end - start);
-        LoggedFrame frame;
-        if (std::sscanf(line.c_str(), kSimFrameLogFormat, &frame.command, &frame.payloadLength) == 2)
-            frames.push_back(frame);
-        start = end + 1;
-    }
-    return frames;
-}
-
-bool WaitForLoggedCommand(const test_support::PrinterSimProcess& sim, unsigned command, int ms)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-        for (const LoggedFrame& frame : LoggedFrames(sim.StderrText())) {
-            if (frame.command == command)
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kLogPollMs));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
-}
+using cli_test::LoggedFrame;
+using cli_test::LoggedFrames;
+using cli_test::WaitForLoggedCommand;
 
 // A jetvane-printer-sim of the given type, started for one test.
 void StartSim(test_support::PrinterSimProcess& sim, const char* type)
@@ -286,31 +250,6 @@ TEST(CliSendConfig, PrefixedWordsAndAnAbsolutePathAreUnderstood)
     EXPECT_THAT(LoggedFrames(sim.StderrText()), testing::Contains(LoggedFrame{CMD_SET_SETTINGS, record.size()}));
 }
 
-// A file for the other printer type is refused without an exit code: the window stays open
-// for the technician, so the calling script sees no end.
-TEST(CliSendConfig, BoardingPassFileForABagTagPrinterLeavesTheWindowOpen)
-{
-    test_support::PrinterSimProcess sim;
-    StartSim(sim, "BTP");
-    const CliWorld world;
-    ASSERT_TRUE(world.Valid());
-    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
-    ASSERT_TRUE(world.WriteFile("gate.QV_BPP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
-
-    ProgramProcess jetvane;
-    ASSERT_TRUE(
-        jetvane.Start(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("gate.QV_BPP_CFG").string()},
-                      world.ProgramEnvironment()));
-    ASSERT_TRUE(WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs)) << sim.StderrText();
-    const std::optional<cli_test::ProgramEnd> early = jetvane.WaitForExit(kStaysOpenCheckMs);
-
-    EXPECT_FALSE(early.has_value()) << "ended with exit code " << early->exitCode;
-    EXPECT_TRUE(jetvane.Running());
-    jetvane.Stop();
-    EXPECT_THAT(LoggedFrames(sim.StderrText()),
-                ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
-}
-
 TEST(CliSendConfig, NoPrinterOnTheRememberedPortIsDeviceNotFound)
 {
     const CliWorld world;
@@ -383,17 +322,35 @@ TEST(CliLoadFirmware, FileNamedOtherwiseIsAFileError)
 }
 
 // ---- the same roads against a printer served in this process, which keeps every frame
+// A device that talks without pause and never frames a reply (a GPS receiver) on COM1, the
+// printer on COM2, no other port: an AUTO search gets past the talking port and finds it.
+TEST(CliSendConfig, SearchGetsPastAPortThatNeverStopsTalking)
+{
+    test_support::ChattyPseudoTerminal gps(test_support::kGpsSentence);
+    ASSERT_TRUE(gps.Valid());
+    test_support::PrinterSimProcess sim;
+    StartSim(sim, "BTP");
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    std::string profile = "[Ports]\nCOM1=" + gps.SlavePath() + "\nCOM2=" + sim.SlavePath() + "\n";
+    for (int port = 3; port <= kLastPort; ++port)
+        profile += "COM" + std::to_string(port) + "=" + test_support::kAbsentDevice + "\n";
+    ASSERT_TRUE(world.WriteProfileText(profile));
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()},
+                                                world.ProgramEnvironment(), kPastTalkingPortLimitMs);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kPastTalkingPortLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+    EXPECT_GT(gps.BytesWritten(), 0u);
+    EXPECT_THAT(LoggedFrames(sim.StderrText()), testing::Contains(LoggedFrame{CMD_SET_SETTINGS, cli_test::SampleSettingsRecord().size()}));
+}
+
+// ---- the same road against a printer served in this process, which keeps every frame
 // whole and can be told to refuse
 
-printer_sim::PrinterConfig BagTagPrinter()
-{
-    printer_sim::PrinterConfig config;
-    config.type = printer_sim::PrinterType::BTP;
-    config.identity = "YT00000006060";
-    config.cts = false;
-    config.dsr = false;
-    return config;
-}
+using cli_test::BagTagPrinter;
 
 TEST(CliLoadFirmwareFrames, PrinterThatRefusesEveryBlockMakesTheRunFail)
 {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -187,6 +188,26 @@ TEST_F(DeviceSearchTest, ReplyWithAnyCodeCountsAsAnAnswer)
     EXPECT_EQ(Last().lParam, RowParam(0));
 }
 
+// The probe waits 1500 ms for a reply, so a printer that answers after 1.25 s is found at
+// its first row, not a pass later.
+TEST_F(DeviceSearchTest, PrinterThatAnswersAfterOneAndAQuarterSecondsIsFoundAtItsFirstRow)
+{
+    ScopedSpeedFactor realTime{1.0};
+    printer_sim::SimulatedPrinter printer(port.Line(), PrinterAt(19200, true, true));
+    printer_sim::Fault slow;
+    slow.kind = printer_sim::FaultKind::Delayed;
+    slow.command = CMD_IDENTIFY;
+    slow.delayMs = 1250;
+    printer.AddFault(slow);
+
+    ASSERT_TRUE(search->Start(kWindow, kPort, kPort));
+    ASSERT_TRUE(WaitForEnd());
+
+    EXPECT_EQ(StatusTexts(), std::vector<std::string>{"Searching port:\nCOM3,19200,8,N,1"});
+    EXPECT_EQ(Last().id, WM_DEVICE_FOUND);
+    EXPECT_EQ(Last().lParam, RowParam(0));
+}
+
 TEST_F(DeviceSearchTest, PrinterOnTheSecondPortOfARangeIsFound)
 {
     VirtualPort secondPort{map, kPort + 1};
@@ -231,18 +252,25 @@ TEST_F(DeviceSearchTest, PortThatDoesNotExistPostsNoStatus)
 
     EXPECT_TRUE(recorder.MessagesWithId(WM_SEARCH_STATUS).empty());
     EXPECT_EQ(Last().id, WM_DEVICE_NOT_FOUND);
+    ASSERT_TRUE(search->LastOpenFailure().has_value());
+    EXPECT_EQ(search->LastOpenFailure()->port, 5);
+    EXPECT_EQ(search->LastOpenFailure()->error, ENOENT);
 }
 
-TEST_F(DeviceSearchTest, PortInUseIsPassedOver)
+// A port in use tells more than the ports without a device around it, wherever it lies.
+TEST_F(DeviceSearchTest, PortInUseIsPassedOverAndReportedBeforeMissingOnes)
 {
     ScopedSpeedFactor realTime(1);
     CComms holder;
     ASSERT_TRUE(holder.Open("COM3", 19200, 8, 'N', 1.0f));
 
-    ASSERT_TRUE(search->Start(kWindow, kPort, kPort));
+    ASSERT_TRUE(search->Start(kWindow, kPort - 1, kPort + 1));
     ASSERT_TRUE(recorder.WaitFor(WM_DEVICE_NOT_FOUND, kWaitMs));
 
     EXPECT_TRUE(recorder.MessagesWithId(WM_SEARCH_STATUS).empty());
+    ASSERT_TRUE(search->LastOpenFailure().has_value());
+    EXPECT_EQ(search->LastOpenFailure()->port, kPort);
+    EXPECT_EQ(search->LastOpenFailure()->error, EBUSY);
 }
 
 // ---------------------------------------------------------------- Start's port range

@@ -141,8 +141,8 @@ protected:
         return done.empty() ? 99 : done.front().wParam;
     }
 
-    // The image pieces: every write after the two flash commands.
-    std::vector<std::size_t> PieceSizes(SimulatedUsbBackend::DeviceId printer) const
+    // The image chunks: every write after the two flash commands.
+    std::vector<std::size_t> ChunkSizes(SimulatedUsbBackend::DeviceId printer) const
     {
         std::vector<std::size_t> sizes;
         const auto writes = usb.Writes(printer);
@@ -187,10 +187,11 @@ TEST_F(FlashUpdate, ImageArrivesByteForByteAfterTheTwoCommands)
 
     const auto writes = usb.Writes(printer);
     ASSERT_GE(writes.size(), 2u);
-    EXPECT_EQ(writes[0], std::vector<std::uint8_t>(USB_CMD_FLASH_REQUEST.begin(), USB_CMD_FLASH_REQUEST.end()));
-    EXPECT_EQ(writes[1], std::vector<std::uint8_t>(USB_CMD_FLASH_PREPARE.begin(), USB_CMD_FLASH_PREPARE.end()));
+    // ESC "*" "F" "R", then ESC "I" "A" SI.
+    EXPECT_EQ(writes[0], (std::vector<std::uint8_t>{0x1B, 0x2A, 0x46, 0x52}));
+    EXPECT_EQ(writes[1], (std::vector<std::uint8_t>{0x1B, 0x49, 0x41, 0x0F}));
     EXPECT_EQ(usb.Image(printer), image);
-    EXPECT_EQ(PieceSizes(printer), (std::vector<std::size_t>{8192, 8192, 8092}));
+    EXPECT_EQ(ChunkSizes(printer), (std::vector<std::size_t>{8192, 8192, 8092}));
 }
 
 TEST_F(FlashUpdate, ProgressCountsBlocksFromZero)
@@ -259,25 +260,25 @@ TEST_F(FlashUpdate, NoDeviceIsLeftOpenAfterTheJob)
     EXPECT_EQ(usb.OpenHandleCount(), 0);
 }
 
-TEST_F(FlashUpdate, BlockSizeBelow512WritesPiecesOf512)
+TEST_F(FlashUpdate, BlockSizeBelow512WritesChunksOf512)
 {
     const auto printer = usb.AddDevice(PrinterInUpdateMode());
 
     ASSERT_TRUE(Start(TestImage(1300), 100));
     ASSERT_TRUE(WaitForDone());
 
-    EXPECT_EQ(PieceSizes(printer), (std::vector<std::size_t>{512, 512, 276}));
+    EXPECT_EQ(ChunkSizes(printer), (std::vector<std::size_t>{512, 512, 276}));
     EXPECT_EQ(recorder.MessagesWithId(WM_LOAD_PROGRESS).size(), 3u);
 }
 
-TEST_F(FlashUpdate, ImageOneByteOverABlockGoesInTwoPieces)
+TEST_F(FlashUpdate, ImageOneByteOverABlockGoesInTwoChunks)
 {
     const auto printer = usb.AddDevice(PrinterInUpdateMode());
 
     ASSERT_TRUE(Start(TestImage(8193)));
     ASSERT_TRUE(WaitForDone());
 
-    EXPECT_EQ(PieceSizes(printer), (std::vector<std::size_t>{8192, 1}));
+    EXPECT_EQ(ChunkSizes(printer), (std::vector<std::size_t>{8192, 1}));
     const auto progress = recorder.MessagesWithId(WM_LOAD_PROGRESS);
     ASSERT_EQ(progress.size(), 2u);
     EXPECT_EQ(progress[0].lParam, 0);
@@ -448,6 +449,21 @@ TEST_F(FlashUpdate, PrinterThatNeverComesBackInNormalModeFails)
     EXPECT_EQ(std::count(texts.begin(), texts.end(), STATUS_FINISHED), 0);
     EXPECT_EQ(recorder.MessagesWithId(WM_UPDATING_FLASH).size(), 1u);
     EXPECT_EQ(DoneResult(), 0u);
+}
+
+// The engine looks for the printer in normal mode 350 times, 100 ms apart: one that takes
+// half a minute to restart is still found.
+TEST_F(FlashUpdate, PrinterThatTakesHalfAMinuteToComeBackIsStillFound)
+{
+    SimulatedUsbDevice printer = PrinterInUpdateMode();
+    printer.restart.appearAfterMs = 30000;
+    usb.AddDevice(printer);
+
+    ASSERT_TRUE(Start(TestImage(kBlockSize)));
+    ASSERT_TRUE(WaitForDone());
+
+    EXPECT_EQ(StatusTexts().back(), "Firmware Update - Finished");
+    EXPECT_EQ(DoneResult(), 1u);
 }
 
 TEST_F(FlashUpdate, NoImageIsRefusedAndPostsNothing)

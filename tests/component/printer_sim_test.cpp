@@ -341,13 +341,13 @@ TEST_F(SimulatedPrinterTest, WrongCrcFaultIsNotTakenAsAReply)
     EXPECT_FALSE(Send(CMD_IDENTIFY));
 }
 
-TEST_F(SimulatedPrinterTest, ReplyInPiecesWithShortGapsIsAccepted)
+TEST_F(SimulatedPrinterTest, ReplyInChunksWithShortGapsIsAccepted)
 {
     SimulatedPrinter printer(line_, PrinterConfig{});
-    Fault pieces = FaultOf(FaultKind::InPieces);
-    pieces.pieces = 4;
-    pieces.gapMs = 300; // shorter than the time-out, which counts from the last byte
-    printer.AddFault(pieces);
+    Fault chunks = FaultOf(FaultKind::InChunks);
+    chunks.chunks = 4;
+    chunks.gapMs = 300; // shorter than the time-out, which counts from the last byte
+    printer.AddFault(chunks);
     ASSERT_TRUE(OpenPort());
 
     ASSERT_TRUE(Send(CMD_IDENTIFY));
@@ -477,6 +477,24 @@ TEST_F(SimulatedPrinterTest, RefusesAFirmwareBlockOutOfOrder)
     EXPECT_EQ(state_.command, REPLY_ACK);
     ASSERT_TRUE(Send(CMD_FIRMWARE_BLOCK, BlockPayload(12, 2, "ijkl")));
     EXPECT_EQ(state_.command, printer_sim::kFirmwareBlockRefusal);
+    EXPECT_EQ(printer.FirmwareImage(), "abcd");
+}
+
+// Headers whose numbers no host would send: an index of 2^64 - 1, a block larger than the
+// image it belongs to, a block that would reach past that image.
+TEST_F(SimulatedPrinterTest, RefusesFirmwareBlocksWithAbsurdNumbers)
+{
+    SimulatedPrinter printer(line_, PrinterConfig{});
+    ASSERT_TRUE(OpenPort());
+    ASSERT_TRUE(Send(CMD_FIRMWARE_BLOCK, "1#1#18446744073709551615#x"));
+    EXPECT_EQ(state_.command, printer_sim::kFirmwareBlockRefusal);
+    ASSERT_TRUE(Send(CMD_FIRMWARE_BLOCK, "8#4#0#abcd"));
+    ASSERT_EQ(state_.command, REPLY_ACK);
+
+    for (const char* payload : {"8#4#18446744073709551615#efgh", "2#4#1#efgh", "8#5#1#efghi", "3#4#0#wxyz"}) {
+        ASSERT_TRUE(Send(CMD_FIRMWARE_BLOCK, payload)) << payload;
+        EXPECT_EQ(state_.command, printer_sim::kFirmwareBlockRefusal) << payload;
+    }
     EXPECT_EQ(printer.FirmwareImage(), "abcd");
 }
 

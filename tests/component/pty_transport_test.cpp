@@ -166,6 +166,26 @@ TEST_F(PtyTransportTest, BaudRateIsVisibleFromTheMaster)
     EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
 }
 
+// The pty driver drops the parity-enable flag and the character size but keeps which
+// parity was asked for, so the other end reads that back.
+TEST_F(PtyTransportTest, ParityLetterReachesTheTty)
+{
+    struct Case {
+        char letter;
+        bool odd;   // PARODD
+        bool stick; // CMSPAR: mark (with PARODD) or space (without)
+    };
+    for (const Case& expected : {Case{'N', false, false}, Case{'E', false, false}, Case{'O', true, false},
+                                 Case{'M', true, true}, Case{'S', false, true}}) {
+        ASSERT_TRUE(comms.Open(kPortName, 9600, 7, expected.letter, 1.0f)) << expected.letter;
+
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(master_, &tio), 0);
+        EXPECT_EQ((tio.c_cflag & PARODD) != 0, expected.odd) << expected.letter;
+        EXPECT_EQ((tio.c_cflag & CMSPAR) != 0, expected.stick) << expected.letter;
+    }
+}
+
 TEST_F(PtyTransportTest, WriteWhoseSlotIsStillBusyGivesUpWithinItsBudget)
 {
     // Nobody reads the master, so a large first write never ends; ten writes later its

@@ -263,15 +263,6 @@ TEST_F(SerialTransportTest, CloseEmptiesTheReceiveQueue)
 
 // ---------------------------------------------------------------- writing
 
-TEST_F(SerialTransportTest, WriteOfWideTextSendsOneBytePerCharacter)
-{
-    ASSERT_TRUE(OpenPort(comms));
-
-    EXPECT_EQ(comms.Write(std::u16string_view(u"A\u20ACB")), 3);
-
-    EXPECT_EQ(comms_test::TakeRequest(*port.Line(), 3, kWaitMs), std::string("A\0B", 3));
-}
-
 TEST_F(SerialTransportTest, WriteOfBytesSendsThemAsTheyStand)
 {
     ASSERT_TRUE(OpenPort(comms));
@@ -287,7 +278,6 @@ TEST_F(SerialTransportTest, WriteOfNothingOrToAClosedPortWritesNothing)
     EXPECT_EQ(comms.Write(std::string_view("abc")), 0);
     ASSERT_TRUE(OpenPort(comms));
     EXPECT_EQ(comms.Write(std::string_view()), 0);
-    EXPECT_EQ(comms.Write(std::u16string_view()), 0);
     EXPECT_EQ(comms.SerialChannel().Write(nullptr, 3), 0);
 
     EXPECT_EQ(port->BytesFromHost(), 0u);

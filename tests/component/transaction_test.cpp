@@ -1,7 +1,7 @@
 // Transactions (CQVMessageParser::TransactWithTimeout, SendCommand) and the rules of the
 // send thread that need no printer behind the line: the test plays the printer end of a
 // virtual line by hand, so each reply arrives exactly as the test scripts it (stale
-// bytes, pieces, gaps, damaged CRCs, echoes, silence).
+// bytes, chunks, gaps, damaged CRCs, echoes, silence).
 #include "comms/comms.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
@@ -163,9 +163,9 @@ TEST_F(TransactionTest, FileDirectionFrameCountsAsAReply)
     EXPECT_EQ(state.command, REPLY_SETTINGS);
 }
 
-TEST_F(TransactionTest, ReplyInPiecesWithShortGapsIsAccepted)
+TEST_F(TransactionTest, ReplyInChunksWithShortGapsIsAccepted)
 {
-    const std::string frame = ReplyFrame(REPLY_ACK, "pieces of a reply");
+    const std::string frame = ReplyFrame(REPLY_ACK, "chunks of a reply");
     PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
         port->SendToHost(frame.substr(0, 6));
         SleepRealMs(400);
@@ -176,7 +176,7 @@ TEST_F(TransactionTest, ReplyInPiecesWithShortGapsIsAccepted)
 
     ASSERT_TRUE(Identify(1000));
 
-    EXPECT_EQ(reply, "pieces of a reply");
+    EXPECT_EQ(reply, "chunks of a reply");
 }
 
 TEST_F(TransactionTest, GapLongerThanTheTimeoutFailsEvenWithHalfAFrame)

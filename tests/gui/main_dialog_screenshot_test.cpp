@@ -4,6 +4,7 @@
 #include "main_dialog_fixture.h"
 
 #include "app/status_texts.h"
+#include "ui/application_icon.h"
 #include "ui/display.h"
 
 #include <QFileInfo>
@@ -38,6 +39,16 @@ TEST_F(MainDialogScreenshot, IdleDialog)
 
     ExpectPictureOfWindow(path, dialog->Window());
     EXPECT_EQ(dialog->GetWindowText(), QString(kMainWindowTitle));
+}
+
+// The program's own icon, whatever icon theme the machine has (here: none).
+TEST_F(MainDialogScreenshot, WindowShowsTheProgramsIcon)
+{
+    OpenDialog();
+
+    const QImage shown = dialog->Window()->windowIcon().pixmap(32, 32).toImage();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown, ui::ApplicationIcon().pixmap(32, 32).toImage());
 }
 
 TEST_F(MainDialogScreenshot, DialogDuringASearch)

@@ -293,6 +293,8 @@ void PrintTo(const WaitingOperation& operation, std::ostream* out)
 // The states are what this test is about, not how long the protocol waits take.
 constexpr double kFasterOperations = 4;
 constexpr std::uint32_t kLateReplyProgramMs = 1600;
+// Messages posted at the end of an operation (a focus move among them) have run by then.
+constexpr int kFocusSettleMs = 100;
 
 class ButtonsByState : public MainDialogTest, public ::testing::WithParamInterface<WaitingOperation> {
 protected:
@@ -333,6 +335,39 @@ TEST_P(ButtonsByState, OperationButtonsFollowTheStateAndExitStaysEnabled)
 }
 
 INSTANTIATE_TEST_SUITE_P(WaitStates, ButtonsByState, ::testing::ValuesIn(kWaitingOperations),
+                         [](const ::testing::TestParamInfo<WaitingOperation>& info) { return info.param.name; });
+
+// The button is disabled while its operation runs, which takes the keyboard focus from it;
+// once the operation has ended, the focus is back on it (not in the port box, where the next
+// key would replace the port and Enter would end the program).
+class FocusAfterOperation : public ButtonsByState {};
+
+TEST_P(FocusAfterOperation, FocusReturnsToTheButtonThatStartedIt)
+{
+    const WaitingOperation& operation = GetParam();
+    StartPrinter();
+    if (operation.menuAnswer != 0)
+        prompts.AnswerMenu(operation.menuAnswer);
+    if (operation.chosenFile != nullptr)
+        prompts.AnswerFileDialog(WriteFile(operation.chosenFile, std::string(600, 'F')));
+    OpenDialog();
+    dialog->BringWindowToTop();
+    dialog->GotoDlgCtrl(operation.button);
+    ASSERT_EQ(dialog->GetFocusedDlgItem(), operation.button);
+
+    Click(operation.button);
+    ASSERT_EQ(dialog->OperationState(), operation.searchState) << Printable(StatusHistory());
+    ASSERT_NE(dialog->GetFocusedDlgItem(), operation.button);
+    ASSERT_TRUE(WaitForState(STATE_IDLE)) << Printable(StatusHistory());
+    KeepRunning(kFocusSettleMs);
+
+    // The firmware window stands in for the main window before its load fails to start (the
+    // image is too short); after a child window the focus goes to Edit Default Config.
+    const int expected = operation.button == IDC_LOAD_FIRMWARE ? IDC_EDIT_DEFAULT_CONFIG : operation.button;
+    EXPECT_EQ(dialog->GetFocusedDlgItem(), expected) << Printable(StatusHistory());
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, FocusAfterOperation, ::testing::ValuesIn(kWaitingOperations),
                          [](const ::testing::TestParamInfo<WaitingOperation>& info) { return info.param.name; });
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "ui/prompts.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -109,6 +111,43 @@ TEST(FileFilter, BlanksAroundPatternSeparatorsAreDropped)
     const std::vector<ui::FileFilter> filters = ui::ParseFileFilter("Cfg (*.A,*.B)|*.A; *.B ;*.C||");
     ASSERT_EQ(filters.size(), 1u);
     EXPECT_EQ(filters[0].patterns, QStringList({"*.A", "*.B", "*.C"}));
+}
+
+// The "Files of type" box: each filter once, by the description that already names its
+// patterns, while the dialog still filters by the real patterns; and none cut off.
+TEST(QtPrompts, FileDialogShowsEachFilterOnce)
+{
+    struct Case {
+        const char* filter;
+        QStringList shown;
+        QStringList applied;
+    };
+    const Case cases[] = {
+        {"Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|F2QV1_.*||",
+         {"Firmware Files (*.BIN)", "All Files (*.*)"},
+         {"Firmware Files (*.BIN) (F2QV1_*.BIN F2QV1_*.LNK)", "All Files (*.*) (F2QV1_.*)"}},
+        {"Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG)|*.QV_BTP_CFG; *.QV_BPP_CFG; *.QV_EEPROM_CFG||",
+         {"Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG)"},
+         {"Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG) (*.QV_BTP_CFG *.QV_BPP_CFG *.QV_EEPROM_CFG)"}},
+        {"Logs|*.log||", {"Logs (*.log)"}, {"Logs (*.log)"}},
+    };
+    for (const Case& expected : cases) {
+        QFileDialog dialog;
+        ui::FileDialogRequest request;
+        request.filter = QString::fromLatin1(expected.filter);
+        ui::ConfigureFileDialog(dialog, request);
+
+        const auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        QStringList shown;
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        EXPECT_EQ(shown, expected.shown) << expected.filter;
+        EXPECT_EQ(dialog.nameFilters(), expected.applied) << expected.filter;
+        dialog.show();
+        QCoreApplication::processEvents();
+        EXPECT_GE(types->width(), types->sizeHint().width()) << "cut off: " << expected.filter;
+    }
 }
 
 TEST(QtPrompts, MessageBoxReturnsTheIdOfTheButtonPressed)

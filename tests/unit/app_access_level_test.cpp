@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 
 namespace {
 
@@ -75,6 +77,33 @@ TEST(AccessLevel, HostNameIsAvailable)
     const std::optional<std::string> name = FullyQualifiedHostName();
     ASSERT_TRUE(name.has_value());
     EXPECT_FALSE(name->empty());
+}
+
+// A name server that does not answer: the plain name is taken without waiting for it.
+TEST(AccessLevel, HostNameLookupThatHangsFallsBackToThePlainName)
+{
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    const HostNameResolver hanging = [released](const std::string&) -> std::optional<std::string> {
+        released.wait_for(std::chrono::seconds(30));
+        return "desk.morvetan-tukhold.example";
+    };
+
+    const std::string name = HostNameWithin("desk", hanging, 50);
+    release.set_value();
+
+    EXPECT_EQ(name, "desk");
+}
+
+TEST(AccessLevel, HostNameLookupThatAnswersGivesTheCanonicalNameOrThePlainOne)
+{
+    const HostNameResolver answering = [](const std::string& host) -> std::optional<std::string> {
+        return host + ".quessary.example";
+    };
+    const HostNameResolver unknowing = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
+
+    EXPECT_EQ(HostNameWithin("desk", answering, 5000), "desk.quessary.example");
+    EXPECT_EQ(HostNameWithin("desk", unknowing, 5000), "desk");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace {
@@ -184,6 +185,30 @@ TEST(CommandWord, StripsEveryLeadingSwitchCharacterBetweenTrims)
     EXPECT_EQ(CommandWordOf("a-b"), "a-b");
     // Stripping stops at a blank, so a switch character after it stays.
     EXPECT_EQ(CommandWordOf("- /silent"), "/silent");
+}
+
+// Only a quit code says that an unattended run succeeded; a run that began SILENT and ended
+// without one (its window was closed) failed. A run that began interactive ends with 0.
+TEST(CommandLine, ExitCodeOfARunWithAndWithoutAQuitCode)
+{
+    struct Case {
+        QStringList words;
+        std::optional<int> quitCode;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{}, std::nullopt, 0},
+        {{"SENDCONFIG", "a.QV_BTP_CFG"}, std::nullopt, 0},
+        {{"SILENT", "SENDCONFIG", "a.QV_BTP_CFG"}, std::nullopt, 20},
+        {{"SILENT", "SENDCONFIG", "a.QV_BTP_CFG"}, 0, 0},
+        {{"SILENT", "SENDCONFIG", "a.QV_BTP_CFG"}, 21, 21},
+        {{"LOADFIRMWARE"}, 10, 10},
+    };
+    for (const Case& expected : cases) {
+        const Parsed parsed = Parse(expected.words);
+        EXPECT_EQ(parsed.app.ExitCodeOfRun(expected.quitCode), expected.exitCode)
+            << expected.words.join(u' ').toStdString();
+    }
 }
 
 } // namespace

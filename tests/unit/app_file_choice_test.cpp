@@ -174,18 +174,6 @@ TEST(ConfigFileProposal, DefaultNameAloneOrInTheSettingsFolder)
     EXPECT_EQ(DefaultConfigFileProposal("/home/tech/cfg"), "/home/tech/cfg/Jetvane.QV_BTP_CFG");
 }
 
-TEST(FileDialogFilters, EachDescriptionCarriesItsPatterns)
-{
-    const QStringList firmware = FileDialogFilters(kFirmwareFileFilter);
-    ASSERT_EQ(firmware.size(), 2);
-    EXPECT_EQ(firmware.at(0), "Firmware Files (*.BIN) (F2QV1_*.BIN F2QV1_*.LNK)");
-    EXPECT_EQ(firmware.at(1), "All Files (*.*) (F2QV1_.*)");
-    const QStringList config = FileDialogFilters(kConfigFileFilter);
-    ASSERT_EQ(config.size(), 1);
-    EXPECT_EQ(config.at(0), "Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG) "
-                            "(*.QV_BTP_CFG *.QV_BPP_CFG *.QV_EEPROM_CFG)");
-}
-
 TEST(ResolveShortcut, LinkChainResolvesToItsFinalTarget)
 {
     TempFolder folder;

@@ -1,4 +1,4 @@
-// The transport's pure helpers: conversions between 16-bit characters and bytes, the
+// The transport's pure helpers: the conversion of 16-bit characters to bytes, the
 // port's mode string, and the CTrySemaphore that guards the receive queue.
 #include "comms/comms.h"
 
@@ -39,33 +39,6 @@ TEST(WideToBytes, Latin1CharactersKeepTheirValue)
     EXPECT_EQ(out[4], 0xFF);
     EXPECT_EQ(out[5], 0x00);
     EXPECT_EQ(out[6], 0x00);
-}
-
-TEST(BytesToCString, KeepsAnEmbeddedZeroInTheLength)
-{
-    const std::uint8_t bytes[] = {0x41, 0x00, 0xE9};
-
-    const std::u16string text = BytesToCString(bytes, 3);
-
-    ASSERT_EQ(text.size(), 3u);
-    EXPECT_EQ(text[0], u'\u0041');
-    EXPECT_EQ(text[1], u'\u0000');
-    EXPECT_EQ(text[2], u'\u00E9');
-}
-
-TEST(BytesToCString, ZeroCountGivesAnEmptyString)
-{
-    const std::uint8_t bytes[] = {0x41};
-    EXPECT_TRUE(BytesToCString(bytes, 0).empty());
-}
-
-TEST(WideToCStringA, MapsLikeWideToBytesWithExactLength)
-{
-    const char16_t text[] = {u'A', u'\u20AC', u'B'};
-
-    const std::string bytes = WideToCStringA(text, 3);
-
-    EXPECT_EQ(bytes, std::string("A\0B", 3));
 }
 
 // ---------------------------------------------------------------- mode string

@@ -1,11 +1,16 @@
 // Which device stands behind a port name: the conventional Linux devices of COM1..COM96
 // and the entries of a port map (a device path or a virtual line).
 #include "platform/port_map.h"
+#include "platform/serial_device.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <grp.h>
 #include <map>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,6 +105,33 @@ TEST(PortMapResolve, RemovingTheSourceRestoresTheDefaults)
         ASSERT_EQ(platform::ResolvePortDevice("\\\\.\\COM1"), "/dev/ttyUSB3");
     }
     EXPECT_EQ(platform::ResolvePortDevice("\\\\.\\COM1"), "/dev/ttyS0");
+}
+
+// Why a port could not be opened, as a technician reads it: the device behind the port and
+// what was wrong with it; for a device the user may not open, the group that owns it.
+TEST(PortOpenFailure, NamesTheDeviceAndWhatWasWrong)
+{
+    MapSource source;
+    source.entries["COM7"] = "/dev/ttyUSB6";
+    char device[] = "/tmp/jetvane-port-XXXXXX";
+    const int fd = mkstemp(device);
+    ASSERT_GE(fd, 0);
+    source.entries["COM8"] = device;
+    struct stat info {};
+    ASSERT_EQ(fstat(fd, &info), 0);
+    const group* owner = getgrgid(info.st_gid);
+    ASSERT_NE(owner, nullptr);
+    const std::string ownerName = owner->gr_name;
+
+    EXPECT_EQ(platform::DescribePortOpenFailure("COM7", ENOENT), "COM7 (/dev/ttyUSB6) does not exist");
+    EXPECT_EQ(platform::DescribePortOpenFailure("COM7", EBUSY), "COM7 (/dev/ttyUSB6) is in use by another program");
+    EXPECT_EQ(platform::DescribePortOpenFailure("COM7", ENOTTY), "COM7 (/dev/ttyUSB6) is not a serial port");
+    EXPECT_EQ(platform::DescribePortOpenFailure("COM300", ENOENT), "COM300: no device stands behind it");
+    EXPECT_EQ(platform::DescribePortOpenFailure("COM8", EACCES),
+              "COM8 (" + std::string(device) + "): Permission denied; members of the group " + ownerName +
+                  " may open it (sudo usermod -aG " + ownerName + " $USER, then log in again)");
+    close(fd);
+    unlink(device);
 }
 
 } // namespace

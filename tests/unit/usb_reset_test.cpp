@@ -14,7 +14,8 @@ using platform::SimulatedUsbBackend;
 using platform::SimulatedUsbDevice;
 
 constexpr double kFastClock = 50.0;
-const std::vector<std::uint8_t> kResetCommand(USB_CMD_RESET.begin(), USB_CMD_RESET.end());
+// ESC "*" "R" "S".
+const std::vector<std::uint8_t> kResetCommand = {0x1B, 0x2A, 0x52, 0x53};
 
 SimulatedUsbDevice PrinterInUpdateMode()
 {

@@ -92,9 +92,10 @@ TEST(SimulatedUsb, AnswersTheFlashSequenceAndTakesTheImage)
     auto handle = usb.Open(usb.InterfacePath(id));
     ASSERT_NE(handle, nullptr);
 
-    ASSERT_TRUE(Write(*handle, USB_CMD_FLASH_REQUEST));
+    // The commands as the printer knows them: ESC "*" "F" "R", then ESC "I" "A" SI.
+    ASSERT_TRUE(Write(*handle, std::array<std::uint8_t, 4>{0x1B, 0x2A, 0x46, 0x52}));
     EXPECT_EQ(ReadText(*handle)[0], 'S');
-    ASSERT_TRUE(Write(*handle, USB_CMD_FLASH_PREPARE));
+    ASSERT_TRUE(Write(*handle, std::array<std::uint8_t, 4>{0x1B, 0x49, 0x41, 0x0F}));
     EXPECT_EQ(ReadText(*handle), "FLASH READY");
     const std::array<std::uint8_t, 3> image = {1, 2, 3};
     ASSERT_TRUE(Write(*handle, image));

@@ -170,18 +170,23 @@ bool PrinterEngine::AcceptFirmwareBlockLocked(const std::string& payload)
     if (!header || payload.size() - header->length != header->size)
         return false;
     const std::size_t accepted = blockOffsets_.size();
-    if (header->index == 0) {
+    const bool first = header->index == 0;
+    // The host did not see our acknowledgement and sends that block again, perhaps smaller.
+    const bool again = !first && accepted > 0 && header->index == accepted - 1;
+    if (!first && !again && header->index != accepted)
+        return false;
+    const std::size_t start = first ? 0 : again ? blockOffsets_.back() : image_.size();
+    if (header->size > header->total || start > header->total - header->size)
+        return false;
+    if (first) {
         image_.clear();
         blockOffsets_.clear();
         blockHeaders_.clear();
         ended_ = false;
-    } else if (header->index + 1 == accepted) {
-        // The host did not see our acknowledgement and sends that block again, perhaps smaller.
+    } else if (again) {
         image_.resize(blockOffsets_.back());
         blockOffsets_.pop_back();
         blockHeaders_.pop_back();
-    } else if (header->index != accepted) {
-        return false;
     }
     blockOffsets_.push_back(image_.size());
     blockHeaders_.push_back(payload.substr(0, header->length));
@@ -214,11 +219,11 @@ void PrinterEngine::Deliver(std::string frame, const std::optional<Fault>& fault
         frame.back() = static_cast<char>(static_cast<std::uint8_t>(frame.back()) ^ kCrcDamage);
         medium_.Send(frame);
         return;
-    case FaultKind::InPieces: {
-        const std::size_t pieces = static_cast<std::size_t>(std::max(fault->pieces, 1));
+    case FaultKind::InChunks: {
+        const std::size_t chunks = static_cast<std::size_t>(std::max(fault->chunks, 1));
         std::size_t begin = 0;
-        for (std::size_t piece = 1; piece <= pieces; ++piece) {
-            const std::size_t end = frame.size() * piece / pieces;
+        for (std::size_t chunk = 1; chunk <= chunks; ++chunk) {
+            const std::size_t end = frame.size() * chunk / chunks;
             if (end == begin)
                 continue;
             if (begin != 0 && platform::timing::SleepUnless(fault->gapMs, stop_))

@@ -5,7 +5,7 @@
 // virtual line (simulated_printer.h) and the pseudo-terminal (pty_printer.h) are its media.
 //
 // Thread rules: Receive is called by one serving thread only; it replies on that thread
-// and may wait there (delayed and piecewise replies) until Stop. Every other member may
+// and may wait there (delayed and chunked replies) until Stop. Every other member may
 // be called from any thread. The restart after CMD_FIRMWARE_END runs on a thread of the
 // engine's own, so the serving thread keeps answering meanwhile.
 

@@ -39,7 +39,7 @@ struct PrinterConfig {
 enum class FaultKind {
     Silence,       // no reply at all
     WrongCrc,      // the reply with a damaged CRC byte
-    InPieces,      // the reply split into `pieces` parts with `gapMs` between them
+    InChunks,      // the reply split into `chunks` parts with `gapMs` between them
     Delayed,       // the reply after `delayMs`
     Refuse,        // a complete reply with code `refuseCode` instead of the normal one;
                    // the printer does not act on the request (a refused block is not taken)
@@ -50,7 +50,7 @@ struct Fault {
     FaultKind kind = FaultKind::Silence;
     std::optional<std::uint8_t> command; // only requests with this command code; any when empty
     int times = 1;                       // how many matching requests it applies to; -1: all
-    int pieces = 3;
+    int chunks = 3;
     std::uint32_t gapMs = 100;
     std::uint32_t delayMs = 0;
     std::uint8_t refuseCode = 0x61;

@@ -1,0 +1,328 @@
+// How a run of the built program ends, as a script sees it: a display that is named but
+// does not answer, the ends of a silent run that cannot go on unattended (without a display
+// they end as failed, with a display the window stays for the technician), a silent run
+// whose window is closed by hand, and the line on standard error that says why.
+//
+// "With a display" is Qt's offscreen platform chosen in the environment, or its VNC platform
+// where the test presses a key as a technician would (tests/cli/vnc_keyboard.h).
+#include "app/exit_codes.h"
+#include "comms/printer_codes.h"
+#include "tests/cli/cli_environment.h"
+#include "tests/cli/cli_sim_log.h"
+#include "tests/cli/program_process.h"
+#include "tests/cli/recording_pty_printer.h"
+#include "tests/cli/vnc_keyboard.h"
+#include "tests/support/printer_sim_process.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using cli_test::LoggedFrame;
+using cli_test::LoggedFrames;
+using cli_test::ProgramProcess;
+using cli_test::RunProgram;
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+constexpr char kJetvane[] = JETVANE_PROGRAM_PATH;
+constexpr char kPrinterSim[] = JETVANE_PRINTER_SIM_PATH;
+
+// Bounds that keep a broken program from hanging the suite; none is a speed requirement.
+constexpr int kStartUpLimitMs = 10000;
+constexpr int kSendConfigLimitMs = 20000;
+// After the type check's reply, a run that would end has long ended by then.
+constexpr int kStaysOpenCheckMs = 2000;
+// How often the test presses Escape until the window takes it.
+constexpr int kKeyRepeatMs = 300;
+
+constexpr char kProgramLinePrefix[] = "jetvane: ";
+constexpr char kBagTagFile[] = "desk.QV_BTP_CFG";
+constexpr char kBoardingPassFile[] = "gate.QV_BPP_CFG";
+
+// The lines of standard error that the program wrote itself.
+std::vector<std::string> ProgramLines(const std::string& err)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(err);
+    for (std::string line; std::getline(stream, line);) {
+        if (line.rfind(kProgramLinePrefix, 0) == 0)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// An X display that no server on this machine answers.
+std::string DeadDisplay()
+{
+    int number = 200;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+        ++number;
+    return ":" + std::to_string(number);
+}
+
+// A profile whose remembered port leads to device, and a configuration file to send.
+class RunEnd : public ::testing::Test {
+protected:
+    void Prepare(const std::string& device, const char* fileName = kBagTagFile, bool emptyFile = false)
+    {
+        ASSERT_TRUE(world.Valid());
+        ASSERT_TRUE(world.WriteProfile(device));
+        ASSERT_TRUE(world.WriteFile(fileName, emptyFile ? std::string()
+                                                        : cli_test::ConfigurationFileBytes(
+                                                              cli_test::SampleSettingsRecord())));
+        sendArguments = {"SILENT", "SENDCONFIG", world.FilePath(fileName).string()};
+    }
+    // The same before a jetvane-printer-sim of the bag-tag family.
+    void PrepareWithSim(const char* fileName = kBagTagFile, bool emptyFile = false)
+    {
+        ASSERT_TRUE(sim.Start(kPrinterSim, {"--type", "BTP"})) << "jetvane-printer-sim did not start";
+        Prepare(sim.SlavePath(), fileName, emptyFile);
+    }
+    cli_test::Environment EnvironmentWith(const std::string& name, const std::string& value) const
+    {
+        cli_test::Environment environment = world.ProgramEnvironment();
+        environment.Set(name, value);
+        return environment;
+    }
+    // The only line the program wrote on standard error.
+    static std::string OnlyProgramLine(const std::string& err)
+    {
+        const std::vector<std::string> lines = ProgramLines(err);
+        EXPECT_EQ(lines.size(), 1u) << err;
+        return lines.empty() ? std::string() : lines.front();
+    }
+
+    test_support::PrinterSimProcess sim;
+    const cli_test::CliWorld world;
+    std::vector<std::string> sendArguments;
+};
+
+// ---- a display that does not answer
+
+TEST_F(RunEnd, InteractiveRunOnADisplayThatDoesNotAnswerEndsWithOneAndOneLine)
+{
+    ASSERT_TRUE(world.Valid());
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, {}, EnvironmentWith("DISPLAY", DeadDisplay()), kStartUpLimitMs);
+
+    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
+    EXPECT_EQ(run.end->exitCode, 1);
+    EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr("does not answer"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
+{
+    PrepareWithSim();
+
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, sendArguments, EnvironmentWith("DISPLAY", DeadDisplay()), kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+    EXPECT_EQ(run.err, "");
+}
+
+// ---- silent runs that cannot go on unattended
+
+// Without a display: a file for the other family, an empty file.
+TEST_F(RunEnd, FallBackWithoutDisplayEndsAsFailedWithTheStatusOnStandardError)
+{
+    struct Case {
+        const char* fileName;
+        bool emptyFile;
+        const char* statusText; // what the window would have shown
+    };
+    for (const Case& expected : {Case{kBoardingPassFile, false, "Changing device type not supported"},
+                                 Case{"empty.QV_BTP_CFG", true, "Failed to get response to command"}}) {
+        test_support::PrinterSimProcess printer;
+        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", "BTP"}));
+        Prepare(printer.SlavePath(), expected.fileName, expected.emptyFile);
+
+        const cli_test::ProgramRun run = RunProgram(kJetvane, sendArguments, world.ProgramEnvironment(), kSendConfigLimitMs);
+
+        ASSERT_TRUE(run.end.has_value()) << expected.fileName << " kept the run going";
+        EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED) << expected.fileName;
+        EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr(expected.statusText));
+        EXPECT_THAT(LoggedFrames(printer.StderrText()),
+                    ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
+    }
+}
+
+// Another program takes the printer's port between the search and the main dialog's own open.
+TEST_F(RunEnd, PortTakenAfterTheSearchEndsAsFailedAndSaysItIsInUse)
+{
+    cli_test::RecordingPtyPrinter printer(cli_test::BagTagPrinter());
+    ASSERT_TRUE(printer.Valid());
+    Prepare(printer.SlavePath());
+    std::atomic<bool> done{false};
+    int held = -1;
+    // Once the printer has answered the search, the port is taken the moment it is free.
+    std::thread taker([&] {
+        while (!done.load() && held < 0) {
+            const int fd = printer.ReceivedFrames().empty()
+                               ? -1
+                               : ::open(printer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+                held = fd;
+            else if (fd >= 0)
+                ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, sendArguments, world.ProgramEnvironment(), kSendConfigLimitMs);
+    done.store(true);
+    taker.join();
+    if (held >= 0)
+        ::close(held);
+
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
+    const std::string line = OnlyProgramLine(run.err);
+    EXPECT_THAT(line, HasSubstr("Device Found: COM5,19200,8,N,1"));
+    EXPECT_THAT(line, HasSubstr("in use by another program"));
+}
+
+// With a display the same end leaves the window open for the technician: no exit code yet.
+TEST_F(RunEnd, FallBackWithADisplayLeavesTheWindowOpen)
+{
+    PrepareWithSim(kBoardingPassFile);
+
+    ProgramProcess jetvane;
+    ASSERT_TRUE(jetvane.Start(kJetvane, sendArguments, EnvironmentWith("QT_QPA_PLATFORM", "offscreen")));
+    ASSERT_TRUE(cli_test::WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs)) << sim.StderrText();
+    const std::optional<cli_test::ProgramEnd> early = jetvane.WaitForExit(kStaysOpenCheckMs);
+
+    EXPECT_FALSE(early.has_value()) << "ended with exit code " << early->exitCode;
+    jetvane.Stop();
+}
+
+// ---- runs whose window is closed by hand, on a display (Qt's VNC platform)
+
+// Qt's VNC platform keeps its screen buffers to the end of the process; a leak checker in
+// the program (a sanitizer build) is told that they are not the program's.
+constexpr char kVncPluginLeaks[] = "leak:libqvnc.so\n";
+
+// Starts the program on the VNC platform and presses Escape in its window until it has ended
+// (after waitFirst has returned); its end.
+std::optional<cli_test::ProgramEnd> RunAndPressEscape(ProgramProcess& jetvane, const std::vector<std::string>& arguments,
+                                                      const cli_test::CliWorld& world,
+                                                      const std::function<bool()>& waitFirst)
+{
+    const int port = cli_test::FreeLocalPort();
+    cli_test::Environment environment = world.ProgramEnvironment();
+    environment.Set("QT_QPA_PLATFORM", "vnc:port=" + std::to_string(port));
+    if (world.WriteFile("vnc-leaks.supp", kVncPluginLeaks))
+        environment.Set("LSAN_OPTIONS", "suppressions=" + world.FilePath("vnc-leaks.supp").string());
+    cli_test::VncKeyboard keyboard;
+    if (port == 0 || !jetvane.Start(kJetvane, arguments, environment) || !keyboard.Connect(port, kStartUpLimitMs) ||
+        !waitFirst())
+        return std::nullopt;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartUpLimitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        keyboard.PressKey(cli_test::kKeyEscape);
+        if (const std::optional<cli_test::ProgramEnd> end = jetvane.WaitForExit(kKeyRepeatMs))
+            return end;
+    }
+    return std::nullopt;
+}
+
+// The technician closes the window that a silent run fell back to: nothing was sent, and the
+// exit code must not say otherwise.
+TEST_F(RunEnd, SilentRunThatFellBackEndsAsFailedWhenItsWindowIsClosed)
+{
+    PrepareWithSim(kBoardingPassFile);
+    ProgramProcess jetvane;
+
+    const std::optional<cli_test::ProgramEnd> end =
+        RunAndPressEscape(jetvane, sendArguments, world, [&] {
+            return cli_test::WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs) &&
+                   !jetvane.WaitForExit(kStaysOpenCheckMs).has_value();
+        });
+
+    ASSERT_TRUE(end.has_value()) << "the window did not stay, or Escape did not end the run";
+    EXPECT_EQ(end->exitCode, EXIT_CODE_OPERATION_FAILED);
+    EXPECT_THAT(OnlyProgramLine(jetvane.Stderr()), HasSubstr("Changing device type not supported"));
+}
+
+// Escape during the search of a silent run ends it as failed; the same key in a run that
+// began interactive ends it as it always did, with 0.
+TEST_F(RunEnd, EscapeEndsASilentRunAsFailedAndAnInteractiveOneWithZero)
+{
+    // The remembered port holds a printer that never answers: the search goes on until Escape.
+    cli_test::RecordingPtyPrinter mute(cli_test::BagTagPrinter());
+    ASSERT_TRUE(mute.Valid());
+    printer_sim::Fault silence;
+    silence.kind = printer_sim::FaultKind::Silence;
+    silence.times = -1;
+    mute.AddFault(silence);
+    Prepare(mute.SlavePath());
+
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+    };
+    for (const Case& expected : {Case{sendArguments, EXIT_CODE_OPERATION_FAILED}, Case{{}, EXIT_CODE_SUCCESS}}) {
+        ProgramProcess jetvane;
+        const std::optional<cli_test::ProgramEnd> end =
+            RunAndPressEscape(jetvane, expected.arguments, world, [] { return true; });
+
+        ASSERT_TRUE(end.has_value()) << "Escape did not end the run";
+        EXPECT_EQ(end->exitCode, expected.exitCode);
+        if (expected.exitCode == EXIT_CODE_SUCCESS)
+            EXPECT_TRUE(ProgramLines(jetvane.Stderr()).empty()) << jetvane.Stderr();
+        else
+            EXPECT_THAT(OnlyProgramLine(jetvane.Stderr()), HasSubstr("closed before the operation ended"));
+    }
+}
+
+// ---- the line that says why a silent run failed
+
+TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
+{
+    const std::string device = world.FilePath("no-such-device").string();
+    Prepare(device);
+    const std::string missing = world.FilePath("absent.QV_BTP_CFG").string();
+    const std::string text = world.FilePath("settings.txt").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string line;
+    };
+    const Case cases[] = {
+        {sendArguments, EXIT_CODE_DEVICE_NOT_FOUND, "jetvane: Device not found: COM5 (" + device + ") does not exist"},
+        {{"SILENT", "SENDCONFIG", missing},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + missing + ": Unable To Open Configuration File (No such file or directory)"},
+        {{"SILENT", "SENDCONFIG", text},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + text +
+             ": not a configuration file (the name must end in QV_BTP_CFG, QV_BPP_CFG or QV_EEPROM_CFG)"},
+    };
+    for (const Case& expected : cases) {
+        const cli_test::ProgramRun run = RunProgram(kJetvane, expected.arguments, world.ProgramEnvironment(), kSendConfigLimitMs);
+
+        ASSERT_TRUE(run.end.has_value());
+        EXPECT_EQ(run.end->exitCode, expected.exitCode);
+        EXPECT_EQ(ProgramLines(run.err), std::vector<std::string>{expected.line});
+    }
+}
+
+} // namespace
