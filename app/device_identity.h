@@ -3,11 +3,11 @@
 // names the printer family, its last four characters are the firmware version.
 
 #include "comms/device_types.h"
+#include "firmware/firmware_image.h"
 
 #include <string>
 
-// Lowest printer firmware versions that take a firmware load and an EEPROM edit.
-inline constexpr unsigned int MIN_FIRMWARE_VERSION_FOR_LOAD = 6036;
+// Lowest printer firmware version that takes an EEPROM edit (a firmware load: firmware_image.h).
 inline constexpr unsigned int MIN_FIRMWARE_VERSION_FOR_EEPROM = 6051;
 
 // Number of characters at the end of the identity that hold the version.

@@ -5,6 +5,7 @@
 // Everything here runs on the user-interface thread; nothing keeps state between calls
 // except an open ImageFile.
 
+#include "firmware/firmware_image.h"
 #include "ui/files.h"
 
 #include <QString>
@@ -29,9 +30,6 @@ inline constexpr char kConfigExtensionEeprom[] = "QV_EEPROM_CFG";
 // An EEPROM configuration file fits either printer family when its name holds this.
 inline constexpr char kEepromConfigFileMarker[] = ".QV_EEPROM_CFG";
 
-// ---- firmware files
-inline constexpr char kFirmwareFileNamePrefix[] = "F2QV1_";
-inline constexpr char kFirmwareFileSuffix[] = ".BIN";
 
 // ---- placeholders in a file path: the last folder and name of the same kind of file
 inline constexpr char kPlaceholderFilePath[] = "<%FilePath%>";

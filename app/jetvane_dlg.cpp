@@ -5,7 +5,7 @@
 #include "app/access_level.h"
 #include "comms/device_types.h"
 #include "app/end_of_run.h"
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
 #include "app/port_text.h"

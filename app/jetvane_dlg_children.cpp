@@ -2,7 +2,7 @@
 // switch, the firmware dialog's end, and closing the children.
 #include "app/jetvane_dlg.h"
 
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/status_texts.h"
 #include "comms/device_types.h"

@@ -4,7 +4,7 @@
 
 #include "comms/device_types.h"
 #include "app/end_of_run.h"
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/profile_values.h"
 #include "app/resource.h"

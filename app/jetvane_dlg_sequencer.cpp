@@ -6,7 +6,7 @@
 #include "app/device_identity.h"
 #include "comms/device_types.h"
 #include "app/end_of_run.h"
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
 #include "app/port_text.h"

@@ -3,7 +3,7 @@
 // Figure: the median time from the start of the process to its exit, divided by the floor:
 // the fixed waits on that road, plus line time only where no fixed wait covers it (each
 // transaction's 50 ms pause after its write covers its frames when they are shorter).
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "bench/bench_support.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"

@@ -2,9 +2,8 @@
 // chooses between them, the result, the Cancel button and the end.
 #include "firmware/load_firmware_dlg.h"
 
-#include "app/device_identity.h"
-#include "app/exit_codes.h"
-#include "app/file_choice.h"
+#include "firmware/firmware_image.h"
+#include "ui/exit_codes.h"
 #include "comms/comms.h"
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"

@@ -3,7 +3,7 @@
 // printer on a pseudo-terminal (no modem lines there, so the search finds it in its third
 // pass). Each test has its own profile folder; no display is named, so a SILENT run picks
 // the offscreen platform by itself.
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "comms/printer_codes.h"
 #include "tests/cli/cli_environment.h"
 #include "tests/cli/cli_sim_log.h"

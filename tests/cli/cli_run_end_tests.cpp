@@ -5,7 +5,7 @@
 //
 // "With a display" is Qt's offscreen platform chosen in the environment, or its VNC platform
 // where the test presses a key as a technician would (tests/cli/vnc_keyboard.h).
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "comms/printer_codes.h"
 #include "tests/cli/cli_environment.h"
 #include "tests/cli/cli_sim_log.h"

@@ -4,7 +4,7 @@
 
 #include "main_dialog_fixture.h"
 
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "app/profile_values.h"
 #include "app/status_texts.h"
 #include "comms/comms.h"

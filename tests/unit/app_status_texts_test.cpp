@@ -2,7 +2,7 @@
 #include "app/status_texts.h"
 
 #include "comms/device_types.h"
-#include "app/exit_codes.h"
+#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "comms/printer_codes.h"
 
