@@ -18,8 +18,8 @@
 #include "comms/comms.h"
 #include "comms/device_search.h"
 #include "comms/message_parser.h"
-#include "settings/settings_dialog.h"
 #include "firmware/load_firmware_dlg.h"
+#include "settings/settings_dialog.h"
 #include "ui/dialog.h"
 
 #include <QIcon>

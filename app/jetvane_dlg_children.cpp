@@ -2,13 +2,14 @@
 // switch, the firmware dialog's end, and closing the children.
 #include "app/jetvane_dlg.h"
 
-#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/status_texts.h"
 #include "comms/device_types.h"
 #include "comms/private_messages.h"
 #include "platform/timing.h"
 #include "settings/settings_dialogs.h"
+#include "ui/exit_codes.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -32,14 +33,9 @@ constexpr char kBtpCaptionPrefix[] = "BTP ";
 constexpr char kEepromCaption[] = "QV Airport Printer EEPROM Settings";
 constexpr char kIdentityCaptionFormat[] = "%1 - %2";
 
-QString Text(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 QString CaptionPrefix(int deviceType)
 {
-    return Text(deviceType == DEVICE_TYPE_BPP ? kBppCaptionPrefix : kBtpCaptionPrefix);
+    return ui::Text(deviceType == DEVICE_TYPE_BPP ? kBppCaptionPrefix : kBtpCaptionPrefix);
 }
 
 } // namespace
@@ -81,7 +77,7 @@ bool CJetvaneDlg::ShowEepromSettingsDialog(const std::string& record)
     if (settingsDialog_ && settingsDialog_->HasWindow())
         settingsDialog_->ShowWindow(false);
     CloseSettingsDialog();
-    const QString caption = CaptionPrefix(deviceType_) + Text(kEepromCaption);
+    const QString caption = CaptionPrefix(deviceType_) + ui::Text(kEepromCaption);
     return OpenSettingsDialog(std::make_unique<CJetvaneEEPROMSettingsDlg>(this), caption, record, false,
                               GetWindowRect().topLeft());
 }
@@ -93,22 +89,22 @@ bool CJetvaneDlg::OpenSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInter
     CJetvaneSettingsDeviceInterface& settings = *settingsDialog_;
     if (!settings.SetAccessLevel(accessLevel_)) {
         CloseSettingsDialog();
-        SetStatusText(Text(kStatusConfigureLevelFailed));
+        SetStatusText(ui::Text(kStatusConfigureLevelFailed));
         return false;
     }
     if (!settings.Create(this)) {
         CloseSettingsDialog();
-        SetStatusText(Text(kStatusShowDeviceSettingsFailed));
+        SetStatusText(ui::Text(kStatusShowDeviceSettingsFailed));
         return false;
     }
     if (!settings.SetDeviceSettings(record, connection_.get(), restricted)) {
         CloseSettingsDialog();
-        SetStatusText(Text(kStatusParseDeviceSettingsFailed));
+        SetStatusText(ui::Text(kStatusParseDeviceSettingsFailed));
         return false;
     }
     QString title = caption;
     if (!deviceIdentity_.empty())
-        title = Text(kIdentityCaptionFormat).arg(caption, QString::fromLatin1(deviceIdentity_.c_str()));
+        title = ui::Text(kIdentityCaptionFormat).arg(caption, QString::fromLatin1(deviceIdentity_.c_str()));
     settings.SetTitle(title);
     settings.MoveWindowTo(position);
     settings.ShowWindow(true);
@@ -121,7 +117,7 @@ ui::LResult CJetvaneDlg::OnConfigUpdated(ui::WParam result, ui::LParam)
     WhileNotifying(settingsDialog_.get(), [this, result] {
         if (operationState_ == STATE_SETTINGS_DIALOG)
             OnBnClickedExit();
-        SetStatusText(Text(ConfigUpdatedText(static_cast<int>(result))));
+        SetStatusText(ui::Text(ConfigUpdatedText(static_cast<int>(result))));
     });
     return 0;
 }
@@ -139,7 +135,7 @@ ui::LResult CJetvaneDlg::OnChangeDeviceType(ui::WParam deviceType, ui::LParam)
         keepOldSettings_ = false;
         if (operationState_ == STATE_SETTINGS_DIALOG)
             OnBnClickedExit();
-        SetStatusText(Text(kStatusConfigUpdateFailed));
+        SetStatusText(ui::Text(kStatusConfigUpdateFailed));
     });
     return 0;
 }

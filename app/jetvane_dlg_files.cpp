@@ -2,22 +2,18 @@
 // the silent name checks and reading the chosen file into memory.
 #include "app/jetvane_dlg.h"
 
-#include "comms/device_types.h"
 #include "app/end_of_run.h"
-#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/profile_values.h"
 #include "app/resource.h"
 #include "app/status_texts.h"
+#include "comms/device_types.h"
+#include "ui/exit_codes.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
+#include "ui/text.h"
 
 namespace {
-
-QString Text(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 void WriteProfileValue(const char* name, const QString& value)
 {
@@ -44,8 +40,8 @@ const char* ReadFailureText(FileReadResult result)
 // "<path>: <status text> (<what the system said>)", or without the part in brackets.
 QString FileNotLoadedReason(const QString& path, const QString& status, const QString& problem)
 {
-    const QString what = problem.isEmpty() ? status : Text(kStatusWithCause).arg(status, problem);
-    return Text(kReasonFileNotLoaded).arg(path, what);
+    const QString what = problem.isEmpty() ? status : ui::Text(kStatusWithCause).arg(status, problem);
+    return ui::Text(kReasonFileNotLoaded).arg(path, what);
 }
 
 } // namespace
@@ -64,20 +60,20 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
         ui::FileDialogRequest request;
         request.kind = ui::FileDialogKind::Open;
         request.owner = GetSafeHwnd();
-        request.defaultExtension = Text(kConfigFileDefaultExtension);
+        request.defaultExtension = ui::Text(kConfigFileDefaultExtension);
         request.initialFile = initialFile;
-        request.filter = Text(kConfigFileFilter);
+        request.filter = ui::Text(kConfigFileFilter);
         request.flags = ui::OFN_FILEMUSTEXIST | ui::OFN_LONGNAMES | ui::OFN_EXPLORER;
         const std::optional<QString> answer = ui::FileDialog(request);
         if (!answer) {
-            SetStatusText(Text(kStatusSendConfigSelectCancelled));
+            SetStatusText(ui::Text(kStatusSendConfigSelectCancelled));
             return;
         }
         chosen = *answer;
     } else {
         chosen = commandLineFilePath_;
         if (!IsSilentConfigFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR, Text(kReasonNotAConfigFile).arg(chosen));
+            PostQuit(EXIT_CODE_FILE_ERROR, ui::Text(kReasonNotAConfigFile).arg(chosen));
             return;
         }
     }
@@ -115,13 +111,13 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
         ui::FileDialogRequest request;
         request.kind = ui::FileDialogKind::Open;
         request.owner = GetSafeHwnd();
-        request.defaultExtension = Text(kFirmwareFileDefaultExtension);
+        request.defaultExtension = ui::Text(kFirmwareFileDefaultExtension);
         request.initialFile = initialFile;
-        request.filter = Text(kFirmwareFileFilter);
+        request.filter = ui::Text(kFirmwareFileFilter);
         request.flags = ui::OFN_LONGNAMES | ui::OFN_EXPLORER;
         const std::optional<QString> answer = ui::FileDialog(request);
         if (!answer) {
-            SetStatusText(Text(kStatusFirmwareSelectCancelled));
+            SetStatusText(ui::Text(kStatusFirmwareSelectCancelled));
             endWithoutSearch();
             return;
         }
@@ -129,7 +125,7 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
     } else {
         chosen = commandLineFilePath_;
         if (!IsSilentFirmwareFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR, Text(kReasonNotAFirmwareFile).arg(chosen));
+            PostQuit(EXIT_CODE_FILE_ERROR, ui::Text(kReasonNotAFirmwareFile).arg(chosen));
             return;
         }
     }
@@ -153,13 +149,13 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
     fileProblem_.clear();
     path = ReplaceFilePlaceholders(path, lastFirmwareFolder_, firmwareFileName_);
     if (path.isEmpty()) {
-        SetStatusText(Text(kStatusUnableToOpenFile));
+        SetStatusText(ui::Text(kStatusUnableToOpenFile));
         return false;
     }
     ImageFile file;
     if (!file.Open(path)) {
         fileProblem_ = file.Error();
-        SetStatusText(Text(kStatusUnableToOpenFirmwareFile));
+        SetStatusText(ui::Text(kStatusUnableToOpenFirmwareFile));
         return false;
     }
     firmwareImage_.Free();
@@ -171,7 +167,7 @@ bool CJetvaneDlg::LoadFirmwareFile(QString path)
     const FileReadResult result = file.ReadInto(firmwareImage_);
     if (result != FileReadResult::Ok) {
         fileProblem_ = file.Error();
-        SetStatusText(Text(ReadFailureText(result)));
+        SetStatusText(ui::Text(ReadFailureText(result)));
         return false;
     }
     return true;
@@ -183,13 +179,13 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     fileProblem_.clear();
     path = ReplaceFilePlaceholders(path, lastConfigFolder_, configFileName_);
     if (path.isEmpty()) {
-        SetStatusText(Text(kStatusUnableToOpenFile));
+        SetStatusText(ui::Text(kStatusUnableToOpenFile));
         return false;
     }
     ImageFile file;
     if (!file.Open(path)) {
         fileProblem_ = file.Error();
-        SetStatusText(Text(kStatusUnableToOpenConfigurationFile));
+        SetStatusText(ui::Text(kStatusUnableToOpenConfigurationFile));
         return false;
     }
     configFileImage_.Free();
@@ -202,7 +198,7 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     configFileExtension_ = ConfigFileExtension(configFileName_);
     const std::optional<int> type = ConfigFileTypeFromExtension(configFileExtension_);
     if (!type) {
-        SetStatusText(Text(kStatusUnsupportedDeviceType));
+        SetStatusText(ui::Text(kStatusUnsupportedDeviceType));
         return false;
     }
     configFileType_ = *type;
@@ -210,7 +206,7 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     const FileReadResult result = file.ReadInto(configFileImage_);
     if (result != FileReadResult::Ok) {
         fileProblem_ = file.Error();
-        SetStatusText(Text(ReadFailureText(result)));
+        SetStatusText(ui::Text(ReadFailureText(result)));
         return false;
     }
     return true;

@@ -1,10 +1,10 @@
 // The main dialog's option menus: what a chosen row sends, and which operation it starts.
 #include "app/jetvane_dlg.h"
 
-#include "comms/device_types.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
 #include "app/resource.h"
+#include "comms/device_types.h"
 #include "ui/prompts.h"
 
 void CJetvaneDlg::OnBnClickedPrintTestDocument()

@@ -4,19 +4,20 @@
 
 #include "app/clock_text.h"
 #include "app/device_identity.h"
-#include "comms/device_types.h"
 #include "app/end_of_run.h"
-#include "ui/exit_codes.h"
 #include "app/operation_states.h"
 #include "app/option_menus.h"
 #include "app/port_text.h"
 #include "app/resource.h"
 #include "app/status_texts.h"
+#include "comms/device_types.h"
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
 #include "firmware/update_firmware_ptr_mode.h"
 #include "platform/serial_device.h"
 #include "platform/timing.h"
+#include "ui/exit_codes.h"
+#include "ui/text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -32,11 +33,6 @@ constexpr int kSearchIdleRounds = 10;
 constexpr std::uint32_t kSearchIdleRoundMs = 200;
 constexpr std::uint32_t kPauseBeforeOpenMs = 100;
 constexpr std::uint32_t kPauseAfterLinesMs = 100;
-
-QString Text(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 QString Latin1(const std::string& bytes)
 {
@@ -68,24 +64,24 @@ void CJetvaneDlg::StartDeviceSearch(int searchState)
 
     // A printer left in USB update mode would never answer on its serial port.
     if (CUpdateFirmwarePtrMode().ResetDevicesInUpdateMode()) {
-        SetStatusText(Text(kStatusUpdateModeResetting));
+        SetStatusText(ui::Text(kStatusUpdateModeResetting));
         timing::SleepMs(kUpdateModeResetWaitMs);
         if (CUpdateFirmwarePtrMode().ResetDevicesInUpdateMode()) {
-            SetStatusText(Text(kStatusUpdateModeResettingAgain));
+            SetStatusText(ui::Text(kStatusUpdateModeResettingAgain));
             timing::SleepMs(kUpdateModeSecondResetWaitMs);
         }
     }
 
-    SetStatusText(Text(kStatusStartingSearch));
+    SetStatusText(ui::Text(kStatusStartingSearch));
     search_ = std::make_unique<CQVAirDeviceSearch>();
 
     const ui::ComboBox ports = GetComboBox(IDC_PORT);
     const std::uint8_t port = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
     if (!search_->Start(GetSafeHwnd(), port, port)) {
-        SetStatusText(Text(kStatusUnableToStartSearch));
+        SetStatusText(ui::Text(kStatusUnableToStartSearch));
     } else {
         operationState_ = searchState;
-        SetStatusText(Text(kStatusSearching));
+        SetStatusText(ui::Text(kStatusSearching));
         SetExitCaption(kCancelCaption);
         UpdateButtons();
     }
@@ -124,7 +120,7 @@ ui::LResult CJetvaneDlg::OnDeviceFound(ui::WParam port, ui::LParam lineSettings)
         char text[128];
         std::snprintf(text, sizeof text, kStatusDeviceFoundFormat, portNumber, static_cast<int>(settings->baudRate),
                       settings->dataBits, settings->parity, static_cast<double>(settings->stopBits));
-        SetStatusText(Text(text));
+        SetStatusText(ui::Text(text));
     }
     ReleaseConnection(true);
 
@@ -166,7 +162,7 @@ ui::LResult CJetvaneDlg::OnDeviceFound(ui::WParam port, ui::LParam lineSettings)
         if (testDocumentFilter_ != DEVICE_TYPE_ANY && testDocumentFilter_ != deviceType_) {
             const int deviceType = deviceType_;
             OnBnClickedExit();
-            SetStatusText(Text(UnsupportedFeatureText(deviceType)));
+            SetStatusText(ui::Text(UnsupportedFeatureText(deviceType)));
             return 0;
         }
         started = StartCommand(CMD_PRINT_TEST_DOCUMENT, testDocumentPayload_, STATE_WAIT_TEST_PRINT,
@@ -212,21 +208,21 @@ bool CJetvaneDlg::StartCommand(std::uint8_t command, const std::string& payload,
         return false;
     operationState_ = nextState;
     SetExitCaption(kCancelCaption);
-    SetStatusText(Text(statusText));
+    SetStatusText(ui::Text(statusText));
     return true;
 }
 
 ui::LResult CJetvaneDlg::OnDeviceNotFound(ui::WParam, ui::LParam)
 {
     if (silentMode_) {
-        SetStatusText(Text(kStatusDeviceNotFound));
+        SetStatusText(ui::Text(kStatusDeviceNotFound));
         PostQuit(EXIT_CODE_DEVICE_NOT_FOUND,
-                 QString::fromUtf8(kStatusWithReason).arg(Text(kStatusDeviceNotFound), DeviceNotFoundReason()));
+                 QString::fromUtf8(kStatusWithReason).arg(ui::Text(kStatusDeviceNotFound), DeviceNotFoundReason()));
         return 0;
     }
     if (IsSearchState(operationState_))
         OnBnClickedExit();
-    SetStatusText(Text(kStatusDeviceNotFound));
+    SetStatusText(ui::Text(kStatusDeviceNotFound));
     return 0;
 }
 
@@ -252,7 +248,7 @@ void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string 
     case STATE_WAIT_ROM_OPTION:
     case STATE_WAIT_RFID_OPTION:
     case STATE_WAIT_SET_CLOCK: {
-        const QString text = Text(AcknowledgementText(operationState_, ok, replyCode));
+        const QString text = ui::Text(AcknowledgementText(operationState_, ok, replyCode));
         SetStatusText(text);
         OnBnClickedExit();
         return;
@@ -262,14 +258,14 @@ void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string 
     }
 
     if (!ok) {
-        SetStatusText(Text(kStatusSettingsRetrieveFailed));
+        SetStatusText(ui::Text(kStatusSettingsRetrieveFailed));
         FailureEnding();
         return;
     }
     CloseSettingsDialog();
     CloseFirmwareDialog();
     if (deviceType_ != DEVICE_TYPE_BPP && deviceType_ != DEVICE_TYPE_BTP) {
-        SetStatusText(Text(kStatusUnsupportedDevice));
+        SetStatusText(ui::Text(kStatusUnsupportedDevice));
         FailureEnding();
         return;
     }
@@ -278,10 +274,10 @@ void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string 
     switch (operationState_) {
     case STATE_WAIT_FIRMWARE_CHECK:
         if (printerFirmwareVersion_ < MIN_FIRMWARE_VERSION_FOR_LOAD) {
-            SetStatusText(Text(kStatusMinimumFirmwareForLoad));
+            SetStatusText(ui::Text(kStatusMinimumFirmwareForLoad));
             FailureEnding();
         } else if (replyCode != REPLY_SETTINGS) {
-            SetStatusText(Text(kStatusStartLoadingFirmwareFailed));
+            SetStatusText(ui::Text(kStatusStartLoadingFirmwareFailed));
             FailureEnding();
         } else {
             StartFirmwareLoad();
@@ -294,12 +290,12 @@ void CJetvaneDlg::OnCommandResult(bool ok, MessageParseState state, std::string 
 
     case STATE_WAIT_EEPROM_SETTINGS:
         if (printerFirmwareVersion_ < MIN_FIRMWARE_VERSION_FOR_EEPROM) {
-            SetStatusText(Text(kStatusMinimumFirmwareForEeprom));
+            SetStatusText(ui::Text(kStatusMinimumFirmwareForEeprom));
             FailureEnding();
             return;
         }
         if (replyCode != REPLY_EEPROM_SETTINGS) {
-            SetStatusText(Text(kStatusStartEditEepromFailed));
+            SetStatusText(ui::Text(kStatusStartEditEepromFailed));
             FailureEnding();
             return;
         }
@@ -327,20 +323,20 @@ void CJetvaneDlg::StartFirmwareLoad()
 {
     firmwareDialog_ = std::make_unique<CQVAirLoadFirmwareDlg>(this, [this] { return silentMode_; });
     if (!firmwareDialog_->Create(this)) {
-        SetStatusText(Text(kStatusShowDialogFailed));
+        SetStatusText(ui::Text(kStatusShowDialogFailed));
         FailureEnding();
         return;
     }
     // The image stays ours; the dialog borrows it and the connection.
     if (!firmwareDialog_->SetFirmwareData(connection_.get(), firmwareFileName_, firmwareImage_.length,
                                           firmwareImage_.buffer.get(), printerFirmwareVersion_)) {
-        SetStatusText(Text(kStatusParseDeviceSettingsFailed));
+        SetStatusText(ui::Text(kStatusParseDeviceSettingsFailed));
         FailureEnding();
         return;
     }
 
     operationState_ = STATE_FIRMWARE_DIALOG;
-    QString caption = Text(TitlePrefixFor(deviceType_)) + childWindowBaseTitle_;
+    QString caption = ui::Text(TitlePrefixFor(deviceType_)) + childWindowBaseTitle_;
     if (!deviceIdentity_.empty())
         caption = QString::asprintf(kTitleWithIdentityFormat, caption.toUtf8().constData(),
                                     Latin1(deviceIdentity_).toUtf8().constData());
@@ -352,7 +348,7 @@ void CJetvaneDlg::StartFirmwareLoad()
 
     if (firmwareDialog_->LoadFirmware())
         return;
-    SetStatusText(Text(kStatusFirmwareLoadStartFailed));
+    SetStatusText(ui::Text(kStatusFirmwareLoadStartFailed));
     if (silentMode_) {
         firmwareImage_.Free();
         PostQuit(EXIT_CODE_OPERATION_FAILED);
@@ -365,47 +361,47 @@ void CJetvaneDlg::StartFirmwareLoad()
 void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
 {
     if (configFileImage_.IsEmpty()) {
-        SetStatusText(Text(kStatusNoResponse));
-        FallBackToInteractiveRun(Text(kReasonEmptyConfigFile));
+        SetStatusText(ui::Text(kStatusNoResponse));
+        FallBackToInteractiveRun(ui::Text(kReasonEmptyConfigFile));
         return;
     }
     if (!ConfigFileFitsDevice(configFileType_, configFileName_, deviceType_)) {
-        SetStatusText(Text(kStatusChangingDeviceTypeNotSupported));
+        SetStatusText(ui::Text(kStatusChangingDeviceTypeNotSupported));
         FallBackToInteractiveRun(
-            Text(kReasonFileForOtherFamily).arg(configFileName_, Text(TitlePrefixFor(deviceType_)).trimmed()));
+            ui::Text(kReasonFileForOtherFamily).arg(configFileName_, ui::Text(TitlePrefixFor(deviceType_)).trimmed()));
         return;
     }
 
     const auto sendFailed = [this](const QString& reason) {
-        SetStatusText(Text(kStatusConfigurationSendFailed));
+        SetStatusText(ui::Text(kStatusConfigurationSendFailed));
         if (silentMode_)
             PostQuit(EXIT_CODE_OPERATION_FAILED,
-                     Text(kStatusWithReason).arg(Text(kStatusConfigurationSendFailed), reason));
+                     ui::Text(kStatusWithReason).arg(ui::Text(kStatusConfigurationSendFailed), reason));
         else
             OnBnClickedExit();
     };
     const auto refused = [](std::uint32_t code) {
-        return Text(kReasonRefused).arg(code, 2, 16, QLatin1Char('0'));
+        return ui::Text(kReasonRefused).arg(code, 2, 16, QLatin1Char('0'));
     };
     if (checkState.command != REPLY_ACK && checkState.command != REPLY_SETTINGS) {
         sendFailed(refused(checkState.command));
         return;
     }
 
-    SetStatusText(Text(kStatusSendingConfiguration));
+    SetStatusText(ui::Text(kStatusSendingConfiguration));
     // The file holds one complete frame; it goes to the printer as it stands.
     const std::string frame(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
     MessageParseState state;
     std::string reply;
     if (!CQVMessageParser::Transact(connection_.get(), frame, &state, &reply)) {
-        sendFailed(Text(kReasonNoReply));
+        sendFailed(ui::Text(kReasonNoReply));
         return;
     }
     if (state.command != REPLY_ACK) {
         sendFailed(refused(state.command));
         return;
     }
-    SetStatusText(Text(kStatusConfigurationSent));
+    SetStatusText(ui::Text(kStatusConfigurationSent));
     if (silentMode_)
         PostQuit(EXIT_CODE_SUCCESS);
     else
@@ -437,7 +433,7 @@ QString CJetvaneDlg::DeviceNotFoundReason() const
         char portName[16];
         std::snprintf(portName, sizeof portName, kPortNameFormat, failure->port);
         const QString why = QString::fromStdString(platform::DescribePortOpenFailure(portName, failure->error));
-        return onePort != 0 ? why : Text(kReasonNoAnswerAndPortRefused).arg(why);
+        return onePort != 0 ? why : ui::Text(kReasonNoAnswerAndPortRefused).arg(why);
     }
-    return onePort != 0 ? Text(kReasonNoAnswerOnPort).arg(onePort) : Text(kReasonNoAnswerOnAnyPort);
+    return onePort != 0 ? ui::Text(kReasonNoAnswerOnPort).arg(onePort) : ui::Text(kReasonNoAnswerOnAnyPort);
 }

@@ -1,10 +1,10 @@
 // Start-up: the command line, the window system and the main dialog's modal run.
 #include "app/end_of_run.h"
-#include "ui/exit_codes.h"
 #include "app/jetvane_app.h"
 #include "app/jetvane_dlg.h"
 #include "ui/application_icon.h"
 #include "ui/display.h"
+#include "ui/exit_codes.h"
 #include "ui/messages.h"
 #include "ui/profile.h"
 

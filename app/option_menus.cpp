@@ -1,7 +1,7 @@
 #include "app/option_menus.h"
 
-#include "comms/device_types.h"
 #include "app/operation_states.h"
+#include "comms/device_types.h"
 
 #include <array>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "app/status_texts.h"
 
-#include "comms/device_types.h"
 #include "app/operation_states.h"
+#include "comms/device_types.h"
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
 

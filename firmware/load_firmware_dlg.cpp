@@ -2,14 +2,15 @@
 // chooses between them, the result, the Cancel button and the end.
 #include "firmware/load_firmware_dlg.h"
 
-#include "firmware/firmware_image.h"
-#include "ui/exit_codes.h"
 #include "comms/comms.h"
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
+#include "firmware/firmware_image.h"
 #include "platform/timing.h"
 #include "ui/application_icon.h"
+#include "ui/exit_codes.h"
 #include "ui/messages.h"
+#include "ui/text.h"
 
 namespace timing = platform::timing;
 
@@ -32,11 +33,6 @@ constexpr std::uint32_t kAfterForcedEndMs = 100;
 // Long enough for the abort's job to settle (50 ms), write its frame, pause (50 ms) and hear
 // a live printer answer within a transaction's time-out (1500 ms).
 constexpr std::uint32_t kAbortLeaveMs = 1600;
-
-QString Text(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 bool IsUsbAnswer(const MessageParseState& state, const std::string& reply)
 {
@@ -226,15 +222,15 @@ bool CQVAirLoadFirmwareDlg::StartSerialRoad()
                                      GetSafeHwnd()))
         return false;
     loadStarted_ = true;
-    SetStatusText(Text(kStatusLoadingFirmware));
-    cancelButton_.SetWindowText(Text(kFirmwareCancelCaption));
+    SetStatusText(ui::Text(kStatusLoadingFirmware));
+    cancelButton_.SetWindowText(ui::Text(kFirmwareCancelCaption));
     return true;
 }
 
 bool CQVAirLoadFirmwareDlg::StartUsbRoad()
 {
-    SetStatusText(Text(kStatusSwitchingToUpdateMode));
-    cancelButton_.SetWindowText(Text(kFirmwareCancelCaption));
+    SetStatusText(ui::Text(kStatusSwitchingToUpdateMode));
+    cancelButton_.SetWindowText(ui::Text(kFirmwareCancelCaption));
     SetProgressRange(static_cast<int>(imageLength_ >> kBlockShift));
     loadStarted_ = flashEngine_.StartFlashUpdate(comms_, USB_UPDATE_MODE_HARDWARE_ID, USB_UPDATE_MODE_MODEL,
                                                  USB_NORMAL_MODE_HARDWARE_ID, USB_NORMAL_MODE_MODEL,
@@ -257,7 +253,7 @@ ui::LResult CQVAirLoadFirmwareDlg::OnUpdatingFlash(ui::WParam, ui::LParam sender
     // The senders name themselves in lParam rather than a position: the bar shows full.
     if (sender >= 0)
         progressBar_.SetPos(progressUpper_);
-    SetStatusText(Text(kStatusUpdatingFlash));
+    SetStatusText(ui::Text(kStatusUpdatingFlash));
     return 0;
 }
 
@@ -294,18 +290,18 @@ void CQVAirLoadFirmwareDlg::ShowResult(bool loaded)
 {
     if (loaded) {
         result_ = kChildResultDone;
-        SetStatusText(Text(kStatusUploadSuccessful));
+        SetStatusText(ui::Text(kStatusUploadSuccessful));
         // Full even when halved blocks counted past the range.
         progressUpper_ = kPercentRange;
         progressBar_.SetRange32(0, kPercentRange);
         progressBar_.SetPos(kPercentRange);
     } else {
         result_ = kChildResultFailed;
-        SetStatusText(Text(kStatusUploadFailed));
+        SetStatusText(ui::Text(kStatusUploadFailed));
     }
     if (SilentMode())
         ui::PostQuitMessage(loaded ? EXIT_CODE_SUCCESS : EXIT_CODE_OPERATION_FAILED);
-    cancelButton_.SetWindowText(Text(kFirmwareCloseCaption));
+    cancelButton_.SetWindowText(ui::Text(kFirmwareCloseCaption));
 }
 
 // ---------------------------------------------------------------- the end

@@ -10,6 +10,7 @@
 #include "settings/settings_ids.h"
 #include "ui/application_icon.h"
 #include "ui/prompts.h"
+#include "ui/text.h"
 
 #include <QLatin1Char>
 
@@ -36,11 +37,6 @@ constexpr int kProtocolCodeMinLength = 3;
 constexpr char kTitleModelSeparator[] = " - ";
 constexpr char kTitleSerialOpen[] = " (S/N:";
 constexpr char kTitleSerialClose[] = ")";
-
-QString Utf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 
@@ -174,7 +170,7 @@ bool CSettingsTableDlg::OnToolTipNotify(int controlId, QString* text)
 {
     for (const ToolTipEntry& tip : definition_.tables.toolTips) {
         if (tip.controlId == controlId) {
-            *text = Utf8(tip.text);
+            *text = ui::Text(tip.text);
             return true;
         }
     }
@@ -249,7 +245,7 @@ bool CSettingsTableDlg::OnInitDialog()
     for (const ComboEntries& fill : definition_.tables.openingEntries) {
         const ui::ComboBox combo = GetComboBox(fill.controlId);
         for (const std::string_view entry : fill.entries)
-            combo.AddString(Utf8(entry));
+            combo.AddString(ui::Text(entry));
     }
     for (const std::int32_t controlId : definition_.tables.choiceCombos)
         FillChoiceCombo(controlId);
@@ -298,7 +294,7 @@ bool CSettingsTableDlg::FillChoiceCombo(int controlId)
     bool added = false;
     for (const SettingChoice& choice : definition_.tables.choices) {
         if (choice.controlId == controlId) {
-            combo.AddString(Utf8(choice.display));
+            combo.AddString(ui::Text(choice.display));
             added = true;
         }
     }
@@ -317,7 +313,7 @@ bool CSettingsTableDlg::MapChoiceValue(int controlId, std::int32_t& value, bool 
     if (toIndex) {
         for (const SettingChoice& choice : definition_.tables.choices) {
             if (choice.controlId == controlId && choice.value == value) {
-                value = combo.FindStringExact(Utf8(choice.display));
+                value = combo.FindStringExact(ui::Text(choice.display));
                 return true;
             }
         }
@@ -325,7 +321,7 @@ bool CSettingsTableDlg::MapChoiceValue(int controlId, std::int32_t& value, bool 
     }
     const QString selected = combo.GetLBText(combo.GetCurSel());
     for (const SettingChoice& choice : definition_.tables.choices) {
-        if (choice.controlId == controlId && Utf8(choice.display) == selected) {
+        if (choice.controlId == controlId && ui::Text(choice.display) == selected) {
             value = choice.value;
             return true;
         }
@@ -399,7 +395,7 @@ const ModelOverlay* CSettingsTableDlg::MatchingModelOverlay() const
         if (overlay.anyOtherModel)
             return &overlay;
         for (const std::string_view model : overlay.models) {
-            if (model_.compare(Utf8(model), Qt::CaseInsensitive) == 0)
+            if (model_.compare(ui::Text(model), Qt::CaseInsensitive) == 0)
                 return &overlay;
         }
     }
@@ -504,7 +500,7 @@ int CSettingsTableDlg::GetDeviceType() const
     const QString selected = types.GetLBText(types.GetCurSel());
     if (!selected.isEmpty()) {
         for (const DeviceTypeEntry& entry : DeviceTypeNames()) {
-            if (selected.compare(Utf8(entry.name), Qt::CaseInsensitive) == 0)
+            if (selected.compare(ui::Text(entry.name), Qt::CaseInsensitive) == 0)
                 return entry.code;
         }
     }
@@ -517,7 +513,7 @@ bool CSettingsTableDlg::SetDeviceType(int code)
         if (entry.code != code)
             continue;
         const ui::ComboBox types = GetComboBox(IDC_DEVICE_TYPE);
-        const int index = types.FindStringExact(Utf8(entry.name));
+        const int index = types.FindStringExact(ui::Text(entry.name));
         if (index < 0)
             return false;
         types.SetCurSel(index);
@@ -551,11 +547,11 @@ void CSettingsTableDlg::ApplyProtocolList(QString list)
         for (const SettingChoice& choice : definition_.tables.choices) {
             if (choice.controlId != IDC_PROTOCOL)
                 continue;
-            const QString code = Utf8(choice.protocolCode).left(kProtocolSlotLength).trimmed();
+            const QString code = ui::Text(choice.protocolCode).left(kProtocolSlotLength).trimmed();
             if (code.compare(item, Qt::CaseInsensitive) != 0)
                 continue;
-            if (protocols.FindStringExact(Utf8(choice.display)) < 0)
-                protocols.AddString(Utf8(choice.display));
+            if (protocols.FindStringExact(ui::Text(choice.display)) < 0)
+                protocols.AddString(ui::Text(choice.display));
             break;
         }
         item = list.left(kProtocolSlotLength).trimmed();

@@ -7,6 +7,7 @@
 #include "ui/files.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -23,11 +24,6 @@ constexpr char kLoaded[] = "Loaded";
 constexpr char kFilterFormat[] = "Configuration Files (*.%1)|*.%1||";
 constexpr QChar kExtensionSeparator = u'.';
 
-QString Utf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 void Tell(const char* text)
 {
     ui::AfxMessageBox(QString::fromUtf8(text), ui::MB_OK | ui::MB_ICONINFORMATION);
@@ -42,7 +38,7 @@ QString ResolvedPath(const QString& chosen)
 
 void RememberFile(const SettingsFileKind& kind, const QString& path)
 {
-    ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), Utf8(kind.lastFileProfileValue), path);
+    ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), ui::Text(kind.lastFileProfileValue), path);
     ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), QString::fromLatin1(kProfileLastLoadConfigPath),
                            FolderOfPath(path));
 }
@@ -51,7 +47,7 @@ void RememberFile(const SettingsFileKind& kind, const QString& path)
 bool HasExtension(const QString& path, std::string_view extension)
 {
     const QString last = path.mid(path.lastIndexOf(kExtensionSeparator) + 1).trimmed();
-    return last.compare(Utf8(extension), Qt::CaseInsensitive) == 0;
+    return last.compare(ui::Text(extension), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -78,16 +74,16 @@ QString CSettingsTableDlg::DefaultConfigFileName() const
     name += QString::fromLatin1(kConfigFileBaseName);
     if (kind.protocolInName && !protocolText_.isEmpty())
         name += QString::fromLatin1(kConfigFileProtocolSeparator) + protocolText_;
-    return name + kExtensionSeparator + Utf8(kind.extension);
+    return name + kExtensionSeparator + ui::Text(kind.extension);
 }
 
 ui::FileDialogRequest CSettingsTableDlg::ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const
 {
     ui::FileDialogRequest request;
     request.kind = kind;
-    request.defaultExtension = Utf8(definition_.file.extension);
+    request.defaultExtension = ui::Text(definition_.file.extension);
     request.initialFile = initialFile;
-    request.filter = QString::fromLatin1(kFilterFormat).arg(Utf8(definition_.file.extension));
+    request.filter = QString::fromLatin1(kFilterFormat).arg(ui::Text(definition_.file.extension));
     request.flags = ui::OFN_LONGNAMES | (kind == ui::FileDialogKind::Open ? ui::OFN_FILEMUSTEXIST : 0u);
     return request;
 }
@@ -124,7 +120,7 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
 {
     const SettingsFileKind& kind = definition_.file;
     const ButtonsDisabled disabled(*this);
-    QString initial = ui::GetProfileString(QString::fromLatin1(ui::kProfileSection), Utf8(kind.lastFileProfileValue));
+    QString initial = ui::GetProfileString(QString::fromLatin1(ui::kProfileSection), ui::Text(kind.lastFileProfileValue));
     if (initial.isEmpty())
         initial = DefaultConfigFileName();
     const std::optional<QString> chosen = ui::FileDialog(ConfigFileDialog(ui::FileDialogKind::Open, initial));

@@ -1,5 +1,6 @@
 #include "ui/dialog.h"
 
+#include "ui/text.h"
 #include "ui/window_registry.h"
 
 #include <QApplication>
@@ -41,11 +42,6 @@ public:
         return Acceptable;
     }
 };
-
-QString Utf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A tip as a Windows tool tip with a maximum width shows it: its own line breaks, and
 // lines wider than the maximum wrapped at blanks.
@@ -193,7 +189,7 @@ Qt::FocusPolicy FocusPolicyOf(const ControlTemplate& control)
 
 QWidget* BuildStandardControl(const ControlTemplate& control, QWidget* parent)
 {
-    const QString caption = detail::Utf8(control.caption);
+    const QString caption = ui::Text(control.caption);
     switch (control.kind) {
     case ControlKind::PushButton:
     case ControlKind::DefPushButton: {
@@ -329,7 +325,7 @@ bool Dialog::CreateWindow(const DialogTemplate& dialogTemplate, Dialog* parent)
     if ((template_.style & dialog_style::kMinimizeBox) != 0)
         flags |= Qt::WindowMinimizeButtonHint;
     window_->setWindowFlags(flags);
-    window_->setWindowTitle(detail::Utf8(template_.caption));
+    window_->setWindowTitle(ui::Text(template_.caption));
     window_->setFont(DialogFont(template_.font));
     handle_ = detail::RegisterWindow(window_, window_);
     BuildControls(template_);
@@ -388,7 +384,7 @@ void Dialog::BuildForm(const FormLayout& form, QSize baseUnits)
     int lastRow = 0;
     int lastColumn = 0;
     for (const FormPane& pane : form.panes) {
-        QWidget* box = pane.framed ? new QGroupBox(detail::Utf8(pane.title), window_) : new QWidget(window_);
+        QWidget* box = pane.framed ? new QGroupBox(ui::Text(pane.title), window_) : new QWidget(window_);
         auto* fields = new QGridLayout(box);
         if (!pane.framed)
             fields->setContentsMargins(0, 0, 0, 0);
@@ -438,7 +434,7 @@ QWidget* Dialog::BuildFormField(const FormField& field, QWidget* parent, QSize b
     if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         const QSignalBlocker blocker(combo);
         for (const std::string_view item : field.items)
-            combo->addItem(detail::Utf8(item));
+            combo->addItem(ui::Text(item));
         // A list that the template fills starts without a selection, as a Windows combo does.
         combo->setCurrentIndex(-1);
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
