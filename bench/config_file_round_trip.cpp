@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kRoundTrips = 1000;
 
-
 } // namespace
 
 int main(int argc, char** argv)

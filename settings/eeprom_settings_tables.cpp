@@ -10,15 +10,7 @@
 namespace {
 
 using namespace settings_form;
-
-constexpr std::uint8_t kDevice = SETTING_GROUP_DEVICE;
-constexpr std::uint8_t kEeprom = SETTING_GROUP_EEPROM;
-constexpr std::int32_t kNumber = SETTING_KIND_NUMBER;
-constexpr std::int32_t kList = SETTING_KIND_LIST_COMBO;
-constexpr std::int32_t kCheck = SETTING_KIND_CHECK;
-constexpr std::int32_t kChoice = SETTING_ENC_CHOICE;
-constexpr std::int32_t kNum = SETTING_ENC_NUMBER;
-constexpr std::int32_t kHex = SETTING_ENC_HEX_TEXT;
+using namespace setting_table_names;
 
 // group, parameter, control, label, level, text length min and max, range min and max, step,
 // kind, encoding, restricted

@@ -98,3 +98,18 @@ struct ComboEntries {
     std::int32_t controlId = 0;
     std::span<const std::string_view> entries;
 };
+
+// Short names that keep the rows of the tables files readable, one row to a line.
+namespace setting_table_names {
+inline constexpr std::uint8_t kDevice = SETTING_GROUP_DEVICE;
+inline constexpr std::uint8_t kDefaults = SETTING_GROUP_DEFAULTS;
+inline constexpr std::uint8_t kEeprom = SETTING_GROUP_EEPROM;
+inline constexpr std::int32_t kEdit = SETTING_KIND_EDIT;
+inline constexpr std::int32_t kNumber = SETTING_KIND_NUMBER;
+inline constexpr std::int32_t kEditCombo = SETTING_KIND_EDIT_COMBO;
+inline constexpr std::int32_t kList = SETTING_KIND_LIST_COMBO;
+inline constexpr std::int32_t kCheck = SETTING_KIND_CHECK;
+inline constexpr std::int32_t kChoice = SETTING_ENC_CHOICE;
+inline constexpr std::int32_t kNum = SETTING_ENC_NUMBER;
+inline constexpr std::int32_t kHex = SETTING_ENC_HEX_TEXT;
+} // namespace setting_table_names
