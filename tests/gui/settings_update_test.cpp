@@ -7,6 +7,8 @@
 #include "ui/display.h"
 
 #include <QDir>
+#include <QHelpEvent>
+#include <QToolTip>
 
 namespace settings_test {
 namespace {
@@ -163,6 +165,32 @@ TEST_F(SettingsDialogTest, FilledDialogsArePictured)
             EXPECT_TRUE(ui::SaveScreenshot(dialog->Window(), path)) << path.toStdString();
         }
     }
+}
+
+} // namespace
+} // namespace settings_test
+
+namespace settings_test {
+namespace {
+
+// Hovering shows the control's tip from the table; a long one wraps at 200 pixels, an empty
+// one shows nothing.
+TEST_F(SettingsDialogTest, ToolTipsComeFromTheTable)
+{
+    const auto hover = [this](int id) {
+        QWidget* control = dialog->GetDlgItem(id).Widget();
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), control->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(control, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    Open<CJetvaneSettingsBTPDlg>();
+    EXPECT_EQ(hover(1022), "Print contrast\nValid Range From 1 to 9");
+    const QString hdc = hover(1003);
+    EXPECT_TRUE(hdc.contains("Enter the printers default HDC (Hardcode).")) << hdc.toStdString();
+    EXPECT_TRUE(hdc.contains("width=\"200\"")) << hdc.toStdString();
+    QToolTip::hideText();
+    Open<CJetvaneEEPROMSettingsDlg>();
+    EXPECT_TRUE(hover(1069).isEmpty());
 }
 
 } // namespace
