@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -65,6 +66,24 @@ bool IsEnterKey(int key)
 }
 
 } // namespace
+
+// Moves a window no further than keeps all of it on its screen (its top-left corner first,
+// when it is larger than the screen).
+void KeepOnScreen(QWidget& window)
+{
+    const QScreen* screen = QGuiApplication::screenAt(window.pos());
+    if (screen == nullptr)
+        screen = window.screen();
+    if (screen == nullptr)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize size = window.frameGeometry().size();
+    QPoint topLeft = window.pos();
+    topLeft.setX(std::clamp(topLeft.x(), available.left(), std::max(available.left(), available.right() + 1 - size.width())));
+    topLeft.setY(std::clamp(topLeft.y(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height())));
+    if (topLeft != window.pos())
+        window.move(topLeft);
+}
 
 // The Qt window of a Dialog. It forwards the keyboard's dialog keys, the close box and the
 // window's messages to its owner, and outlives it when the owner destroys it from a handler.
@@ -122,6 +141,13 @@ protected:
     {
         if (!HandleDialogKey(*event))
             QWidget::keyPressEvent(event);
+    }
+
+    // A window takes its final size when it is shown; only then can it be kept on the screen.
+    void showEvent(QShowEvent* event) override
+    {
+        QDialog::showEvent(event);
+        KeepOnScreen(*this);
     }
 
     void closeEvent(QCloseEvent* event) override
@@ -613,8 +639,10 @@ QRect Dialog::GetWindowRect() const
 
 void Dialog::MoveWindowTo(QPoint topLeft)
 {
-    if (window_ != nullptr)
-        window_->move(topLeft);
+    if (window_ == nullptr)
+        return;
+    window_->move(topLeft);
+    detail::KeepOnScreen(*window_);
 }
 
 void Dialog::BringWindowToTop()

@@ -98,7 +98,9 @@ public:
     QString GetWindowText() const;
     // The window's rectangle in screen coordinates, frame included; empty without a window.
     QRect GetWindowRect() const;
-    // Moves the window's top-left corner to topLeft, size unchanged (SetWindowPos with SWP_NOSIZE).
+    // Moves the window's top-left corner to topLeft, size unchanged (SetWindowPos with
+    // SWP_NOSIZE), but no further than keeps the whole window on that screen: a child that
+    // takes a smaller window's place must not hang off the edge with its buttons.
     void MoveWindowTo(QPoint topLeft);
     void BringWindowToTop();
     void ShowWindow(bool show);
