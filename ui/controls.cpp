@@ -216,13 +216,15 @@ int ComboBox::GetCount() const
 int ComboBox::SetCurSel(int index) const
 {
     QComboBox* combo = Combo();
-    if (combo == nullptr || index >= combo->count() || index < -1)
+    if (combo == nullptr)
         return kError;
+    // An index outside the list clears the selection, as -1 does.
+    const bool inList = index >= 0 && index < combo->count();
     const QSignalBlocker blocker(combo);
-    combo->setCurrentIndex(index);
-    if (index < 0 && combo->isEditable())
+    combo->setCurrentIndex(inList ? index : -1);
+    if (!inList && combo->isEditable())
         combo->clearEditText();
-    return index;
+    return inList ? index : kError;
 }
 
 int ComboBox::GetCurSel() const

@@ -71,8 +71,8 @@ public:
     int AddString(const QString& text) const; // index of the new item, or kError
     void ResetContent() const;
     int GetCount() const;
-    // Selects item index and shows its text; -1 clears the selection (and a drop-down's text).
-    // Returns index, or kError when index is outside the list.
+    // Selects item index and shows its text; -1, or any index outside the list, clears the
+    // selection (and a drop-down's text). Returns index, or kError when it was outside the list.
     int SetCurSel(int index) const;
     // The selected item, or -1 when there is none; for a drop-down combo also -1 when the
     // user has typed a text that is no item.

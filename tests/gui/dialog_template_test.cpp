@@ -127,8 +127,9 @@ TEST(DialogControls, ComboListsItemsAndReportsTheSelection)
     EXPECT_EQ(port.GetCurSel(), -1);
     EXPECT_EQ(port.SetCurSel(0), 0);
     EXPECT_EQ(port.GetWindowText(), QString("AUTO"));
+    // As CB_SETCURSEL: an index outside the list is refused and clears the selection.
     EXPECT_EQ(port.SetCurSel(7), ui::ComboBox::kError);
-    EXPECT_EQ(port.GetCurSel(), 0);
+    EXPECT_EQ(port.GetCurSel(), -1);
     EXPECT_EQ(port.GetCount(), 3);
     EXPECT_EQ(port.GetLBText(2), QString("COM2"));
     EXPECT_EQ(port.FindStringExact("com1"), 1);

@@ -208,6 +208,7 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         {"minus one on a combo", Field('}', 0x0C, "+-1") + kDel, false, 1031, "NORMAL"},
         {"L reads as NORMAL", Field('}', 0x0C, "+76") + kDel, true, 1031, "NORMAL"},
         {"code without entry", Field('}', 0x0C, "+1") + kDel, true, 1031, "HIGH"},
+        {"code beyond the list", Field('}', 0x0C, "+200") + kDel, true, 1031, ""},
         {"out of range number", Field('}', 0x02, "+641") + kDel, true, 1017, "0"},
         {"entry by text", Field('}', 0x0B, "554E4953544154") + kDel, true, 1015, "UNISTAT"},
         {"text outside the list", Field('}', 0x0B, "4D59205441474F") + kDel, true, 1015, "MY TAGO"},
