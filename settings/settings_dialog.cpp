@@ -186,7 +186,6 @@ QWidget* CSettingsTableDlg::CreateCustomControl(const ui::ControlTemplate& contr
         return new CCustomEditCtrl(parent);
     if (row->kind == SETTING_KIND_EDIT_COMBO && control.kind == ui::ControlKind::ComboDropDown) {
         auto* combo = new CCustomComboCtrl(parent);
-        combo->setEditable(true);
         combo->SetShortcuts(true);
         return combo;
     }

@@ -213,6 +213,18 @@ Qt::FocusPolicy FocusPolicyOf(const ControlTemplate& control)
     return (control.style & style::kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus;
 }
 
+// A combo with an edit field takes what is typed as text only: no new items, no completion.
+// Also for a program's own combo class.
+void MakeDropDown(QComboBox& combo, const ControlTemplate& control)
+{
+    combo.setEditable(true);
+    combo.setInsertPolicy(QComboBox::NoInsert);
+    combo.setCompleter(nullptr);
+    if ((control.style & style::kUpperCase) != 0)
+        combo.setValidator(new detail::UpperCaseValidator(&combo));
+    combo.setEditText(ui::Text(control.caption));
+}
+
 QWidget* BuildStandardControl(const ControlTemplate& control, QWidget* parent)
 {
     const QString caption = ui::Text(control.caption);
@@ -250,18 +262,8 @@ QWidget* BuildStandardControl(const ControlTemplate& control, QWidget* parent)
         return edit;
     }
     case ControlKind::ComboDropDown:
-    case ControlKind::ComboDropList: {
-        auto* combo = new QComboBox(parent);
-        if (control.kind == ControlKind::ComboDropDown) {
-            combo->setEditable(true);
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            combo->setCompleter(nullptr);
-            if ((control.style & style::kUpperCase) != 0)
-                combo->setValidator(new detail::UpperCaseValidator(combo));
-            combo->setEditText(caption);
-        }
-        return combo;
-    }
+    case ControlKind::ComboDropList:
+        return new QComboBox(parent);
     case ControlKind::CheckBox:
         return new QCheckBox(caption, parent);
     case ControlKind::ProgressBar: {
@@ -484,6 +486,8 @@ QWidget* Dialog::BuildControl(const ControlTemplate& control, QWidget* parent)
     if (widget == nullptr)
         return nullptr;
     widget->setParent(parent);
+    if (auto* combo = qobject_cast<QComboBox*>(widget); combo != nullptr && control.kind == ControlKind::ComboDropDown)
+        MakeDropDown(*combo, control);
     widget->setProperty(detail::kControlIdProperty, control.id);
     widget->setProperty(detail::kUpperCaseProperty, (control.style & style::kUpperCase) != 0);
     widget->setFocusPolicy(FocusPolicyOf(control));
