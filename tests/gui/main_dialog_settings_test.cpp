@@ -187,21 +187,30 @@ TEST_F(EditDefaultConfig, ASavedFileGoesToThePrinterThroughSendConfigFile)
 
 TEST_F(EditDefaultConfig, EepromSettingsOpenAndGoBackToThePrinter)
 {
-    printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
-    config.eepromRecord = printer_sim::DefaultEepromRecord(config.type);
-    StartPrinter(config);
-    OpenDialog();
-    Click(IDC_EDIT_EEPROM_CONFIG);
-    ASSERT_TRUE(WaitForState(STATE_SETTINGS_DIALOG)) << Printable(StatusHistory());
-    CJetvaneSettingsDeviceInterface& eeprom = *dialog->SettingsDialog();
-    EXPECT_EQ(eeprom.GetWindowText(),
-              "BTP QV Airport Printer EEPROM Settings - YT00000006060 - MRV41E (S/N:SIMBTP0001)");
-    eeprom.GetButton(kUpdateDefaults).Click();
-    EXPECT_EQ(Status(), kStatusConfigUpdated);
-    const std::vector<printer_sim::ReceivedFrame> sent = FramesWithCommand(CMD_SET_EEPROM_SETTINGS);
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].payload, std::string("\x7F|\x10+0\x7F|\x11+34\x7F|\x12+13\x7F|\x13+350\x7F|\x14+350"
-                                           "\x7F|\x15+0\x7F|\x16+0\x7F|\x17+1\x7F"));
+    // Edit EEPROM Config, and the ROM Options row of that name (the menu's second row).
+    constexpr int kRomOptionsEepromRow = 2;
+    for (const auto& [button, menuAnswer] : {std::pair{IDC_EDIT_EEPROM_CONFIG, 0}, std::pair{IDC_ROM_OPTIONS, kRomOptionsEepromRow}}) {
+        SCOPED_TRACE(button);
+        printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
+        config.eepromRecord = printer_sim::DefaultEepromRecord(config.type);
+        StartPrinter(config);
+        OpenDialog();
+        if (menuAnswer != 0)
+            prompts.AnswerMenu(menuAnswer);
+        Click(button);
+        ASSERT_TRUE(WaitForState(STATE_SETTINGS_DIALOG)) << Printable(StatusHistory());
+        CJetvaneSettingsDeviceInterface& eeprom = *dialog->SettingsDialog();
+        EXPECT_EQ(eeprom.GetWindowText(),
+                  "BTP QV Airport Printer EEPROM Settings - YT00000006060 - MRV41E (S/N:SIMBTP0001)");
+        eeprom.GetButton(kUpdateDefaults).Click();
+        EXPECT_EQ(Status(), kStatusConfigUpdated);
+        const std::vector<printer_sim::ReceivedFrame> sent = FramesWithCommand(CMD_SET_EEPROM_SETTINGS);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].payload, std::string("\x7F|\x10+0\x7F|\x11+34\x7F|\x12+13\x7F|\x13+350\x7F|\x14+350"
+                                               "\x7F|\x15+0\x7F|\x16+0\x7F|\x17+1\x7F"));
+        dialog.reset();
+        printer.reset();
+    }
 }
 
 } // namespace
