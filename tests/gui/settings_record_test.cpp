@@ -201,6 +201,7 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         {"minus on hex row", Field('}', 0x0A, "-12") + kDel, true, 1003, "-12"},
         {"odd hex digits", Field('}', 0x0A, "41424") + kDel, true, 1003, "AB"},
         {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, ""},
+        {"bytes above 0x7F", Field('}', 0x0A, "41\xC3\xA9") + kDel, false, 1003, "A"},
         {"unknown key", Field('}', 0x7E, "+1") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
         {"no closing DEL", Field('}', 0x02, "+40"), false, 1017, "32"},
         {"not a record", std::string("}\x02+40") + kDel, false, 1017, "32"},
