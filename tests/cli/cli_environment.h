@@ -17,6 +17,12 @@
 
 namespace cli_test {
 
+// Bounds that keep a broken program from hanging the suite; none is a speed requirement.
+// A run that ends before any window (or at its first initialisation) has this long:
+inline constexpr int kStartUpLimitMs = 10000;
+// The SENDCONFIG road: one port, found in the third pass, then two transactions.
+inline constexpr int kSendConfigLimitMs = 20000;
+
 // The port the profile remembers; the search then tries that port alone.
 inline constexpr char kRememberedPort[] = "COM5";
 // What decides where windows go; none of them may reach the program under test.

@@ -38,11 +38,9 @@ using testing::HasSubstr;
 constexpr char kJetvane[] = JETVANE_PROGRAM_PATH;
 constexpr char kPrinterSim[] = JETVANE_PRINTER_SIM_PATH;
 
-// Bounds that keep a broken program from hanging the suite; none is a speed requirement.
-// A run that ends before any window (or at its first initialisation) has this long:
-constexpr int kStartUpLimitMs = 10000;
-// The SENDCONFIG road: one port, found in the third pass, then two transactions.
-constexpr int kSendConfigLimitMs = 20000;
+using cli_test::kSendConfigLimitMs;
+using cli_test::kStartUpLimitMs;
+
 // The LOADFIRMWARE road: the search, the update-mode handshake's waits (about 2.5 s), the
 // image, and then the wait for the printer's restart on DSR, which a pty never raises: it
 // runs its whole budget of 100 x 500 ms.

@@ -43,9 +43,9 @@ using testing::HasSubstr;
 constexpr char kJetvane[] = JETVANE_PROGRAM_PATH;
 constexpr char kPrinterSim[] = JETVANE_PRINTER_SIM_PATH;
 
-// Bounds that keep a broken program from hanging the suite; none is a speed requirement.
-constexpr int kStartUpLimitMs = 10000;
-constexpr int kSendConfigLimitMs = 20000;
+using cli_test::kSendConfigLimitMs;
+using cli_test::kStartUpLimitMs;
+
 // After the type check's reply, a run that would end has long ended by then.
 constexpr int kStaysOpenCheckMs = 2000;
 // How often the test presses Escape until the window takes it.
