@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine as needed, builds Jetvane and runs the whole test suite
-# three times: a plain build (with the benchmarks built, not run), a build with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the Qt-free parts (communication, platform, simulator, firmware engine) with
-# ThreadSanitizer.
+# three times: a plain build (which also builds the benchmarks, without running them), a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer, and the Qt-free parts
+# (communication, platform, simulator, firmware engine) with ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
