@@ -333,7 +333,7 @@ bool CSettingsTableDlg::SetControlValue(const SettingDefault* row)
     if (row == nullptr)
         return false;
     const QString text = row->text != nullptr ? QString::fromUtf8(row->text) : QString::number(row->value);
-    const SettingDescriptor* setting = FirstRowOf(row->controlId);
+    const SettingDescriptor* setting = ValueRowOf(row->controlId);
     if (setting == nullptr || setting->kind < SETTING_KIND_EDIT || setting->kind > SETTING_KIND_CHECK)
         return false;
     const ui::Control control = GetDlgItem(row->controlId);

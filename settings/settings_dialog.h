@@ -114,6 +114,9 @@ private:
     ui::FileDialogRequest ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const;
     bool HasDeviceType() const { return definition_.ownDeviceType != 0; }
     const SettingDescriptor* FirstRowOf(int controlId) const;
+    // The row whose value the control shows and gives back; the printer's read-only fields
+    // (model, serial number, lists) that share a control never are.
+    const SettingDescriptor* ValueRowOf(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
     bool IsUsable(int controlId) const;
     bool ButtonsHaveWindows() const;

@@ -34,12 +34,18 @@ bool IsProtocolList(std::uint8_t parameter)
     return parameter == kProtocolListKeys[0] || parameter == kProtocolListKeys[1];
 }
 
+// Fields that the printer reports and never takes back.
+bool IsReportedOnly(const SettingDescriptor& row)
+{
+    return row.group == SETTING_GROUP_DEVICE &&
+           (row.parameter == kModelKey || row.parameter == kSerialNumberKey || row.parameter == kDeviceTypeListKey ||
+            IsProtocolList(row.parameter));
+}
+
 bool IsReadOnlyKey(const SettingDescriptor& row, bool withPlatenErr)
 {
-    if (row.group == SETTING_GROUP_DEVICE)
-        return row.parameter == kModelKey || row.parameter == kSerialNumberKey ||
-               row.parameter == kDeviceTypeListKey || IsProtocolList(row.parameter);
-    return row.group == SETTING_GROUP_DEFAULTS && row.parameter == kPlatenErrKey && !withPlatenErr;
+    return IsReportedOnly(row) ||
+           (row.group == SETTING_GROUP_DEFAULTS && row.parameter == kPlatenErrKey && !withPlatenErr);
 }
 
 void AppendKey(std::string& record, const SettingDescriptor& row)
@@ -68,6 +74,17 @@ std::int32_t LeadingUnsigned(const QString& text)
 }
 
 } // namespace
+
+// ---- the values of the controls
+
+const SettingDescriptor* CSettingsTableDlg::ValueRowOf(int controlId) const
+{
+    for (const SettingDescriptor& row : definition_.tables.settings) {
+        if (row.controlId == controlId && !IsReportedOnly(row))
+            return &row;
+    }
+    return FirstRowOf(controlId);
+}
 
 // ---- controls to record
 

@@ -226,5 +226,14 @@ TEST_F(SettingsFiles, SavingReplacesTheFileOrLeavesTheOldOneWhole)
     EXPECT_TRUE(Enabled(kSaveToFile));
 }
 
+TEST_F(SettingsFiles, AFileWithoutBlackMarkStyleShowsItsDefault)
+{
+    Open<CJetvaneEEPROMSettingsDlg>();
+    Choose(1065, "TOF After Mark");
+    EXPECT_EQ(Load(Write("power.QV_EEPROM_CFG", FileFrame(0x12, Field('|', 0x13, "+200") + kDel))), "Loaded");
+    EXPECT_EQ(Text(1065), "TOF Before Mark (Default)");
+    EXPECT_EQ(Text(1067), "200");
+}
+
 } // namespace
 } // namespace settings_test

@@ -222,6 +222,20 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
     }
 }
 
+TEST_F(SettingsDialogTest, BlackMarkStyleReturnsToItsDefault)
+{
+    const QString byDefault = "TOF Before Mark (Default)";
+    Open<CJetvaneEEPROMSettingsDlg>();
+    Choose(1065, "TOF After Mark");
+    dialog->GetButton(1059).Click();
+    EXPECT_EQ(Text(1065), byDefault);
+
+    Choose(1065, "TOF Centered On Mark");
+    ASSERT_TRUE(dialog->SetDeviceSettings(Field('|', 0x10, "+20") + kDel, &connection, false));
+    EXPECT_EQ(Text(1065), byDefault);
+    EXPECT_EQ(Text(1066), "+20");
+}
+
 TEST_F(SettingsDialogTest, CheckBoxFieldsShowHideAndSet)
 {
     struct CheckCase {
