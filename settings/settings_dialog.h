@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class CComms;
 class CCustomEditCtrl;
@@ -128,8 +129,10 @@ private:
     void Update(const SettingsUpdateButton& button);
     const SettingsUpdateButton* UpdateButton(bool allConfigs, std::uint8_t command) const;
     void Close();
-    // Applies one field of a record; false when the record cannot be read on from there.
-    bool ApplyField(const SettingDescriptor& row, const FieldValue& value);
+    // Reads a record through, applying its fields when apply is set; false when it cannot
+    // be read to its closing DEL.
+    bool ReadRecord(std::string_view record, bool restricted, bool apply);
+    void ApplyField(const SettingDescriptor& row, const FieldValue& value);
 
     const SettingsDialogDefinition& definition_;
     std::string loadedConfig_;

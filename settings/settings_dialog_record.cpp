@@ -48,6 +48,19 @@ bool IsReadOnlyKey(const SettingDescriptor& row, bool withPlatenErr)
            (row.group == SETTING_GROUP_DEFAULTS && row.parameter == kPlatenErrKey && !withPlatenErr);
 }
 
+bool IsNumericEncoding(const SettingDescriptor& row)
+{
+    return row.encoding == SETTING_ENC_CHOICE || row.encoding == SETTING_ENC_NUMBER;
+}
+
+// Whether the record reads on behind a field of this row where its value stopped: not when
+// the row takes a number and the value has other characters behind its digits (the field
+// is then passed over up to the next DEL).
+bool FieldEndsAtItsValue(const SettingDescriptor& row, const FieldValue& value)
+{
+    return row.controlId == 0 || !IsNumericEncoding(row) || ReadLeadingNumber(value.text).complete;
+}
+
 void AppendKey(std::string& record, const SettingDescriptor& row)
 {
     record += kRecordDelimiter;
@@ -173,13 +186,23 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
     connection_ = connection;
     if (connection == nullptr || !HasWindow())
         return false;
+    // A record that cannot be read to its end changes nothing (a file that fails to load
+    // leaves the dialog as it was): it is read through once before any control is touched.
+    if (!ReadRecord(record, restricted, false))
+        return false;
     ResetToDefaults();
     model_.clear();
     serialNumber_.clear();
-    if (record.empty())
-        return false;
+    ReadRecord(record, restricted, true);
+    if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
+        SetDeviceType(definition_.ownDeviceType);
+    return true;
+}
 
-    const std::string_view text(record);
+bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, bool apply)
+{
+    if (text.empty())
+        return false;
     std::size_t at = 0;
     for (;;) {
         if (text[at] != kRecordDelimiter)
@@ -211,28 +234,25 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
                 break;
             }
         }
+        if (found != nullptr && apply)
+            ApplyField(*found, *value);
         at = value->stop;
         // Fields without a row, and numbers followed by other characters, are passed over
         // up to the next field.
-        if (found == nullptr || !ApplyField(*found, *value)) {
+        if (found == nullptr || !FieldEndsAtItsValue(*found, *value)) {
             at = text.find(kRecordDelimiter, at);
             if (at == std::string_view::npos)
                 return false;
         }
     }
-
-    if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
-        SetDeviceType(definition_.ownDeviceType);
     return true;
 }
 
-// Applies one field to its row's control. False when the number in the value text ended
-// at a character other than a digit (the caller then passes over the rest of the field).
-bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValue& value)
+void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValue& value)
 {
     if (row.controlId == 0)
-        return true;
-    const bool numeric = row.encoding == SETTING_ENC_CHOICE || row.encoding == SETTING_ENC_NUMBER;
+        return;
+    const bool numeric = IsNumericEncoding(row);
     LeadingNumber number;
     QString valueText = RecordText(value.text);
     if (numeric) {
@@ -247,34 +267,34 @@ bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
         switch (row.parameter) {
         case kModelKey:
             model_ = valueText;
-            return number.complete;
+            return;
         case kSerialNumberKey:
             serialNumber_ = valueText;
-            return number.complete;
+            return;
         case kProtocolKey:
             if (HasDeviceType()) {
                 SetProtocol(number.number);
                 ResetToDefaults();
-                return number.complete;
+                return;
             }
             break;
         case kDeviceTypeKey:
             if (HasDeviceType()) {
                 SetDeviceType(number.number);
-                return number.complete;
+                return;
             }
             break;
         case kDeviceTypeListKey:
             if (HasDeviceType()) {
                 ApplyDeviceTypeList(valueText);
-                return number.complete;
+                return;
             }
             break;
         default:
             if (HasDeviceType() && IsProtocolList(row.parameter)) {
                 if (row.parameter == definition_.protocolListParameter)
                     ApplyProtocolList(valueText);
-                return number.complete;
+                return;
             }
             break;
         }
@@ -282,7 +302,7 @@ bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
 
     const ui::Control control = GetDlgItem(row.controlId);
     if (!control.IsWindow())
-        return number.complete;
+        return;
     switch (row.kind) {
     case SETTING_KIND_EDIT:
         control.SetWindowText(valueText);
@@ -331,5 +351,4 @@ bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
     default:
         break;
     }
-    return number.complete;
 }

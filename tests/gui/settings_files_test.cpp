@@ -226,6 +226,42 @@ TEST_F(SettingsFiles, SavingReplacesTheFileOrLeavesTheOldOneWhole)
     EXPECT_TRUE(Enabled(kSaveToFile));
 }
 
+TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
+{
+    // Everything a technician can see of the dialog.
+    const auto seen = [this] {
+        QStringList state{dialog->GetWindowText(), dialog->Model(), dialog->SerialNumber(), dialog->ProtocolText()};
+        for (const SettingDescriptor& row : dialog->Definition().tables.settings) {
+            QWidget* control = dialog->GetDlgItem(row.controlId).Widget();
+            state << QString::number(row.controlId) << Text(row.controlId) << Entries(row.controlId).join('|')
+                  << QString::number(Checked(row.controlId)) << QString::number(Visible(row.controlId))
+                  << QString::number(Enabled(row.controlId)) << control->palette().color(QPalette::Text).name();
+        }
+        return state;
+    };
+    Open<CJetvaneSettingsBPPDlg>(1);
+    dialog->SetTitle("Printer");
+    Choose(1009, "FGL");
+    SetText(1003, "GATE7");
+    SetText(1058, "500");
+    SetText(1045, "42");
+    dialog->CheckDlgButton(1055, true);
+    const QStringList before = seen();
+    ASSERT_EQ(Save(PathOf("before.QV_BPP_CFG")), "Saved");
+
+    // A model, a serial number, the other printer family, a protocol, two good fields, and
+    // then a value that stops at a lower-case hex digit.
+    const std::string faulty = Field('~', 0x14, "4D5256353845") + Field('~', 0x15, "313233") +
+                               Field('~', 0x10, "425050425450") + Field('~', 0x03, "+1") + Field('~', 0x01, "+2") +
+                               Field('}', 0x0A, "414243") + Field('}', 0x36, "+300") + Field('}', 0x3A, "4a") + kDel;
+    EXPECT_EQ(Load(Write("faulty.QV_BPP_CFG", FileFrame(0x10, faulty + "q\x7F"))),
+              "Unable to process the configuration.");
+
+    EXPECT_EQ(seen(), before);
+    ASSERT_EQ(Save(PathOf("after.QV_BPP_CFG")), "Saved");
+    EXPECT_EQ(ReadBytes(PathOf("after.QV_BPP_CFG")), ReadBytes(PathOf("before.QV_BPP_CFG")));
+}
+
 TEST_F(SettingsFiles, AFileWithoutBlackMarkStyleShowsItsDefault)
 {
     Open<CJetvaneEEPROMSettingsDlg>();

@@ -191,6 +191,7 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         int control;
         QString text;
     };
+    // A record that cannot be read to its end changes no control.
     const ReadCase cases[] = {
         {"lone DEL", std::string(1, kDel), true, 1003, "CUTE2"},
         {"DEL runs", std::string(3, kDel) + Field('}', 0x0A, "414243") + std::string(2, kDel), true, 1003, "ABC"},
@@ -200,13 +201,13 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         {"plus on hex row", Field('}', 0x0A, "+12") + kDel, true, 1003, "12"},
         {"minus on hex row", Field('}', 0x0A, "-12") + kDel, true, 1003, "-12"},
         {"odd hex digits", Field('}', 0x0A, "41424") + kDel, true, 1003, "AB"},
-        {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, ""},
-        {"bytes above 0x7F", Field('}', 0x0A, "41\xC3\xA9") + kDel, false, 1003, "A"},
+        {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, "CUTE2"},
+        {"bytes above 0x7F", Field('}', 0x0A, "41\xC3\xA9") + kDel, false, 1003, "CUTE2"},
         {"unknown key", Field('}', 0x7E, "+1") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
         {"no closing DEL", Field('}', 0x02, "+40"), false, 1017, "32"},
         {"not a record", std::string("}\x02+40") + kDel, false, 1017, "32"},
         {"cut after the group", std::string(1, kDel) + "}", false, 1017, "32"},
-        {"minus one on a combo", Field('}', 0x0C, "+-1") + kDel, false, 1031, "NORMAL"},
+        {"minus one on a combo", Field('}', 0x0C, "+-1") + kDel, false, 1031, "HIGH"},
         {"L reads as NORMAL", Field('}', 0x0C, "+76") + kDel, true, 1031, "NORMAL"},
         {"code without entry", Field('}', 0x0C, "+1") + kDel, true, 1031, "HIGH"},
         {"code beyond the list", Field('}', 0x0C, "+200") + kDel, true, 1031, ""},
