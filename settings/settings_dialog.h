@@ -118,6 +118,13 @@ private:
     // The row whose value the control shows and gives back; the printer's read-only fields
     // (model, serial number, lists) that share a control never are.
     const SettingDescriptor* ValueRowOf(int controlId) const;
+    // A number put into a numeric edit: in its normalised form when the range takes it, else
+    // as it is, marked invalid, so that nothing but that number can be written from it.
+    void ShowNumber(int controlId, std::int32_t number);
+    // The first usable numeric edit whose text is no number of its range is named in a
+    // message and gets the focus: false. True when every one holds a number it may write.
+    bool NumbersReadyToWrite();
+    QString FieldLabel(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
     bool IsUsable(int controlId) const;
     bool ButtonsHaveWindows() const;

@@ -4,8 +4,12 @@
 
 #include "settings/custom_controls.h"
 #include "settings/settings_ids.h"
+#include "ui/prompts.h"
+#include "ui/text.h"
 
 #include <QLatin1Char>
+
+#include <algorithm>
 
 namespace {
 
@@ -25,6 +29,9 @@ constexpr std::int32_t kHiddenMarkUpper = 'X';
 // Perform/Speed: printers report 'L', which the dialog shows as NORMAL ('N').
 constexpr std::int32_t kSpeedCodeLow = 'L';
 constexpr std::int32_t kSpeedCodeNormal = 'N';
+
+// Said when a numeric field holds no number of its range: nothing is saved or sent then.
+constexpr char kNumberOutOfRange[] = "%1: the value must be between %2 and %3.";
 
 constexpr char kCheckedText[] = "TRUE";
 constexpr char kUncheckedText[] = "FALSE";
@@ -97,6 +104,63 @@ const SettingDescriptor* CSettingsTableDlg::ValueRowOf(int controlId) const
             return &row;
     }
     return FirstRowOf(controlId);
+}
+
+void CSettingsTableDlg::ShowNumber(int controlId, std::int32_t number)
+{
+    CCustomEditCtrl* edit = NumberEdit(controlId);
+    if (edit == nullptr)
+        return;
+    // The sign is always given, as a record carries it.
+    if (edit->ValidateValue(QString::fromStdString(SignedDecimal(number)), 0))
+        edit->setText(edit->ValueText());
+    else
+        edit->setText(edit->NumberText(number, true));
+}
+
+// A field's name as the form shows it: its label, or the static text that stands above it.
+QString CSettingsTableDlg::FieldLabel(int controlId) const
+{
+    const ui::FormLayout* form = definition_.dialogTemplate->form;
+    if (form == nullptr)
+        return {};
+    for (const ui::FormPane& pane : form->panes) {
+        const auto columns = static_cast<std::size_t>(std::max(1, pane.fieldColumns));
+        for (std::size_t index = 0; index < pane.fields.size(); ++index) {
+            const ui::FormField& field = pane.fields[index];
+            if (field.id != controlId)
+                continue;
+            if (!field.label.empty())
+                return ui::Text(field.label);
+            if (index >= columns && pane.fields[index - columns].kind == ui::ControlKind::StaticText)
+                return ui::Text(pane.fields[index - columns].caption);
+            return {};
+        }
+    }
+    return {};
+}
+
+bool CSettingsTableDlg::NumbersReadyToWrite()
+{
+    for (const SettingDescriptor& row : definition_.tables.settings) {
+        CCustomEditCtrl* edit = row.kind == SETTING_KIND_NUMBER ? NumberEdit(row.controlId) : nullptr;
+        if (edit == nullptr || !edit->NumericMode() || !IsUsable(row.controlId))
+            continue;
+        // An empty text or a sign alone would write a number that the field does not show.
+        const QString text = edit->text();
+        const bool hasDigits =
+            std::any_of(text.begin(), text.end(), [](QChar character) { return character.isDigit(); });
+        if (edit->ValidateValue(text, 0) && hasDigits)
+            continue;
+        ui::AfxMessageBox(QString::fromUtf8(kNumberOutOfRange)
+                              .arg(FieldLabel(row.controlId))
+                              .arg(edit->Minimum())
+                              .arg(edit->Maximum()),
+                          ui::MB_OK | ui::MB_ICONINFORMATION);
+        GotoDlgCtrl(row.controlId);
+        return false;
+    }
+    return true;
 }
 
 // ---- controls to record
@@ -308,10 +372,7 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
         control.SetWindowText(valueText);
         break;
     case SETTING_KIND_NUMBER:
-        if (CCustomEditCtrl* edit = NumberEdit(row.controlId)) {
-            edit->ValidateValue(QString::fromStdString(SignedDecimal(number.number)), 0);
-            edit->setText(edit->ValueText());
-        }
+        ShowNumber(row.controlId, number.number);
         break;
     case SETTING_KIND_EDIT_COMBO:
     case SETTING_KIND_LIST_COMBO: {

@@ -211,7 +211,7 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         {"L reads as NORMAL", Field('}', 0x0C, "+76") + kDel, true, 1031, "NORMAL"},
         {"code without entry", Field('}', 0x0C, "+1") + kDel, true, 1031, "HIGH"},
         {"code beyond the list", Field('}', 0x0C, "+200") + kDel, true, 1031, ""},
-        {"out of range number", Field('}', 0x02, "+641") + kDel, true, 1017, "0"},
+        {"out of range number", Field('}', 0x02, "+641") + kDel, true, 1017, "641"},
         {"entry by text", Field('}', 0x0B, "554E4953544154") + kDel, true, 1015, "UNISTAT"},
         {"text outside the list", Field('}', 0x0B, "4D59205441474F") + kDel, true, 1015, "MY TAGO"},
     };
@@ -220,6 +220,40 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         Open<CJetvaneSettingsBTPDlg>();
         EXPECT_EQ(dialog->SetDeviceSettings(c.record, &connection, false), c.complete);
         EXPECT_EQ(Text(c.control), c.text);
+    }
+}
+
+TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
+{
+    struct NumberCase {
+        int parameter;
+        const char* value;
+        int control;
+        QString shown;
+        bool valid;
+    };
+    const NumberCase cases[] = {
+        // Cut Line Offset, -200 to 200: its numbers carry their sign.
+        {0x10, "-40", 1066, "-40", true},
+        {0x10, "+700", 1066, "+700", false},
+        {0x10, "-2147483648", 1066, "-2147483647", false},
+        {0x10, "+4294967346", 1066, "+2147483647", false},
+        {0x10, "+123456789012345678901234567890", 1066, "+2147483647", false},
+        // Read Power, 0 to 999.
+        {0x13, "+999", 1067, "999", true},
+        {0x13, "+1000", 1067, "1000", false},
+        {0x13, "-1", 1067, "-1", false},
+        {0x13, "+4294967346", 1067, "2147483647", false},
+    };
+    const QColor crimson(220, 20, 60);
+    for (const NumberCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        Open<CJetvaneEEPROMSettingsDlg>();
+        const QColor normal = dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text);
+        ASSERT_NE(normal, crimson);
+        EXPECT_TRUE(dialog->SetDeviceSettings(Field('|', c.parameter, c.value) + kDel, &connection, false));
+        EXPECT_EQ(Text(c.control), c.shown);
+        EXPECT_EQ(dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text), c.valid ? normal : crimson);
     }
 }
 
