@@ -26,7 +26,6 @@ constexpr QChar kNoSign = u'\0';
 
 constexpr char kSignedValueFormat[] = "%+01d";
 constexpr char kValueFormat[] = "%01d";
-constexpr std::int64_t kDecimalBase = 10;
 
 // Step amounts of the keys and the wheel.
 constexpr std::int64_t kPageStep = 10;           // Page Up / Page Down while step is 1 or less
@@ -332,10 +331,10 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
         return valid_;
     }
 
-    std::int64_t number = 0;
+    std::int32_t magnitude = 0;
     for (const QChar digit : text)
-        number = std::min<std::int64_t>(number * kDecimalBase + (digit.unicode() - u'0'),
-                                        std::numeric_limits<std::int32_t>::max());
+        magnitude = AppendDecimalDigit(magnitude, digit.unicode() - u'0');
+    std::int64_t number = magnitude;
     if (negative)
         number = -number;
 
@@ -350,11 +349,15 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
         else if (number > maximum_)
             number = maximum_;
     }
-    valueText_ = QString::asprintf(signTyped && plusSignMode_ ? kSignedValueFormat : kValueFormat,
-                                   static_cast<int>(number));
     value_ = static_cast<std::int32_t>(number);
+    valueText_ = NumberText(value_, signTyped);
     CtlColor();
     return valid_;
+}
+
+QString CCustomEditCtrl::NumberText(std::int32_t number, bool signTyped) const
+{
+    return QString::asprintf(signTyped && plusSignMode_ ? kSignedValueFormat : kValueFormat, static_cast<int>(number));
 }
 
 void CCustomEditCtrl::GetValueText(QString& out)

@@ -22,11 +22,23 @@
 #include <QLineEdit>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 class QEvent;
 class QKeyEvent;
 class QWheelEvent;
+
+// A number read digit by digit with one more decimal digit behind it, saturating at the
+// largest 32-bit signed value: too large a number then falls outside every range rather than
+// wrapping into one.
+constexpr std::int32_t AppendDecimalDigit(std::int32_t number, int digit)
+{
+    constexpr std::int64_t kDecimalBase = 10;
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(std::min<std::int64_t>(number * kDecimalBase + digit, kLargest));
+}
 
 class CCustomEditCtrl : public QLineEdit {
 public:
@@ -37,6 +49,8 @@ public:
     bool ValidateValue(QString text, std::int32_t delta);
     // Validates the window text (delta 0) and gives out the value text.
     void GetValueText(QString& out);
+    // A number in the form validation gives its value text.
+    QString NumberText(std::int32_t number, bool signTyped) const;
 
     // The results of the last validation that got that far.
     const QString& ValueText() const { return valueText_; }

@@ -333,7 +333,7 @@ bool CSettingsTableDlg::SetControlValue(const SettingDefault* row)
     if (row == nullptr)
         return false;
     const QString text = row->text != nullptr ? QString::fromUtf8(row->text) : QString::number(row->value);
-    const SettingDescriptor* setting = FirstRowOf(row->controlId);
+    const SettingDescriptor* setting = ValueRowOf(row->controlId);
     if (setting == nullptr || setting->kind < SETTING_KIND_EDIT || setting->kind > SETTING_KIND_CHECK)
         return false;
     const ui::Control control = GetDlgItem(row->controlId);
@@ -344,10 +344,7 @@ bool CSettingsTableDlg::SetControlValue(const SettingDefault* row)
         control.SetWindowText(text);
         break;
     case SETTING_KIND_NUMBER:
-        if (CCustomEditCtrl* edit = NumberEdit(row->controlId)) {
-            edit->ValidateValue(QString::fromStdString(SignedDecimal(row->value)), 0);
-            edit->setText(edit->ValueText());
-        }
+        ShowNumber(row->controlId, row->value);
         break;
     case SETTING_KIND_EDIT_COMBO:
     case SETTING_KIND_LIST_COMBO: {
@@ -624,6 +621,8 @@ void CSettingsTableDlg::Update(const SettingsUpdateButton& button)
     // A click queued while an earlier exchange blocked the window must not start a second
     // one on a connection that the main dialog has closed meanwhile.
     if (closing_)
+        return;
+    if (!NumbersReadyToWrite())
         return;
     std::string record = BuildSettingsString(button.withPlatenErr);
     if (button.allConfigs)

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class CComms;
 class CCustomEditCtrl;
@@ -114,6 +115,16 @@ private:
     ui::FileDialogRequest ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const;
     bool HasDeviceType() const { return definition_.ownDeviceType != 0; }
     const SettingDescriptor* FirstRowOf(int controlId) const;
+    // The row whose value the control shows and gives back; the printer's read-only fields
+    // (model, serial number, lists) that share a control never are.
+    const SettingDescriptor* ValueRowOf(int controlId) const;
+    // A number put into a numeric edit: in its normalised form when the range takes it, else
+    // as it is, marked invalid, so that nothing but that number can be written from it.
+    void ShowNumber(int controlId, std::int32_t number);
+    // The first usable numeric edit whose text is no number of its range is named in a
+    // message and gets the focus: false. True when every one holds a number it may write.
+    bool NumbersReadyToWrite();
+    QString FieldLabel(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
     bool IsUsable(int controlId) const;
     bool ButtonsHaveWindows() const;
@@ -125,8 +136,10 @@ private:
     void Update(const SettingsUpdateButton& button);
     const SettingsUpdateButton* UpdateButton(bool allConfigs, std::uint8_t command) const;
     void Close();
-    // Applies one field of a record; false when the record cannot be read on from there.
-    bool ApplyField(const SettingDescriptor& row, const FieldValue& value);
+    // Reads a record through, applying its fields when apply is set; false when it cannot
+    // be read to its closing DEL.
+    bool ReadRecord(std::string_view record, bool restricted, bool apply);
+    void ApplyField(const SettingDescriptor& row, const FieldValue& value);
 
     const SettingsDialogDefinition& definition_;
     std::string loadedConfig_;

@@ -90,6 +90,8 @@ ui::FileDialogRequest CSettingsTableDlg::ConfigFileDialog(ui::FileDialogKind kin
 
 void CSettingsTableDlg::OnBnClickedSaveToFile()
 {
+    if (!NumbersReadyToWrite())
+        return;
     const SettingsFileKind& kind = definition_.file;
     std::string record = BuildSettingsString(false);
     const ButtonsDisabled disabled(*this);

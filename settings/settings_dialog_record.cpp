@@ -4,8 +4,12 @@
 
 #include "settings/custom_controls.h"
 #include "settings/settings_ids.h"
+#include "ui/prompts.h"
+#include "ui/text.h"
 
 #include <QLatin1Char>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +30,9 @@ constexpr std::int32_t kHiddenMarkUpper = 'X';
 constexpr std::int32_t kSpeedCodeLow = 'L';
 constexpr std::int32_t kSpeedCodeNormal = 'N';
 
+// Said when a numeric field holds no number of its range: nothing is saved or sent then.
+constexpr char kNumberOutOfRange[] = "%1: the value must be between %2 and %3.";
+
 constexpr char kCheckedText[] = "TRUE";
 constexpr char kUncheckedText[] = "FALSE";
 
@@ -34,12 +41,31 @@ bool IsProtocolList(std::uint8_t parameter)
     return parameter == kProtocolListKeys[0] || parameter == kProtocolListKeys[1];
 }
 
+// Fields that the printer reports and never takes back.
+bool IsReportedOnly(const SettingDescriptor& row)
+{
+    return row.group == SETTING_GROUP_DEVICE &&
+           (row.parameter == kModelKey || row.parameter == kSerialNumberKey || row.parameter == kDeviceTypeListKey ||
+            IsProtocolList(row.parameter));
+}
+
 bool IsReadOnlyKey(const SettingDescriptor& row, bool withPlatenErr)
 {
-    if (row.group == SETTING_GROUP_DEVICE)
-        return row.parameter == kModelKey || row.parameter == kSerialNumberKey ||
-               row.parameter == kDeviceTypeListKey || IsProtocolList(row.parameter);
-    return row.group == SETTING_GROUP_DEFAULTS && row.parameter == kPlatenErrKey && !withPlatenErr;
+    return IsReportedOnly(row) ||
+           (row.group == SETTING_GROUP_DEFAULTS && row.parameter == kPlatenErrKey && !withPlatenErr);
+}
+
+bool IsNumericEncoding(const SettingDescriptor& row)
+{
+    return row.encoding == SETTING_ENC_CHOICE || row.encoding == SETTING_ENC_NUMBER;
+}
+
+// Whether the record reads on behind a field of this row where its value stopped: not when
+// the row takes a number and the value has other characters behind its digits (the field
+// is then passed over up to the next DEL).
+bool FieldEndsAtItsValue(const SettingDescriptor& row, const FieldValue& value)
+{
+    return row.controlId == 0 || !IsNumericEncoding(row) || ReadLeadingNumber(value.text).complete;
 }
 
 void AppendKey(std::string& record, const SettingDescriptor& row)
@@ -68,6 +94,74 @@ std::int32_t LeadingUnsigned(const QString& text)
 }
 
 } // namespace
+
+// ---- the values of the controls
+
+const SettingDescriptor* CSettingsTableDlg::ValueRowOf(int controlId) const
+{
+    for (const SettingDescriptor& row : definition_.tables.settings) {
+        if (row.controlId == controlId && !IsReportedOnly(row))
+            return &row;
+    }
+    return FirstRowOf(controlId);
+}
+
+void CSettingsTableDlg::ShowNumber(int controlId, std::int32_t number)
+{
+    CCustomEditCtrl* edit = NumberEdit(controlId);
+    if (edit == nullptr)
+        return;
+    // The sign is always given, as a record carries it.
+    if (edit->ValidateValue(QString::fromStdString(SignedDecimal(number)), 0))
+        edit->setText(edit->ValueText());
+    else
+        edit->setText(edit->NumberText(number, true));
+}
+
+// A field's name as the form shows it: its label, or the static text that stands above it.
+QString CSettingsTableDlg::FieldLabel(int controlId) const
+{
+    const ui::FormLayout* form = definition_.dialogTemplate->form;
+    if (form == nullptr)
+        return {};
+    for (const ui::FormPane& pane : form->panes) {
+        const auto columns = static_cast<std::size_t>(std::max(1, pane.fieldColumns));
+        for (std::size_t index = 0; index < pane.fields.size(); ++index) {
+            const ui::FormField& field = pane.fields[index];
+            if (field.id != controlId)
+                continue;
+            if (!field.label.empty())
+                return ui::Text(field.label);
+            if (index >= columns && pane.fields[index - columns].kind == ui::ControlKind::StaticText)
+                return ui::Text(pane.fields[index - columns].caption);
+            return {};
+        }
+    }
+    return {};
+}
+
+bool CSettingsTableDlg::NumbersReadyToWrite()
+{
+    for (const SettingDescriptor& row : definition_.tables.settings) {
+        CCustomEditCtrl* edit = row.kind == SETTING_KIND_NUMBER ? NumberEdit(row.controlId) : nullptr;
+        if (edit == nullptr || !edit->NumericMode() || !IsUsable(row.controlId))
+            continue;
+        // An empty text or a sign alone would write a number that the field does not show.
+        const QString text = edit->text();
+        const bool hasDigits =
+            std::any_of(text.begin(), text.end(), [](QChar character) { return character.isDigit(); });
+        if (edit->ValidateValue(text, 0) && hasDigits)
+            continue;
+        ui::AfxMessageBox(QString::fromUtf8(kNumberOutOfRange)
+                              .arg(FieldLabel(row.controlId))
+                              .arg(edit->Minimum())
+                              .arg(edit->Maximum()),
+                          ui::MB_OK | ui::MB_ICONINFORMATION);
+        GotoDlgCtrl(row.controlId);
+        return false;
+    }
+    return true;
+}
 
 // ---- controls to record
 
@@ -156,13 +250,23 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
     connection_ = connection;
     if (connection == nullptr || !HasWindow())
         return false;
+    // A record that cannot be read to its end changes nothing (a file that fails to load
+    // leaves the dialog as it was): it is read through once before any control is touched.
+    if (!ReadRecord(record, restricted, false))
+        return false;
     ResetToDefaults();
     model_.clear();
     serialNumber_.clear();
-    if (record.empty())
-        return false;
+    ReadRecord(record, restricted, true);
+    if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
+        SetDeviceType(definition_.ownDeviceType);
+    return true;
+}
 
-    const std::string_view text(record);
+bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, bool apply)
+{
+    if (text.empty())
+        return false;
     std::size_t at = 0;
     for (;;) {
         if (text[at] != kRecordDelimiter)
@@ -194,28 +298,25 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
                 break;
             }
         }
+        if (found != nullptr && apply)
+            ApplyField(*found, *value);
         at = value->stop;
         // Fields without a row, and numbers followed by other characters, are passed over
         // up to the next field.
-        if (found == nullptr || !ApplyField(*found, *value)) {
+        if (found == nullptr || !FieldEndsAtItsValue(*found, *value)) {
             at = text.find(kRecordDelimiter, at);
             if (at == std::string_view::npos)
                 return false;
         }
     }
-
-    if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
-        SetDeviceType(definition_.ownDeviceType);
     return true;
 }
 
-// Applies one field to its row's control. False when the number in the value text ended
-// at a character other than a digit (the caller then passes over the rest of the field).
-bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValue& value)
+void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValue& value)
 {
     if (row.controlId == 0)
-        return true;
-    const bool numeric = row.encoding == SETTING_ENC_CHOICE || row.encoding == SETTING_ENC_NUMBER;
+        return;
+    const bool numeric = IsNumericEncoding(row);
     LeadingNumber number;
     QString valueText = RecordText(value.text);
     if (numeric) {
@@ -230,34 +331,34 @@ bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
         switch (row.parameter) {
         case kModelKey:
             model_ = valueText;
-            return number.complete;
+            return;
         case kSerialNumberKey:
             serialNumber_ = valueText;
-            return number.complete;
+            return;
         case kProtocolKey:
             if (HasDeviceType()) {
                 SetProtocol(number.number);
                 ResetToDefaults();
-                return number.complete;
+                return;
             }
             break;
         case kDeviceTypeKey:
             if (HasDeviceType()) {
                 SetDeviceType(number.number);
-                return number.complete;
+                return;
             }
             break;
         case kDeviceTypeListKey:
             if (HasDeviceType()) {
                 ApplyDeviceTypeList(valueText);
-                return number.complete;
+                return;
             }
             break;
         default:
             if (HasDeviceType() && IsProtocolList(row.parameter)) {
                 if (row.parameter == definition_.protocolListParameter)
                     ApplyProtocolList(valueText);
-                return number.complete;
+                return;
             }
             break;
         }
@@ -265,16 +366,13 @@ bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
 
     const ui::Control control = GetDlgItem(row.controlId);
     if (!control.IsWindow())
-        return number.complete;
+        return;
     switch (row.kind) {
     case SETTING_KIND_EDIT:
         control.SetWindowText(valueText);
         break;
     case SETTING_KIND_NUMBER:
-        if (CCustomEditCtrl* edit = NumberEdit(row.controlId)) {
-            edit->ValidateValue(QString::fromStdString(SignedDecimal(number.number)), 0);
-            edit->setText(edit->ValueText());
-        }
+        ShowNumber(row.controlId, number.number);
         break;
     case SETTING_KIND_EDIT_COMBO:
     case SETTING_KIND_LIST_COMBO: {
@@ -314,5 +412,4 @@ bool CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
     default:
         break;
     }
-    return number.complete;
 }

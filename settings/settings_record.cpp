@@ -1,5 +1,7 @@
 #include "settings/settings_record.h"
 
+#include "settings/custom_controls.h"
+
 #include <cstdio>
 
 namespace {
@@ -92,13 +94,11 @@ std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t st
 LeadingNumber ReadLeadingNumber(std::string_view text)
 {
     LeadingNumber result;
-    // Accumulated without a sign, as the digits come; very long numbers wrap as the
-    // printer's own 32-bit arithmetic would.
-    std::uint32_t number = 0;
+    // Read as the numeric edit reads a number: digits beyond 32 bits saturate, and the caller
+    // can negate the result safely.
     std::size_t at = 0;
     while (at < text.size() && IsDigit(text[at]))
-        number = number * 10u + static_cast<std::uint32_t>(text[at++] - '0');
-    result.number = static_cast<std::int32_t>(number);
+        result.number = AppendDecimalDigit(result.number, text[at++] - '0');
     result.complete = at == text.size();
     result.rest = text.substr(at);
     return result;

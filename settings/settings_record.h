@@ -42,7 +42,7 @@ struct FieldValue {
 // record without a closing character (the record is then incomplete).
 std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t start);
 
-// The leading decimal digits of a value text.
+// The leading decimal digits of a value text; beyond 32 bits the number saturates.
 struct LeadingNumber {
     std::int32_t number = 0;
     bool complete = true;  // false when a character other than a digit ended the digits

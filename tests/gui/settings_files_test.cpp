@@ -226,5 +226,122 @@ TEST_F(SettingsFiles, SavingReplacesTheFileOrLeavesTheOldOneWhole)
     EXPECT_TRUE(Enabled(kSaveToFile));
 }
 
+// ---- numbers that may not be written, and loads that fail
+
+// A number nobody could write (typed, or reported by the printer beyond its field's range)
+// stops Save To File and every update: the message names the field and its range, the focus
+// goes to it, and nothing is written or sent until it holds a number of its range.
+TEST_F(SettingsFiles, SaveAndUpdatesRefuseAFieldWithoutANumberOfItsRange)
+{
+    struct RefusalCase {
+        const char* what;
+        std::function<void()> open;
+        int control;
+        std::string reported; // a record from the printer; empty: typed as text
+        QString typed;
+        QString message;
+        std::vector<int> updates;
+        std::uint8_t command;
+    };
+    const auto bpp = [this] { Open<CJetvaneSettingsBPPDlg>(); };
+    const auto btp = [this] { Open<CJetvaneSettingsBTPDlg>(); };
+    const auto eeprom = [this] { Open<CJetvaneEEPROMSettingsDlg>(); };
+    const char* const width = "Width: the value must be between 1 and 640.";
+    const char* const cutLine = "Cut Line Offset: the value must be between -200 and 200.";
+    const char* const fixedLen = "Fixed Len: the value must be between 1 and 999.";
+    const RefusalCase cases[] = {
+        {"typed beyond", btp, 1020, {}, "700", width, {1000, 1001}, 0x10},
+        {"reported beyond", btp, 1020, Field('}', 0x03, "+700") + kDel, {}, width, {1000, 1001}, 0x10},
+        {"reported zero", btp, 1020, Field('}', 0x03, "+0") + kDel, {}, width, {1000, 1001}, 0x10},
+        {"lowest 32-bit number", eeprom, 1066, Field('|', 0x10, "-2147483648") + kDel, {}, cutLine, {1000}, 0x12},
+        {"beyond 32 bits", eeprom, 1066, Field('|', 0x10, "+4294967346") + kDel, {}, cutLine, {1000}, 0x12},
+        {"thirty digits", eeprom, 1067, Field('|', 0x13, "+123456789012345678901234567890") + kDel, {},
+         "Read Power: the value must be between 0 and 999.", {1000}, 0x12},
+        {"a sign alone", bpp, 1058, {}, "-", fixedLen, {1000, 1001}, 0x10},
+        {"nothing", bpp, 1058, {}, "", fixedLen, {1000, 1001}, 0x10},
+        {"a letter", bpp, 1035, {}, "3x", "Cut Pos Adj: the value must be between -30 and 30.", {1000, 1001}, 0x10},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.open();
+        if (c.reported.empty())
+            SetText(c.control, c.typed);
+        else
+            ASSERT_TRUE(dialog->SetDeviceSettings(c.reported, &connection, false));
+        parent.messages.clear();
+        std::vector<int> buttons{kSaveToFile};
+        buttons.insert(buttons.end(), c.updates.begin(), c.updates.end());
+        for (const int button : buttons) {
+            SCOPED_TRACE(button);
+            dialog->GotoDlgCtrl(1002);
+            const std::size_t asked = prompts.FileDialogs().size();
+            prompts.AnswerMessageBox(ui::IDOK);
+            dialog->GetButton(button).Click();
+            EXPECT_EQ(LastMessage(), c.message);
+            EXPECT_EQ(prompts.FileDialogs().size(), asked);
+            EXPECT_EQ(dialog->GetFocusedDlgItem(), c.control);
+        }
+        EXPECT_TRUE(FramesWithCommand(c.command).empty());
+        EXPECT_TRUE(parent.messages.empty());
+        EXPECT_TRUE(dialog->IsWindowVisible());
+        EXPECT_EQ(dialog->Result(), 0);
+        EXPECT_TRUE(QDir(folder.path()).isEmpty());
+    }
+}
+
+TEST_F(SettingsFiles, AFieldThatCannotBeUsedDoesNotStopASave)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    SetText(1024, "999"); // Global X Start, hidden below the engineering level
+    SetText(1020, "700"); // Width, then disabled
+    dialog->EnableDlgItem(1020, false);
+    EXPECT_EQ(Save(PathOf("a.QV_BTP_CFG")), "Saved");
+}
+
+TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
+{
+    // Everything a technician can see of the dialog.
+    const auto seen = [this] {
+        QStringList state{dialog->GetWindowText(), dialog->Model(), dialog->SerialNumber(), dialog->ProtocolText()};
+        for (const SettingDescriptor& row : dialog->Definition().tables.settings) {
+            QWidget* control = dialog->GetDlgItem(row.controlId).Widget();
+            state << QString::number(row.controlId) << Text(row.controlId) << Entries(row.controlId).join('|')
+                  << QString::number(Checked(row.controlId)) << QString::number(Visible(row.controlId))
+                  << QString::number(Enabled(row.controlId)) << control->palette().color(QPalette::Text).name();
+        }
+        return state;
+    };
+    Open<CJetvaneSettingsBPPDlg>(1);
+    dialog->SetTitle("Printer");
+    Choose(1009, "FGL");
+    SetText(1003, "GATE7");
+    SetText(1058, "500");
+    SetText(1045, "42");
+    dialog->CheckDlgButton(1055, true);
+    const QStringList before = seen();
+    ASSERT_EQ(Save(PathOf("before.QV_BPP_CFG")), "Saved");
+
+    // A model, a serial number, the other printer family, a protocol, two good fields, and
+    // then a value that stops at a lower-case hex digit.
+    const std::string faulty = Field('~', 0x14, "4D5256353845") + Field('~', 0x15, "313233") +
+                               Field('~', 0x10, "425050425450") + Field('~', 0x03, "+1") + Field('~', 0x01, "+2") +
+                               Field('}', 0x0A, "414243") + Field('}', 0x36, "+300") + Field('}', 0x3A, "4a") + kDel;
+    EXPECT_EQ(Load(Write("faulty.QV_BPP_CFG", FileFrame(0x10, faulty + "q\x7F"))),
+              "Unable to process the configuration.");
+
+    EXPECT_EQ(seen(), before);
+    ASSERT_EQ(Save(PathOf("after.QV_BPP_CFG")), "Saved");
+    EXPECT_EQ(ReadBytes(PathOf("after.QV_BPP_CFG")), ReadBytes(PathOf("before.QV_BPP_CFG")));
+}
+
+TEST_F(SettingsFiles, AFileWithoutBlackMarkStyleShowsItsDefault)
+{
+    Open<CJetvaneEEPROMSettingsDlg>();
+    Choose(1065, "TOF After Mark");
+    EXPECT_EQ(Load(Write("power.QV_EEPROM_CFG", FileFrame(0x12, Field('|', 0x13, "+200") + kDel))), "Loaded");
+    EXPECT_EQ(Text(1065), "TOF Before Mark (Default)");
+    EXPECT_EQ(Text(1067), "200");
+}
+
 } // namespace
 } // namespace settings_test

@@ -191,6 +191,7 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         int control;
         QString text;
     };
+    // A record that cannot be read to its end changes no control.
     const ReadCase cases[] = {
         {"lone DEL", std::string(1, kDel), true, 1003, "CUTE2"},
         {"DEL runs", std::string(3, kDel) + Field('}', 0x0A, "414243") + std::string(2, kDel), true, 1003, "ABC"},
@@ -200,17 +201,17 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         {"plus on hex row", Field('}', 0x0A, "+12") + kDel, true, 1003, "12"},
         {"minus on hex row", Field('}', 0x0A, "-12") + kDel, true, 1003, "-12"},
         {"odd hex digits", Field('}', 0x0A, "41424") + kDel, true, 1003, "AB"},
-        {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, ""},
-        {"bytes above 0x7F", Field('}', 0x0A, "41\xC3\xA9") + kDel, false, 1003, "A"},
+        {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, "CUTE2"},
+        {"bytes above 0x7F", Field('}', 0x0A, "41\xC3\xA9") + kDel, false, 1003, "CUTE2"},
         {"unknown key", Field('}', 0x7E, "+1") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
         {"no closing DEL", Field('}', 0x02, "+40"), false, 1017, "32"},
         {"not a record", std::string("}\x02+40") + kDel, false, 1017, "32"},
         {"cut after the group", std::string(1, kDel) + "}", false, 1017, "32"},
-        {"minus one on a combo", Field('}', 0x0C, "+-1") + kDel, false, 1031, "NORMAL"},
+        {"minus one on a combo", Field('}', 0x0C, "+-1") + kDel, false, 1031, "HIGH"},
         {"L reads as NORMAL", Field('}', 0x0C, "+76") + kDel, true, 1031, "NORMAL"},
         {"code without entry", Field('}', 0x0C, "+1") + kDel, true, 1031, "HIGH"},
         {"code beyond the list", Field('}', 0x0C, "+200") + kDel, true, 1031, ""},
-        {"out of range number", Field('}', 0x02, "+641") + kDel, true, 1017, "0"},
+        {"out of range number", Field('}', 0x02, "+641") + kDel, true, 1017, "641"},
         {"entry by text", Field('}', 0x0B, "554E4953544154") + kDel, true, 1015, "UNISTAT"},
         {"text outside the list", Field('}', 0x0B, "4D59205441474F") + kDel, true, 1015, "MY TAGO"},
     };
@@ -220,6 +221,54 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         EXPECT_EQ(dialog->SetDeviceSettings(c.record, &connection, false), c.complete);
         EXPECT_EQ(Text(c.control), c.text);
     }
+}
+
+TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
+{
+    struct NumberCase {
+        int parameter;
+        const char* value;
+        int control;
+        QString shown;
+        bool valid;
+    };
+    const NumberCase cases[] = {
+        // Cut Line Offset, -200 to 200: its numbers carry their sign.
+        {0x10, "-40", 1066, "-40", true},
+        {0x10, "+700", 1066, "+700", false},
+        {0x10, "-2147483648", 1066, "-2147483647", false},
+        {0x10, "+4294967346", 1066, "+2147483647", false},
+        {0x10, "+123456789012345678901234567890", 1066, "+2147483647", false},
+        // Read Power, 0 to 999.
+        {0x13, "+999", 1067, "999", true},
+        {0x13, "+1000", 1067, "1000", false},
+        {0x13, "-1", 1067, "-1", false},
+        {0x13, "+4294967346", 1067, "2147483647", false},
+    };
+    const QColor crimson(220, 20, 60);
+    for (const NumberCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        Open<CJetvaneEEPROMSettingsDlg>();
+        const QColor normal = dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text);
+        ASSERT_NE(normal, crimson);
+        EXPECT_TRUE(dialog->SetDeviceSettings(Field('|', c.parameter, c.value) + kDel, &connection, false));
+        EXPECT_EQ(Text(c.control), c.shown);
+        EXPECT_EQ(dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text), c.valid ? normal : crimson);
+    }
+}
+
+TEST_F(SettingsDialogTest, BlackMarkStyleReturnsToItsDefault)
+{
+    const QString byDefault = "TOF Before Mark (Default)";
+    Open<CJetvaneEEPROMSettingsDlg>();
+    Choose(1065, "TOF After Mark");
+    dialog->GetButton(1059).Click();
+    EXPECT_EQ(Text(1065), byDefault);
+
+    Choose(1065, "TOF Centered On Mark");
+    ASSERT_TRUE(dialog->SetDeviceSettings(Field('|', 0x10, "+20") + kDel, &connection, false));
+    EXPECT_EQ(Text(1065), byDefault);
+    EXPECT_EQ(Text(1066), "+20");
 }
 
 TEST_F(SettingsDialogTest, CheckBoxFieldsShowHideAndSet)
