@@ -213,6 +213,8 @@ TEST_F(LoadFirmware, SilentRunToAPrinterThatRefusesTheBlocksEndsWithOperationFai
     ASSERT_TRUE(WaitUntil([] { return ui::QuitCode().has_value(); })) << Printable(StatusHistory());
 
     EXPECT_EQ(ui::QuitCode(), 20);
+    // Why, for the line that the run's end writes on standard error.
+    EXPECT_EQ(ui::QuitReason(), "Firmware Upload Failed: the printer refused it (reply code 0x61)");
     EXPECT_FALSE(printer->FirmwareEnded());
 }
 
