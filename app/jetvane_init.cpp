@@ -50,7 +50,6 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
         if (!needsNoWindow)
             return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kNoDisplayMessage));
         qputenv("QT_QPA_PLATFORM", kOffscreenPlatform);
-        ui::SetRunsWithoutDisplay(true);
     } else {
         ui::AddOffscreenFallback();
     }
@@ -59,11 +58,12 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     // such as -platform must not be taken as one of Qt's options.
     int qtArgumentCount = 1;
     const std::unique_ptr<QApplication> application = ui::CreateApplication(qtArgumentCount, argv);
-    if (ui::FellBackToOffscreen()) {
-        if (!needsNoWindow)
-            return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::NamedDisplays()));
+    if (ui::FellBackToOffscreen() && !needsNoWindow)
+        return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::NamedDisplays()));
+    // Nobody sees a window on a platform that shows nothing (offscreen, minimal), however it
+    // was chosen: a silent run there cannot be handed to a technician.
+    if (ui::PlatformShowsNothing())
         ui::SetRunsWithoutDisplay(true);
-    }
     // Qt's own windows (message boxes, file dialogs) show it as well.
     QApplication::setWindowIcon(ui::ApplicationIcon());
     ui::InstallWindowMessageSink();
