@@ -27,17 +27,13 @@ QString OneLine(const QString& text)
     return line.trimmed();
 }
 
-void WriteEndOfRunLine(const QString& why)
+int EndOfRun(int exitCode, const QString& why)
 {
+    if (exitCode == EXIT_CODE_SUCCESS)
+        return exitCode;
     const QByteArray line = (QLatin1String(kEndOfRunPrefix) + OneLine(why) + u'\n').toLocal8Bit();
     std::fputs(line.constData(), stderr);
     std::fflush(stderr);
-}
-
-int EndOfRun(int exitCode, const QString& why)
-{
-    if (exitCode != EXIT_CODE_SUCCESS)
-        WriteEndOfRunLine(why);
     return exitCode;
 }
 

@@ -36,11 +36,8 @@ inline constexpr char kStatusWithCause[] = "%1 (%2)";
 // The text on one line: its line breaks become blanks.
 QString OneLine(const QString& text);
 
-// Writes kEndOfRunPrefix, why on one line and a line end to standard error.
-void WriteEndOfRunLine(const QString& why);
-
-// The end of the process with exitCode: any code but 0 leaves why as its line on standard
-// error. Returns exitCode.
+// The end of the process with exitCode: any code but 0 leaves kEndOfRunPrefix and why, on
+// one line, on standard error. Returns exitCode.
 int EndOfRun(int exitCode, const QString& why);
 
 // From here on Qt's own messages (warnings about the platform, the runtime folder, window
