@@ -24,6 +24,7 @@ bool CJetvaneApp::ParseCommandLine(const QStringList& arguments, FILE* out)
     silentMode_ = false;
     commandLineVerb_.clear();
     commandLineFilePath_.clear();
+    unrecognisedWords_.clear();
     bool result = true;
 
     // arguments[0] is the program itself.
@@ -41,6 +42,7 @@ bool CJetvaneApp::ParseCommandLine(const QStringList& arguments, FILE* out)
                 std::fprintf(out, kUnrecognisedWordFormat, static_cast<int>(index), argument.toUtf8().constData());
                 std::fflush(out);
             }
+            unrecognisedWords_.append(argument);
             result = false;
         } else {
             commandLineFilePath_ = argument.trimmed();

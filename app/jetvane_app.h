@@ -27,8 +27,9 @@ public:
     CJetvaneApp() = default;
 
     // Fills the three members from the arguments as main receives them, the program first.
-    // Every word that comes before a verb and is not SILENT is written to out and makes the
-    // result false; parsing goes on so that all of them are reported. Unlike the words,
+    // Every word that comes before a verb and is not SILENT is written to out, kept in
+    // UnrecognisedWords and makes the result false; parsing goes on so that all of them are
+    // reported. Unlike the words,
     // the file path is kept as typed (only white space trimmed): a leading "/" or "\" is
     // part of an absolute or UNC path.
     bool ParseCommandLine(const QStringList& arguments, FILE* out = stdout);
@@ -36,12 +37,14 @@ public:
     // The whole run: parses the command line (exit code 12 before any window when it cannot
     // be used), prepares the window system, runs the main dialog modally and returns the
     // process exit status (ExitCodeOfRun). A run that needs a window and has no display
-    // that answers ends with 1 and a message on standard error.
+    // that answers ends with 1. Every status but 0 comes with its line on standard error
+    // (EndOfRun); in a silent run that line is all that standard error holds.
     int InitInstance(int argc, char** argv);
 
     // Runs the main dialog modally (the application object and the window layer exist) and
-    // returns the exit status. A silent run that ends without a quit code (the window was
-    // closed, or Escape ended it) says so on standard error.
+    // returns the exit status, through EndOfRun: a failure code's line is the reason of the
+    // quit request, else the main window's last status text. A silent run that ends without
+    // a quit code (the window was closed, or Escape ended it) says so.
     int RunMainDialog() const;
 
     // The process exit status of a run that ended with quitCode, or without one: then
@@ -59,9 +62,12 @@ public:
     // kCommandWordLoadFirmware, kCommandWordSendConfig or empty.
     const QString& CommandLineVerb() const { return commandLineVerb_; }
     const QString& CommandLineFilePath() const { return commandLineFilePath_; }
+    // The words that made ParseCommandLine fail, as typed.
+    const QStringList& UnrecognisedWords() const { return unrecognisedWords_; }
 
 private:
     bool silentMode_ = false;
+    QStringList unrecognisedWords_;
     QString commandLineVerb_;
     QString commandLineFilePath_;
 };

@@ -171,9 +171,7 @@ void CJetvaneDlg::SetExitCaption(const char* caption)
 
 void CJetvaneDlg::PostQuit(int exitCode, const QString& why)
 {
-    if (exitCode != EXIT_CODE_SUCCESS)
-        WriteEndOfRunLine(why.isEmpty() ? statusText_ : why);
-    ui::PostQuitMessage(exitCode);
+    ui::PostQuitMessage(exitCode, exitCode == EXIT_CODE_SUCCESS || !why.isEmpty() ? why : statusText_);
 }
 
 void CJetvaneDlg::FallBackToInteractiveRun(const QString& reason)

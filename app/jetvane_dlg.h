@@ -7,8 +7,9 @@
 //
 // Threads: everything here runs on the user-interface thread.
 //
-// How an unattended (SILENT) run ends: every end of the operation posts its exit code, and
-// every end with a failure code leaves one line on standard error that says why. A few
+// How an unattended (SILENT) run ends: every end of the operation posts its exit code with
+// why (ui::PostQuitMessage), and the run's end writes that as one line on standard error
+// for every failure code (EndOfRun), the firmware dialog's too. A few
 // ends cannot go on unattended and fall back to an interactive run instead, with the window
 // left to the technician (FallBackToInteractiveRun); without a display nobody could ever use
 // that window, so such a run ends there with EXIT_CODE_OPERATION_FAILED.
@@ -129,8 +130,8 @@ private:
     void SetExitCaption(const char* caption);
     void ShowRememberedPort();
     bool StartCommand(std::uint8_t command, const std::string& payload, int nextState, const char* statusText);
-    // Ends the run with exitCode. A failure code also writes why (the status line's text
-    // when why is empty) as one line on standard error.
+    // Ends the run with exitCode. A failure code carries why (the status line's text when
+    // why is empty) as its reason, which the run's end writes on standard error.
     void PostQuit(int exitCode, const QString& why = {});
     // The one place where an operation of a silent run that cannot go on unattended (a
     // configuration file for the other printer family or an empty one, a found printer whose

@@ -32,6 +32,7 @@ QString ResolvedPath(const QString& chosen)
     return ResolveShortcutPath(chosen, target) > 0 ? target : chosen;
 }
 
+// A file too long to count in 32 bits is one that cannot be read, like a short read.
 const char* ReadFailureText(FileReadResult result)
 {
     return result == FileReadResult::AllocationFailed ? kStatusUnableToAllocateMemory : kStatusUnableToReadFile;

@@ -10,17 +10,16 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 constexpr char kOffscreenPlatform[] = "offscreen";
-constexpr char kNoDisplayMessage[] =
-    "jetvane: no display to show the window on (set DISPLAY, or run unattended with SILENT)\n";
+constexpr char kNoDisplayMessage[] = "no display to show the window on (set DISPLAY, or run unattended with SILENT)";
 constexpr char kDeadDisplayMessage[] =
-    "jetvane: the display does not answer (%1); set DISPLAY to a running one, or run unattended with SILENT\n";
+    "the display does not answer (%1); set DISPLAY to a running one, or run unattended with SILENT";
 constexpr int kNoDisplayExitCode = 1;
+constexpr char kWordSeparator[] = " ";
 
 } // namespace
 
@@ -35,19 +34,22 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (!ParseCommandLine(arguments))
-        return EXIT_CODE_COMMAND_ERROR;
+    if (!ParseCommandLine(arguments)) {
+        return EndOfRun(EXIT_CODE_COMMAND_ERROR,
+                        QString::fromUtf8(kReasonUnknownWords).arg(unrecognisedWords_.join(kWordSeparator)));
+    }
+    // What a script reads on standard error are the program's own lines, not Qt's remarks
+    // about the runtime folder or what its platform cannot do.
+    if (silentMode_)
+        HoldBackQtMessages();
 
     // An unattended run needs no screen: scripts and scheduled jobs run it over SSH. So does
     // a run whose command line is incomplete, which ends with its exit code at once.
     const bool needsNoWindow = silentMode_ || HasIncompleteRequest();
     if (!ui::DisplayAvailable()) {
-        if (!needsNoWindow) {
-            std::fputs(kNoDisplayMessage, stderr);
-            return kNoDisplayExitCode;
-        }
+        if (!needsNoWindow)
+            return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kNoDisplayMessage));
         qputenv("QT_QPA_PLATFORM", kOffscreenPlatform);
-        ui::SetRunsWithoutDisplay(true);
     } else {
         ui::AddOffscreenFallback();
     }
@@ -56,14 +58,12 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     // such as -platform must not be taken as one of Qt's options.
     int qtArgumentCount = 1;
     const std::unique_ptr<QApplication> application = ui::CreateApplication(qtArgumentCount, argv);
-    if (ui::FellBackToOffscreen()) {
-        if (!needsNoWindow) {
-            std::fputs(QString::fromLatin1(kDeadDisplayMessage).arg(ui::NamedDisplays()).toLocal8Bit().constData(),
-                       stderr);
-            return kNoDisplayExitCode;
-        }
+    if (ui::FellBackToOffscreen() && !needsNoWindow)
+        return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::NamedDisplays()));
+    // Nobody sees a window on a platform that shows nothing (offscreen, minimal), however it
+    // was chosen: a silent run there cannot be handed to a technician.
+    if (ui::PlatformShowsNothing())
         ui::SetRunsWithoutDisplay(true);
-    }
     // Qt's own windows (message boxes, file dialogs) show it as well.
     QApplication::setWindowIcon(ui::ApplicationIcon());
     ui::InstallWindowMessageSink();
@@ -79,7 +79,10 @@ int CJetvaneApp::RunMainDialog() const
     CJetvaneDlg dialog(*this);
     dialog.DoModal();
     const std::optional<int> quitCode = ui::QuitCode();
-    if (!quitCode && silentMode_)
-        WriteEndOfRunLine(QString::fromUtf8(kReasonEndedByHand).arg(OneLine(dialog.StatusText())));
-    return ExitCodeOfRun(quitCode);
+    QString why = ui::QuitReason();
+    if (!quitCode)
+        why = QString::fromUtf8(kReasonEndedByHand).arg(OneLine(dialog.StatusText()));
+    else if (why.isEmpty())
+        why = dialog.StatusText();
+    return EndOfRun(ExitCodeOfRun(quitCode), why);
 }

@@ -273,8 +273,13 @@ ui::LResult CQVAirLoadFirmwareDlg::OnSendDone(ui::WParam, ui::LParam parser)
     if (parser == 0 || finished_)
         return 0;
     bool ok = false;
-    reinterpret_cast<const CQVMessageParser*>(parser)->GetResult(&ok, nullptr, nullptr);
-    ShowResult(ok);
+    MessageParseState last;
+    reinterpret_cast<const CQVMessageParser*>(parser)->GetResult(&ok, &last, nullptr);
+    // The last exchange of a failed job tells why: no reply at all, or a refusal.
+    const QString why = ok                    ? QString()
+                        : last.command == 0 ? ui::Text(kReasonNoReply)
+                                            : ui::Text(kReasonRefused).arg(last.command, 2, 16, QLatin1Char('0'));
+    ShowResult(ok, why);
     return 0;
 }
 
@@ -286,7 +291,7 @@ ui::LResult CQVAirLoadFirmwareDlg::OnFlashUpdateDone(ui::WParam ok, ui::LParam e
     return 0;
 }
 
-void CQVAirLoadFirmwareDlg::ShowResult(bool loaded)
+void CQVAirLoadFirmwareDlg::ShowResult(bool loaded, const QString& why)
 {
     if (loaded) {
         result_ = kChildResultDone;
@@ -299,8 +304,13 @@ void CQVAirLoadFirmwareDlg::ShowResult(bool loaded)
         result_ = kChildResultFailed;
         SetStatusText(ui::Text(kStatusUploadFailed));
     }
-    if (SilentMode())
-        ui::PostQuitMessage(loaded ? EXIT_CODE_SUCCESS : EXIT_CODE_OPERATION_FAILED);
+    if (SilentMode() && loaded) {
+        ui::PostQuitMessage(EXIT_CODE_SUCCESS);
+    } else if (SilentMode()) {
+        const QString failed = ui::Text(kStatusUploadFailed);
+        ui::PostQuitMessage(EXIT_CODE_OPERATION_FAILED,
+                            why.isEmpty() ? failed : ui::Text(kStatusWithReason).arg(failed, why));
+    }
     cancelButton_.SetWindowText(ui::Text(kFirmwareCloseCaption));
 }
 

@@ -7,7 +7,8 @@
 //
 // It reports its end to its parent once, synchronously, with WM_FIRMWARE_LOAD_DONE (wParam
 // 0 not finished or cancelled, 1 loaded, 2 failed), and in an unattended run ends the run
-// with its exit code as soon as the result is known.
+// with its exit code as soon as the result is known: a failure's quit request says why, for
+// the line that the run's end writes on standard error.
 //
 // Threads: everything here runs on the user-interface thread. The send thread and the
 // flash thread report only by posted messages. The thread blocks in LoadFirmware for the
@@ -107,7 +108,9 @@ private:
     void ReopenAtUpdateModeBaudRate();
     bool StartSerialRoad();
     bool StartUsbRoad();
-    void ShowResult(bool loaded);
+    // The result; in an unattended run the run's end with its exit code and, for a failure,
+    // why (what lies behind "Firmware Upload Failed", when known).
+    void ShowResult(bool loaded, const QString& why = {});
     void StopLoadAndAbort();
     void SetProgressRange(int upper);
     bool SilentMode() const { return silentMode_ && silentMode_(); }

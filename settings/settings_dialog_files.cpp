@@ -146,8 +146,8 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
         return;
     }
     FileImage image;
-    const FileReadResult read = file.LengthFits() ? file.ReadInto(image) : FileReadResult::AllocationFailed;
-    if (read == FileReadResult::AllocationFailed) {
+    const FileReadResult read = file.ReadInto(image);
+    if (read == FileReadResult::AllocationFailed || read == FileReadResult::TooLong) {
         Tell(kUnableToLoadFile);
         return;
     }

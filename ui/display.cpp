@@ -20,6 +20,8 @@ constexpr char kWaylandVariable[] = "WAYLAND_DISPLAY";
 constexpr char kX11Platform[] = "xcb";
 constexpr char kWaylandPlatform[] = "wayland";
 constexpr char kOffscreenPlatform[] = "offscreen";
+// Platforms that draw windows into memory only, for nobody to see.
+constexpr const char* kPlatformsShowingNothing[] = {kOffscreenPlatform, "minimal"};
 constexpr char kPlatformSeparator = ';';
 // The categories of Qt's complaints about platform plugins it could not start.
 constexpr char kPlatformCategoryPrefix[] = "qt.qpa.";
@@ -75,6 +77,16 @@ std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv)
 bool FellBackToOffscreen()
 {
     return g_offscreenIsFallback.load() && QGuiApplication::platformName() == QLatin1String(kOffscreenPlatform);
+}
+
+bool PlatformShowsNothing()
+{
+    const QString platform = QGuiApplication::platformName();
+    for (const char* showsNothing : kPlatformsShowingNothing) {
+        if (platform == QLatin1String(showsNothing))
+            return true;
+    }
+    return false;
 }
 
 bool RunsWithoutDisplay()

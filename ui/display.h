@@ -35,9 +35,13 @@ std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv);
 // Once the application exists: none of the platforms named before offscreen could be used.
 bool FellBackToOffscreen();
 
-// Whether nobody can see the program's windows: it runs offscreen because no display was
-// named or the named one did not answer, not because the environment chose offscreen (as
-// tests do). Start-up sets it; false until then.
+// Once the application exists: the platform in use shows its windows to nobody (offscreen,
+// minimal), whether it was chosen by the environment or as our own fallback.
+bool PlatformShowsNothing();
+
+// Whether nobody can see the program's windows. Start-up sets it from PlatformShowsNothing;
+// false until then (so the window tests, which run offscreen without that start-up, see
+// their windows as shown).
 bool RunsWithoutDisplay();
 void SetRunsWithoutDisplay(bool withoutDisplay);
 

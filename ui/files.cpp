@@ -16,6 +16,7 @@ namespace {
 constexpr std::uint64_t kLow32Bits = 0xFFFFFFFFu;
 constexpr char kNotARegularFile[] = "not a regular file";
 constexpr char kShorterThanItWas[] = "the file became shorter while it was read";
+constexpr char kLongerThanALength[] = "the file is longer than %1 bytes";
 constexpr char kTemporarySuffix[] = ".XXXXXX";
 constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as for any new file
 // A chain of links longer than this is taken for a loop.
@@ -115,6 +116,11 @@ FileReadResult ImageFile::ReadInto(FileImage& image)
     image.Free();
     if (fd_ < 0)
         return FileReadResult::OpenFailed;
+    if (!lengthFits_) {
+        error_ = QString::fromLatin1(kLongerThanALength).arg(kLow32Bits);
+        Close();
+        return FileReadResult::TooLong;
+    }
     const std::size_t size = static_cast<std::size_t>(length_) + 1;
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]());
     if (buffer == nullptr) {

@@ -49,6 +49,7 @@ enum class FileReadResult {
     OpenFailed,       // "Unable To Open Firmware File" / "Unable To Open Configuration File"
     AllocationFailed, // "Unable To allocate memory"
     ShortRead,        // "Unable To Read File"
+    TooLong,          // longer than a 32-bit length can count: never read as its first bytes
 };
 
 // A file opened for reading its whole content. Between Open and ReadInto the caller
@@ -74,8 +75,9 @@ public:
     // Whether that length fits 32 bits (Length() is then the whole length).
     bool LengthFits() const { return lengthFits_; }
 
-    // Reads Length() bytes into a fresh image. On failure the image is empty (freed,
-    // length 0). Closes the file in every case.
+    // Reads Length() bytes into a fresh image; a file whose length does not fit 32 bits is
+    // refused (TooLong) rather than read as its first bytes. On failure the image is empty
+    // (freed, length 0). Closes the file in every case.
     FileReadResult ReadInto(FileImage& image);
     void Close();
 

@@ -54,6 +54,7 @@ std::vector<ModalLoopScope*> g_modalLoops; // UI thread only, innermost last
 
 std::mutex g_quitMutex;
 std::optional<int> g_quitCode; // guarded by g_quitMutex
+QString g_quitReason;          // guarded by g_quitMutex
 bool g_quitPending = false;    // UI thread only
 
 bool OnUserInterfaceThread()
@@ -197,11 +198,12 @@ LResult SendMessage(WindowHandle window, unsigned id, WParam wParam, LParam lPar
     return target == nullptr ? 0 : target->DispatchWindowMessage(id, wParam, lParam);
 }
 
-void PostQuitMessage(int exitCode)
+void PostQuitMessage(int exitCode, const QString& reason)
 {
     {
         std::lock_guard lock(detail::g_quitMutex);
         detail::g_quitCode = exitCode;
+        detail::g_quitReason = reason;
     }
     if (QCoreApplication* application = QCoreApplication::instance())
         QMetaObject::invokeMethod(application, &detail::TakeQuitRequest, Qt::QueuedConnection);
@@ -213,10 +215,17 @@ std::optional<int> QuitCode()
     return detail::g_quitCode;
 }
 
+QString QuitReason()
+{
+    std::lock_guard lock(detail::g_quitMutex);
+    return detail::g_quitReason;
+}
+
 void ClearQuitRequest()
 {
     std::lock_guard lock(detail::g_quitMutex);
     detail::g_quitCode.reset();
+    detail::g_quitReason.clear();
     detail::g_quitPending = false;
 }
 

@@ -14,6 +14,8 @@
 
 #include "platform/window_message.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 
@@ -82,13 +84,18 @@ inline constexpr int kModalEndedByQuit = -1;
 // kModalEndedByQuit. Like a posted message it takes effect when the event loop next runs
 // (so a call from OnInitDialog ends the dialog once its loop starts). A request made while
 // no modal loop runs stays pending and ends the next DoModal as soon as it begins.
-// Any thread; a later call replaces the code.
-void PostQuitMessage(int exitCode);
+// Any thread; a later call replaces the code and the reason.
+// reason: why the run ends, in the technician's words, for the line that a failure code
+// leaves on standard error where the program turns the code into its exit status (empty:
+// the poster has nothing to add to what its window shows).
+void PostQuitMessage(int exitCode, const QString& reason = {});
 
 // The code of the last PostQuitMessage, or nothing when none was made. The program's main
 // returns QuitCode().value_or(0) after its top-level DoModal has returned.
 std::optional<int> QuitCode();
-// Forgets the code and any pending request (tests that run several dialogs).
+// The reason that came with that code; empty when none came.
+QString QuitReason();
+// Forgets the code, its reason and any pending request (tests that run several dialogs).
 void ClearQuitRequest();
 
 } // namespace ui

@@ -128,6 +128,15 @@ public:
         return environment;
     }
 
+    // The same without XDG_RUNTIME_DIR, which Qt remarks on when it is missing; a silent
+    // run's standard error must still hold the program's own lines only.
+    Environment ProgramEnvironmentWithoutRuntimeFolder() const
+    {
+        Environment environment = ProgramEnvironment();
+        environment.Unset("XDG_RUNTIME_DIR");
+        return environment;
+    }
+
 private:
     TempFolder folder_;
     std::filesystem::path configHome_;

@@ -78,6 +78,10 @@ TEST(CliCommandLine, UnknownWordsBeforeAVerbAreListedAndEndTheRunWithCommandErro
     EXPECT_TRUE(run.end->exited);
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_COMMAND_ERROR);
     EXPECT_EQ(run.out, "1: FOO\n2: BAR\n");
+    // A script that keeps only standard error learns it too, on one line.
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(run.err.rfind("jetvane: ", 0), 0u) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("FOO BAR"));
 }
 
 TEST(CliCommandLine, UnknownWordIsListedAsTypedWithItsPrefixes)
@@ -365,10 +369,12 @@ TEST(CliLoadFirmwareFrames, PrinterThatRefusesEveryBlockMakesTheRunFail)
     ASSERT_TRUE(world.WriteFile("F2QV1_CLI.BIN", FirmwareImage(20000)));
 
     const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", "LOADFIRMWARE", world.FilePath("F2QV1_CLI.BIN").string()},
-                                                world.ProgramEnvironment(), kLoadFirmwareLimitMs);
+                                                world.ProgramEnvironmentWithoutRuntimeFolder(), kLoadFirmwareLimitMs);
 
     ASSERT_TRUE(run.end.has_value()) << "still running after " << kLoadFirmwareLimitMs << " ms";
     EXPECT_EQ(run.end->exitCode, 20) << run.err;
+    // The firmware window ends the run, and the run's end says why.
+    EXPECT_EQ(run.err, "jetvane: Firmware Upload Failed: the printer refused it (reply code 0x61)\n");
     std::vector<std::uint8_t> commands;
     for (const printer_sim::ReceivedFrame& frame : printer.ReceivedFrames())
         commands.push_back(frame.command);

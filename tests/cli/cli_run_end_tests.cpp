@@ -1,10 +1,12 @@
 // How a run of the built program ends, as a script sees it: a display that is named but
 // does not answer, the ends of a silent run that cannot go on unattended (without a display
 // they end as failed, with a display the window stays for the technician), a silent run
-// whose window is closed by hand, and the line on standard error that says why.
+// whose window is closed by hand, a firmware load that fails in its window, and the line on
+// standard error that says why, which is all that a silent run leaves there.
 //
-// "With a display" is Qt's offscreen platform chosen in the environment, or its VNC platform
-// where the test presses a key as a technician would (tests/cli/vnc_keyboard.h).
+// "With a display" is Qt's VNC platform, where the test presses a key as a technician would
+// (tests/cli/vnc_keyboard.h). Qt's offscreen and minimal platforms show nobody anything:
+// for a silent run they are no display, however they were chosen.
 #include "ui/exit_codes.h"
 #include "comms/printer_codes.h"
 #include "tests/cli/cli_environment.h"
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -48,6 +51,13 @@ using cli_test::kStartUpLimitMs;
 
 // After the type check's reply, a run that would end has long ended by then.
 constexpr int kStaysOpenCheckMs = 2000;
+// A firmware load: the search, the update-mode questions (about 3 s) and, when the printer
+// goes away while a block waits for its answer, that answer's time-out (15 s).
+constexpr int kFirmwareFailureLimitMs = 60000;
+// Enough blocks that the load is still running when the test stops the printer.
+constexpr std::size_t kLongImageSize = 64 * 8192;
+// A file one 32-bit length cannot count: 4 GiB and 5 bytes (sparse, so it costs no disk).
+constexpr std::uintmax_t kBeyond32BitLength = 4294967301u;
 // How often the test presses Escape until the window takes it.
 constexpr int kKeyRepeatMs = 300;
 
@@ -131,8 +141,10 @@ TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
 {
     PrepareWithSim();
 
-    const cli_test::ProgramRun run =
-        RunProgram(kJetvane, sendArguments, EnvironmentWith("DISPLAY", DeadDisplay()), kSendConfigLimitMs);
+    cli_test::Environment environment = world.ProgramEnvironmentWithoutRuntimeFolder();
+    environment.Set("DISPLAY", DeadDisplay());
+
+    const cli_test::ProgramRun run = RunProgram(kJetvane, sendArguments, environment, kSendConfigLimitMs);
 
     ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
@@ -141,25 +153,38 @@ TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
 
 // ---- silent runs that cannot go on unattended
 
-// Without a display: a file for the other family, an empty file.
+// Without a display, or on a platform that shows nothing (chosen in the environment): a
+// file for the other family, an empty file. No runtime folder is named, so Qt would have
+// remarked on it: standard error holds the status line alone.
 TEST_F(RunEnd, FallBackWithoutDisplayEndsAsFailedWithTheStatusOnStandardError)
 {
     struct Case {
+        const char* platform; // QT_QPA_PLATFORM; none when empty
         const char* fileName;
         bool emptyFile;
         const char* statusText; // what the window would have shown
     };
-    for (const Case& expected : {Case{kBoardingPassFile, false, "Changing device type not supported"},
-                                 Case{"empty.QV_BTP_CFG", true, "Failed to get response to command"}}) {
+    const Case cases[] = {
+        {"", kBoardingPassFile, false, "Changing device type not supported"},
+        {"", "empty.QV_BTP_CFG", true, "Failed to get response to command"},
+        {"offscreen", kBoardingPassFile, false, "Changing device type not supported"},
+        {"minimal", "empty.QV_BTP_CFG", true, "Failed to get response to command"},
+    };
+    for (const Case& expected : cases) {
+        SCOPED_TRACE(std::string(expected.platform) + " " + expected.fileName);
         test_support::PrinterSimProcess printer;
         ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", "BTP"}));
         Prepare(printer.SlavePath(), expected.fileName, expected.emptyFile);
+        cli_test::Environment environment = world.ProgramEnvironmentWithoutRuntimeFolder();
+        if (*expected.platform != '\0')
+            environment.Set("QT_QPA_PLATFORM", expected.platform);
 
-        const cli_test::ProgramRun run = RunProgram(kJetvane, sendArguments, world.ProgramEnvironment(), kSendConfigLimitMs);
+        const cli_test::ProgramRun run = RunProgram(kJetvane, sendArguments, environment, kSendConfigLimitMs);
 
-        ASSERT_TRUE(run.end.has_value()) << expected.fileName << " kept the run going";
-        EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED) << expected.fileName;
+        ASSERT_TRUE(run.end.has_value()) << "the run kept going";
+        EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
         EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr(expected.statusText));
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_THAT(LoggedFrames(printer.StderrText()),
                     ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
     }
@@ -200,20 +225,6 @@ TEST_F(RunEnd, PortTakenAfterTheSearchEndsAsFailedAndSaysItIsInUse)
     EXPECT_THAT(line, HasSubstr("in use by another program"));
 }
 
-// With a display the same end leaves the window open for the technician: no exit code yet.
-TEST_F(RunEnd, FallBackWithADisplayLeavesTheWindowOpen)
-{
-    PrepareWithSim(kBoardingPassFile);
-
-    ProgramProcess jetvane;
-    ASSERT_TRUE(jetvane.Start(kJetvane, sendArguments, EnvironmentWith("QT_QPA_PLATFORM", "offscreen")));
-    ASSERT_TRUE(cli_test::WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs)) << sim.StderrText();
-    const std::optional<cli_test::ProgramEnd> early = jetvane.WaitForExit(kStaysOpenCheckMs);
-
-    EXPECT_FALSE(early.has_value()) << "ended with exit code " << early->exitCode;
-    jetvane.Stop();
-}
-
 // ---- runs whose window is closed by hand, on a display (Qt's VNC platform)
 
 // Qt's VNC platform keeps its screen buffers to the end of the process; a leak checker in
@@ -244,8 +255,9 @@ std::optional<cli_test::ProgramEnd> RunAndPressEscape(ProgramProcess& jetvane, c
     return std::nullopt;
 }
 
-// The technician closes the window that a silent run fell back to: nothing was sent, and the
-// exit code must not say otherwise.
+// With a display the same end leaves the window open for the technician (no exit code
+// yet); when the technician closes it, nothing was sent, and the exit code must not say
+// otherwise.
 TEST_F(RunEnd, SilentRunThatFellBackEndsAsFailedWhenItsWindowIsClosed)
 {
     PrepareWithSim(kBoardingPassFile);
@@ -301,6 +313,12 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
     Prepare(device);
     const std::string missing = world.FilePath("absent.QV_BTP_CFG").string();
     const std::string text = world.FilePath("settings.txt").string();
+    const std::string huge = world.FilePath("huge.QV_BTP_CFG").string();
+    const std::string hugeFirmware = world.FilePath("F2QV1_HUGE.BIN").string();
+    for (const std::string& path : {huge, hugeFirmware}) {
+        ASSERT_TRUE(world.WriteFile(std::filesystem::path(path).filename().string(), "head"));
+        std::filesystem::resize_file(path, kBeyond32BitLength);
+    }
     struct Case {
         std::vector<std::string> arguments;
         int exitCode;
@@ -315,14 +333,43 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
          EXIT_CODE_FILE_ERROR,
          "jetvane: " + text +
              ": not a configuration file (the name must end in QV_BTP_CFG, QV_BPP_CFG or QV_EEPROM_CFG)"},
+        // Files longer than a 32-bit length can count are not read as their first bytes.
+        {{"SILENT", "SENDCONFIG", huge},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + huge + ": Unable To Read File (the file is longer than 4294967295 bytes)"},
+        {{"SILENT", "LOADFIRMWARE", hugeFirmware},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + hugeFirmware + ": Unable To Read File (the file is longer than 4294967295 bytes)"},
     };
     for (const Case& expected : cases) {
-        const cli_test::ProgramRun run = RunProgram(kJetvane, expected.arguments, world.ProgramEnvironment(), kSendConfigLimitMs);
+        SCOPED_TRACE(expected.line);
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, expected.arguments, world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
 
         ASSERT_TRUE(run.end.has_value());
         EXPECT_EQ(run.end->exitCode, expected.exitCode);
-        EXPECT_EQ(ProgramLines(run.err), std::vector<std::string>{expected.line});
+        EXPECT_EQ(run.err, expected.line + "\n");
     }
+}
+
+// A silent firmware load that fails inside the firmware window says why, like every other
+// failure: here the printer goes away in the middle of the image.
+TEST_F(RunEnd, FirmwareLoadWhosePrinterGoesAwaySaysSo)
+{
+    ASSERT_TRUE(sim.Start(kPrinterSim, {"--type", "BTP"})) << "jetvane-printer-sim did not start";
+    ASSERT_TRUE(world.WriteProfile(sim.SlavePath()));
+    ASSERT_TRUE(world.WriteFile("F2QV1_LONG.BIN", std::string(kLongImageSize, '\x5A')));
+    ProgramProcess jetvane;
+    ASSERT_TRUE(jetvane.Start(kJetvane, {"SILENT", "LOADFIRMWARE", world.FilePath("F2QV1_LONG.BIN").string()},
+                              world.ProgramEnvironmentWithoutRuntimeFolder()));
+    ASSERT_TRUE(cli_test::WaitForLoggedCommand(sim, CMD_FIRMWARE_BLOCK, kFirmwareFailureLimitMs)) << sim.StderrText();
+
+    sim.Stop();
+    const std::optional<cli_test::ProgramEnd> end = jetvane.WaitForExit(kFirmwareFailureLimitMs);
+
+    ASSERT_TRUE(end.has_value()) << "still running after the printer went away";
+    EXPECT_EQ(end->exitCode, EXIT_CODE_OPERATION_FAILED);
+    EXPECT_EQ(jetvane.Stderr(), "jetvane: Firmware Upload Failed: the printer did not answer\n");
 }
 
 } // namespace

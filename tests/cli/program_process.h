@@ -54,6 +54,13 @@ public:
         entries_.push_back(prefix + value);
     }
 
+    // Removes a name, when it is there.
+    void Unset(const std::string& name)
+    {
+        const std::string prefix = name + "=";
+        std::erase_if(entries_, [&](const std::string& entry) { return entry.compare(0, prefix.size(), prefix) == 0; });
+    }
+
     bool Has(const std::string& name) const
     {
         const std::string prefix = name + "=";

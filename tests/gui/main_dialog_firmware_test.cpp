@@ -166,6 +166,24 @@ TEST_P(LoadFirmwareRefused, NothingIsSentAndTheWindowReturnsToIdle)
 INSTANTIATE_TEST_SUITE_P(Refusals, LoadFirmwareRefused, ::testing::ValuesIn(kRefusals),
                          [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
+// 4 GiB and 9000 bytes: its length in 32 bits would be 9000, an image of two blocks.
+TEST_F(LoadFirmware, ImageLongerThanA32BitLengthIsAFileThatCannotBeRead)
+{
+    StartPrinter(kBagTag6050);
+    prompts.AnswerFileDialog(WriteSparseFile(kFirmwareFileName, TestImage(9000), 4294976296));
+    OpenDialog();
+
+    Click(IDC_LOAD_FIRMWARE);
+
+    EXPECT_EQ(Status(), "Unable To Read File");
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->Search(), nullptr);
+    EXPECT_TRUE(dialog->FirmwareImage().IsEmpty());
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+    KeepRunning(kQuietWatchMs);
+    EXPECT_TRUE(printer->ReceivedFrames().empty());
+}
+
 // ---------------------------------------------------------------- unattended
 
 TEST_F(LoadFirmware, SilentRunOfAGoodImageEndsWithExitCodeSuccess)
@@ -195,6 +213,8 @@ TEST_F(LoadFirmware, SilentRunToAPrinterThatRefusesTheBlocksEndsWithOperationFai
     ASSERT_TRUE(WaitUntil([] { return ui::QuitCode().has_value(); })) << Printable(StatusHistory());
 
     EXPECT_EQ(ui::QuitCode(), 20);
+    // Why, for the line that the run's end writes on standard error.
+    EXPECT_EQ(ui::QuitReason(), "Firmware Upload Failed: the printer refused it (reply code 0x61)");
     EXPECT_FALSE(printer->FirmwareEnded());
 }
 

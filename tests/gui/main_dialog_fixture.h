@@ -283,6 +283,15 @@ protected:
         return path;
     }
 
+    // A file of the given length that holds bytes at its start and a hole after them: it
+    // costs no disk, however long it is.
+    QString WriteSparseFile(const QString& name, const std::string& bytes, qint64 length) const
+    {
+        const QString path = WriteFile(name, bytes);
+        EXPECT_TRUE(QFile::resize(path, length));
+        return path;
+    }
+
     platform::SimulatedUsbBackend usb;
     platform::ScopedUsbBackend usbInstalled{usb};
     TestPortMap portMap;

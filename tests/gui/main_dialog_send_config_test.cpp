@@ -124,6 +124,23 @@ TEST_F(SendConfigFile, TextFileIsRefusedAsUnsupportedDeviceType)
     EXPECT_TRUE(printer->ReceivedFrames().empty());
 }
 
+// 4 GiB and 5 bytes: its length in 32 bits would be 5, and those first bytes a whole frame.
+TEST_F(SendConfigFile, FileLongerThanA32BitLengthIsAFileThatCannotBeRead)
+{
+    StartPrinter(kIdentityBagTag);
+    prompts.AnswerFileDialog(WriteSparseFile("huge.QV_BTP_CFG", ConfigurationFrame("A"), 4294967301));
+    OpenDialog();
+
+    Click(IDC_SEND_CONFIG_FILE);
+
+    EXPECT_EQ(Status(), "Unable To Read File");
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->Search(), nullptr);
+    EXPECT_TRUE(dialog->ConfigFileImage().IsEmpty());
+    KeepRunning(kQuietWatchMs);
+    EXPECT_TRUE(printer->ReceivedFrames().empty());
+}
+
 TEST_F(SendConfigFile, SilentRunWithAGoodFileEndsWithExitCodeSuccess)
 {
     const std::string file = ConfigurationFrame("PAPER=TAG");

@@ -78,6 +78,10 @@ TEST(CommandLine, EveryUnknownWordIsReported)
     const Parsed parsed = Parse({"FOO", "BAR"});
     EXPECT_FALSE(parsed.ok);
     EXPECT_EQ(parsed.output, "1: FOO\n2: BAR\n");
+    // Kept as typed for the line on standard error; words after the verb are no such words.
+    EXPECT_EQ(parsed.app.UnrecognisedWords(), QStringList({"FOO", "BAR"}));
+    EXPECT_EQ(Parse({" -x ", "SENDCONFIG", "y"}).app.UnrecognisedWords(), QStringList({" -x "}));
+    EXPECT_TRUE(Parse({"SENDCONFIG", "a", "b"}).app.UnrecognisedWords().isEmpty());
 }
 
 TEST(CommandLine, UnknownWordIsReportedAsTypedInUtf8)
