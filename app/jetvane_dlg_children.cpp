@@ -54,9 +54,9 @@ void CJetvaneDlg::WhileNotifying(CJetvaneSettingsDeviceInterface* child, Handler
 bool CJetvaneDlg::ShowDeviceSettingsDialog(int deviceType, bool restricted)
 {
     QString caption = childWindowBaseTitle_;
-    QPoint position = GetWindowRect().topLeft();
+    QPoint position = GetWindowPosition();
     if (settingsDialog_ && settingsDialog_->HasWindow()) {
-        position = settingsDialog_->GetWindowRect().topLeft();
+        position = settingsDialog_->GetWindowPosition();
         settingsDialog_->ShowWindow(false);
     }
     CloseSettingsDialog();
@@ -79,7 +79,7 @@ bool CJetvaneDlg::ShowEepromSettingsDialog(const std::string& record)
     CloseSettingsDialog();
     const QString caption = CaptionPrefix(deviceType_) + ui::Text(kEepromCaption);
     return OpenSettingsDialog(std::make_unique<CJetvaneEEPROMSettingsDlg>(this), caption, record, false,
-                              GetWindowRect().topLeft());
+                              GetWindowPosition());
 }
 
 bool CJetvaneDlg::OpenSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog, const QString& caption,

@@ -12,6 +12,8 @@
 #include "settings/settings_dialogs.h"
 #include "tools/printer-sim/default_records.h"
 
+#include <optional>
+
 namespace main_dialog_test {
 namespace {
 
@@ -94,6 +96,32 @@ TEST_F(EditDefaultConfig, CancelShowsTheMainWindowAgainIdle)
     dialog->CloseSettingsDialog();
     EXPECT_EQ(dialog->SettingsDialog(), nullptr);
     EXPECT_TRUE(dialog->ParkedSettingsDialogs().empty());
+}
+
+// Each round of opening and closing a settings dialog leaves the main window exactly where
+// the dialog stood, frame included.
+TEST_F(EditDefaultConfig, MainWindowComesBackExactlyWhereTheDialogStoodRoundAfterRound)
+{
+    CJetvaneSettingsDeviceInterface* settings = &OpenSettings(kIdentityBagTag);
+    std::optional<QPoint> firstPlace;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            Click(IDC_EDIT_DEFAULT_CONFIG);
+            ASSERT_TRUE(WaitForState(STATE_SETTINGS_DIALOG)) << Printable(StatusHistory());
+            settings = dialog->SettingsDialog();
+            ASSERT_NE(settings, nullptr);
+        }
+        gui_test::ProcessPendingEvents();
+        const QPoint stood = settings->GetWindowRect().topLeft();
+        if (!firstPlace)
+            firstPlace = stood;
+        EXPECT_EQ(stood, *firstPlace);
+        settings->GetButton(kCancel).Click();
+        ASSERT_EQ(dialog->OperationState(), STATE_IDLE);
+        gui_test::ProcessPendingEvents();
+        EXPECT_EQ(dialog->GetWindowRect().topLeft(), stood);
+    }
 }
 
 TEST_F(EditDefaultConfig, ResultsOutsideTheDialogStateOnlyShowTheirText)
