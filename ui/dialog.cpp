@@ -721,8 +721,18 @@ bool Dialog::PostMessage(unsigned id, WParam wParam, LParam lParam) const
     return ui::PostMessage(handle_, id, wParam, lParam);
 }
 
+LResult Dialog::NotifyParent(unsigned id, WParam wParam, LParam lParam)
+{
+    ++notifying_;
+    const LResult result = ui::SendMessage(parentHandle_, id, wParam, lParam);
+    --notifying_;
+    return result;
+}
+
 LResult Dialog::DispatchWindowMessage(unsigned id, WParam wParam, LParam lParam)
 {
+    if (IsClosing())
+        return 0;
     const auto mapped = messages_.find(id);
     if (mapped != messages_.end())
         return mapped->second(wParam, lParam);

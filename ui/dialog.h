@@ -134,6 +134,18 @@ public:
     // The id of the control that has the focus, or 0.
     int GetFocusedDlgItem() const;
 
+    // True once the dialog has begun to close. From then on the layer hands it nothing
+    // more: commands, notifications and messages that reach it (input queued while an
+    // exchange held the thread, say) are dropped. Default: never.
+    virtual bool IsClosing() const { return false; }
+
+    // Sends the parent window a message and waits for its handler (ui::SendMessage); 0
+    // without a parent window. Meanwhile the dialog is inside its own notification
+    // (IsNotifying): its code runs on once the message returns, so whoever handles it must
+    // not delete the dialog object then, at whatever depth.
+    LResult NotifyParent(unsigned id, WParam wParam, LParam lParam);
+    bool IsNotifying() const { return notifying_ > 0; }
+
     // Synchronous dispatch to this dialog's handlers (see ui::SendMessage).
     LResult SendMessage(unsigned id, WParam wParam, LParam lParam);
     // Any thread holding the dialog's handle may post instead; this is the same for its own code.
@@ -194,6 +206,7 @@ private:
     int modalResult_ = -1;
     int defaultButtonId_ = IDC_STATIC;
     bool toolTipsEnabled_ = false;
+    int notifying_ = 0; // NotifyParent calls under way
     std::map<int, QWidget*> controls_; // children of window_, valid while it exists
     std::map<std::pair<int, unsigned>, std::function<void()>> commands_;
     std::map<unsigned, std::function<LResult(WParam, LParam)>> messages_;
