@@ -214,9 +214,9 @@ void CJetvaneDlg::OnBnClickedExit()
     if (childWasOpen) {
         // The main window comes back where the child stood.
         if (settingsDialog_ && settingsDialog_->HasWindow())
-            MoveWindowTo(settingsDialog_->GetWindowRect().topLeft());
+            MoveWindowTo(settingsDialog_->GetWindowPosition());
         if (firmwareDialog_ && firmwareDialog_->HasWindow())
-            MoveWindowTo(firmwareDialog_->GetWindowRect().topLeft());
+            MoveWindowTo(firmwareDialog_->GetWindowPosition());
         ShowWindow(true);
     }
 

@@ -75,8 +75,9 @@ public:
     // ---- child dialogs
     // A settings dialog or the firmware dialog stands in for the main window while it works,
     // and reports its end with a synchronous message. A child is never deleted while it is
-    // inside such a message: it is hidden and parked, and deleted by the next close of the
-    // settings dialogs or by the main dialog's destructor.
+    // inside such a message (ui::Dialog::IsNotifying), at whatever depth the close comes:
+    // it is hidden and parked, and deleted by the next close of the settings dialogs or by
+    // the main dialog's destructor.
     bool ShowDeviceSettingsDialog(int deviceType, bool restricted);
     bool ShowEepromSettingsDialog(const std::string& record);
     ui::LResult OnConfigUpdated(ui::WParam result, ui::LParam);
@@ -114,9 +115,6 @@ private:
     bool OpenSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog, const QString& caption,
                             const std::string& record, bool restricted, QPoint position);
     void ParkSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog);
-    // Runs a handler of a child's notification; the child counts as inside it meanwhile.
-    template <class Handler>
-    void WhileNotifying(CJetvaneSettingsDeviceInterface* child, Handler handler);
 
     // Ends a send job that still runs on the connection, then closes and deletes it. With
     // reportLostCommand, a command whose job was ended before it reported ends as failed,
@@ -176,7 +174,6 @@ private:
     bool keepOldSettings_ = false;
     std::unique_ptr<CJetvaneSettingsDeviceInterface> settingsDialog_;
     std::vector<std::unique_ptr<CJetvaneSettingsDeviceInterface>> parkedSettingsDialogs_;
-    CJetvaneSettingsDeviceInterface* notifyingSettingsDialog_ = nullptr; // inside its notification
     FileImage firmwareImage_;
     int configFileType_;
     QString configFileExtension_;

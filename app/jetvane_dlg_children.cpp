@@ -42,21 +42,12 @@ QString CaptionPrefix(int deviceType)
 
 // ---- settings dialogs
 
-template <class Handler>
-void CJetvaneDlg::WhileNotifying(CJetvaneSettingsDeviceInterface* child, Handler handler)
-{
-    CJetvaneSettingsDeviceInterface* const outer = notifyingSettingsDialog_;
-    notifyingSettingsDialog_ = child;
-    handler();
-    notifyingSettingsDialog_ = outer;
-}
-
 bool CJetvaneDlg::ShowDeviceSettingsDialog(int deviceType, bool restricted)
 {
     QString caption = childWindowBaseTitle_;
-    QPoint position = GetWindowRect().topLeft();
+    QPoint position = GetWindowPosition();
     if (settingsDialog_ && settingsDialog_->HasWindow()) {
-        position = settingsDialog_->GetWindowRect().topLeft();
+        position = settingsDialog_->GetWindowPosition();
         settingsDialog_->ShowWindow(false);
     }
     CloseSettingsDialog();
@@ -79,7 +70,7 @@ bool CJetvaneDlg::ShowEepromSettingsDialog(const std::string& record)
     CloseSettingsDialog();
     const QString caption = CaptionPrefix(deviceType_) + ui::Text(kEepromCaption);
     return OpenSettingsDialog(std::make_unique<CJetvaneEEPROMSettingsDlg>(this), caption, record, false,
-                              GetWindowRect().topLeft());
+                              GetWindowPosition());
 }
 
 bool CJetvaneDlg::OpenSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInterface> dialog, const QString& caption,
@@ -114,29 +105,25 @@ bool CJetvaneDlg::OpenSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInter
 
 ui::LResult CJetvaneDlg::OnConfigUpdated(ui::WParam result, ui::LParam)
 {
-    WhileNotifying(settingsDialog_.get(), [this, result] {
-        if (operationState_ == STATE_SETTINGS_DIALOG)
-            OnBnClickedExit();
-        SetStatusText(ui::Text(ConfigUpdatedText(static_cast<int>(result))));
-    });
+    if (operationState_ == STATE_SETTINGS_DIALOG)
+        OnBnClickedExit();
+    SetStatusText(ui::Text(ConfigUpdatedText(static_cast<int>(result))));
     return 0;
 }
 
 ui::LResult CJetvaneDlg::OnChangeDeviceType(ui::WParam deviceType, ui::LParam)
 {
-    WhileNotifying(settingsDialog_.get(), [this, deviceType] {
-        keepOldSettings_ = true;
-        const int requested = static_cast<int>(deviceType);
-        if ((requested == DEVICE_TYPE_BPP || requested == DEVICE_TYPE_BTP) &&
-            ShowDeviceSettingsDialog(requested, requested != connectedDeviceType_)) {
-            keepOldSettings_ = false;
-            return;
-        }
+    keepOldSettings_ = true;
+    const int requested = static_cast<int>(deviceType);
+    if ((requested == DEVICE_TYPE_BPP || requested == DEVICE_TYPE_BTP) &&
+        ShowDeviceSettingsDialog(requested, requested != connectedDeviceType_)) {
         keepOldSettings_ = false;
-        if (operationState_ == STATE_SETTINGS_DIALOG)
-            OnBnClickedExit();
-        SetStatusText(ui::Text(kStatusConfigUpdateFailed));
-    });
+        return 0;
+    }
+    keepOldSettings_ = false;
+    if (operationState_ == STATE_SETTINGS_DIALOG)
+        OnBnClickedExit();
+    SetStatusText(ui::Text(kStatusConfigUpdateFailed));
     return 0;
 }
 
@@ -148,9 +135,10 @@ void CJetvaneDlg::ParkSettingsDialog(std::unique_ptr<CJetvaneSettingsDeviceInter
 
 void CJetvaneDlg::CloseSettingsDialog()
 {
-    // Parked dialogs go first, except one that is still inside its notification.
+    // Parked dialogs go first, except those still inside a notification of theirs: a close
+    // may run nested in any of them (a reset inside a failed type switch, say).
     for (auto parked = parkedSettingsDialogs_.begin(); parked != parkedSettingsDialogs_.end();) {
-        if (parked->get() == notifyingSettingsDialog_) {
+        if ((*parked)->IsNotifying()) {
             ++parked;
             continue;
         }
@@ -166,7 +154,7 @@ void CJetvaneDlg::CloseSettingsDialog()
     if (dialog->HasWindow()) {
         dialog->CloseSettings();
         platform::timing::SleepMs(kChildClosePauseMs);
-        if (dialog.get() == notifyingSettingsDialog_) {
+        if (dialog->IsNotifying()) {
             ParkSettingsDialog(std::move(dialog));
             return;
         }

@@ -341,7 +341,7 @@ void CJetvaneDlg::StartFirmwareLoad()
         caption = QString::asprintf(kTitleWithIdentityFormat, caption.toUtf8().constData(),
                                     Latin1(deviceIdentity_).toUtf8().constData());
     firmwareDialog_->SetWindowText(caption);
-    firmwareDialog_->MoveWindowTo(GetWindowRect().topLeft());
+    firmwareDialog_->MoveWindowTo(GetWindowPosition());
     firmwareDialog_->ShowWindow(true);
     firmwareDialog_->BringWindowToTop();
     ShowWindow(false);

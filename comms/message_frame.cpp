@@ -137,9 +137,11 @@ bool CQVMessageParser::ParseByte(std::string& payload, std::uint8_t b, MessagePa
         if (b < '0' || b > '9')
             return Abandon(payload, b, state, false);
         ++state.count;
-        state.length = static_cast<std::uint16_t>(state.length * 10 + (b - '0'));
+        state.length = state.length * 10 + static_cast<std::uint32_t>(b - '0');
         state.crc = CrcStep(state.crc, b);
         if (state.count == kLengthDigits) {
+            if (state.length > kLongestPayload)
+                return Abandon(payload, b, state, false);
             state.count = 0;
             state.state = PARSE_PAYLOAD;
         }

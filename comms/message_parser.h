@@ -33,8 +33,10 @@ struct MessageParseState {
     std::uint8_t crc = 0;
     std::uint32_t flags = 0;
     std::uint32_t command = 0; // after a complete frame: its reply code
-    std::uint16_t length = 0;
-    std::uint16_t count = 0;
+    // The length field whole, and the payload characters seen against it: a frame whose
+    // field differs from its payload by any amount is not taken.
+    std::uint32_t length = 0;
+    std::uint32_t count = 0;
 };
 
 class CQVMessageParser;
@@ -69,9 +71,12 @@ public:
         PARSE_CRC = 15,
     };
 
-    // The longest frame the reply parser takes whole: header and seven digits, a payload of
-    // the most characters its 16-bit count holds with every one escaped, end byte and CRC.
-    static constexpr std::uint32_t kLongestFrameBytes = 12 + 2 * 0xFFFF + 2;
+    // The longest payload the reply parser takes; a frame that declares more is abandoned at
+    // its last length digit.
+    static constexpr std::uint32_t kLongestPayload = 0xFFFF;
+    // The longest frame the reply parser takes whole: header and seven digits, the longest
+    // payload with every character escaped, end byte and CRC.
+    static constexpr std::uint32_t kLongestFrameBytes = 12 + 2 * kLongestPayload + 2;
 
     static constexpr std::uint32_t kTransactTimeoutMs = 1500;
     static constexpr std::uint32_t kSendJobTimeoutMs = 15000;

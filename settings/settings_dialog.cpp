@@ -128,10 +128,9 @@ void CSettingsTableDlg::OnCancel()
     closing_ = true;
     // The result goes out once: a dialog that has ended may still be sent the close box's
     // message while its owner takes it down.
-    const ui::WindowHandle parent = GetParentHandle();
-    if (!switchPending_ && !resultSent_ && ui::IsWindow(parent)) {
+    if (!switchPending_ && !resultSent_ && ui::IsWindow(GetParentHandle())) {
         resultSent_ = true;
-        ui::SendMessage(parent, definition_.resultMessage, static_cast<ui::WParam>(result_), 0);
+        NotifyParent(definition_.resultMessage, static_cast<ui::WParam>(result_), 0);
     }
     if (HasWindow())
         CJetvaneSettingsDeviceInterface::OnCancel();
@@ -568,10 +567,9 @@ void CSettingsTableDlg::OnCbnSelchangeDeviceType()
             SetDeviceType(definition_.ownDeviceType);
             return;
         }
-        const ui::WindowHandle parent = GetParentHandle();
-        if (ui::IsWindow(parent)) {
+        if (ui::IsWindow(GetParentHandle())) {
             switchPending_ = true;
-            ui::SendMessage(parent, WM_CHANGE_DEVICE_TYPE, static_cast<ui::WParam>(definition_.otherDeviceType), 0);
+            NotifyParent(WM_CHANGE_DEVICE_TYPE, static_cast<ui::WParam>(definition_.otherDeviceType), 0);
             return;
         }
     }

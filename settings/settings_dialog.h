@@ -96,7 +96,8 @@ public:
     const SettingsDialogDefinition& Definition() const { return definition_; }
     int AccessLevel() const { return accessLevel_; }
     int Result() const { return result_; }
-    bool IsClosing() const { return closing_; }
+    // Once set, the window layer hands the dialog no more input (ui::Dialog::IsClosing).
+    bool IsClosing() const override { return closing_; }
     bool IsSwitchPending() const { return switchPending_; }
     CComms* Connection() const { return connection_; }
     const QString& Model() const { return model_; }

@@ -30,6 +30,17 @@
 #include <algorithm>
 
 namespace ui {
+
+QPoint KeepOnScreenPosition(const QRect& client, const QMargins& frame, const QRect& available)
+{
+    const QRect outer = client.marginsAdded(frame);
+    const int left =
+        std::clamp(outer.left(), available.left(), std::max(available.left(), available.right() + 1 - outer.width()));
+    const int top =
+        std::clamp(outer.top(), available.top(), std::max(available.top(), available.bottom() + 1 - outer.height()));
+    return QPoint(left + frame.left(), top + frame.top());
+}
+
 namespace detail {
 namespace {
 
@@ -67,22 +78,35 @@ bool IsEnterKey(int key)
 
 } // namespace
 
-// Moves a window no further than keeps all of it on its screen (its top-left corner first,
-// when it is larger than the screen).
-void KeepOnScreen(QWidget& window)
+// Where a window's client area goes when it is put at topLeft: there, or as near as keeps
+// all of the window, frame included, on that screen. Only client positions are read and
+// set: a window manager tells the frame only while a window is shown, and mixing the two
+// moves a window by its frame each time it is placed.
+QPoint OnScreenPosition(const QWidget& window, QPoint topLeft)
 {
-    const QScreen* screen = QGuiApplication::screenAt(window.pos());
+    const QScreen* screen = QGuiApplication::screenAt(topLeft);
     if (screen == nullptr)
         screen = window.screen();
     if (screen == nullptr)
-        return;
-    const QRect available = screen->availableGeometry();
-    const QSize size = window.frameGeometry().size();
-    QPoint topLeft = window.pos();
-    topLeft.setX(std::clamp(topLeft.x(), available.left(), std::max(available.left(), available.right() + 1 - size.width())));
-    topLeft.setY(std::clamp(topLeft.y(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height())));
-    if (topLeft != window.pos())
-        window.move(topLeft);
+        return topLeft;
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                           frame.bottom() - client.bottom());
+    return KeepOnScreenPosition(QRect(topLeft, client.size()), margins, screen->availableGeometry());
+}
+
+void PlaceWindow(QWidget& window, QPoint topLeft)
+{
+    window.setGeometry(QRect(OnScreenPosition(window, topLeft), window.size()));
+}
+
+// A window that its owner left where it stands is moved only when part of it is off the screen.
+void KeepOnScreen(QWidget& window)
+{
+    const QPoint placed = OnScreenPosition(window, window.geometry().topLeft());
+    if (placed != window.geometry().topLeft())
+        window.setGeometry(QRect(placed, window.size()));
 }
 
 // The Qt window of a Dialog. It forwards the keyboard's dialog keys, the close box and the
@@ -360,9 +384,10 @@ bool Dialog::CreateWindow(const DialogTemplate& dialogTemplate, Dialog* parent)
     if ((template_.style & dialog_style::kCentered) != 0) {
         const QScreen* screen = parentWindow != nullptr ? parentWindow->screen() : QGuiApplication::primaryScreen();
         if (screen != nullptr) {
-            QRect frame(QPoint(0, 0), window_->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            window_->move(frame.topLeft());
+            ActivateLayout();
+            QRect client(QPoint(0, 0), window_->size());
+            client.moveCenter(screen->availableGeometry().center());
+            detail::PlaceWindow(*window_, client.topLeft());
         }
     }
     return true;
@@ -641,12 +666,24 @@ QRect Dialog::GetWindowRect() const
     return window_ != nullptr ? window_->frameGeometry() : QRect();
 }
 
+QPoint Dialog::GetWindowPosition() const
+{
+    return window_ != nullptr ? window_->geometry().topLeft() : QPoint();
+}
+
 void Dialog::MoveWindowTo(QPoint topLeft)
 {
     if (window_ == nullptr)
         return;
-    window_->move(topLeft);
-    detail::KeepOnScreen(*window_);
+    // Kept on the screen at the size the window will be shown with.
+    ActivateLayout();
+    detail::PlaceWindow(*window_, topLeft);
+}
+
+void Dialog::ActivateLayout()
+{
+    if (QLayout* layout = window_ != nullptr ? window_->layout() : nullptr)
+        layout->activate();
 }
 
 void Dialog::BringWindowToTop()
@@ -684,8 +721,18 @@ bool Dialog::PostMessage(unsigned id, WParam wParam, LParam lParam) const
     return ui::PostMessage(handle_, id, wParam, lParam);
 }
 
+LResult Dialog::NotifyParent(unsigned id, WParam wParam, LParam lParam)
+{
+    ++notifying_;
+    const LResult result = ui::SendMessage(parentHandle_, id, wParam, lParam);
+    --notifying_;
+    return result;
+}
+
 LResult Dialog::DispatchWindowMessage(unsigned id, WParam wParam, LParam lParam)
 {
+    if (IsClosing())
+        return 0;
     const auto mapped = messages_.find(id);
     if (mapped != messages_.end())
         return mapped->second(wParam, lParam);

@@ -34,6 +34,7 @@
 #include "ui/messages.h"
 
 #include <QIcon>
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -98,9 +99,16 @@ public:
     QString GetWindowText() const;
     // The window's rectangle in screen coordinates, frame included; empty without a window.
     QRect GetWindowRect() const;
-    // Moves the window's top-left corner to topLeft, size unchanged (SetWindowPos with
-    // SWP_NOSIZE), but no further than keeps the whole window on that screen: a child that
-    // takes a smaller window's place must not hang off the edge with its buttons.
+    // Where the window stands, as MoveWindowTo takes it: the top-left corner of its client
+    // area in screen coordinates (a window manager tells a window's frame only while it is
+    // shown, so frame positions read from one window and set on another, hidden or not yet
+    // shown, do not agree). Windows of one kind have the same frame, so a window moved to
+    // another's position covers it exactly.
+    QPoint GetWindowPosition() const;
+    // Moves the window to topLeft (a GetWindowPosition), size unchanged (SetWindowPos with
+    // SWP_NOSIZE), but no further than keeps the whole window, frame included, on that
+    // screen: a child that takes a smaller window's place must not hang off the edge with
+    // its buttons.
     void MoveWindowTo(QPoint topLeft);
     void BringWindowToTop();
     void ShowWindow(bool show);
@@ -125,6 +133,18 @@ public:
     void GotoDlgCtrl(int controlId) const { GetDlgItem(controlId).SetFocus(); }
     // The id of the control that has the focus, or 0.
     int GetFocusedDlgItem() const;
+
+    // True once the dialog has begun to close. From then on the layer hands it nothing
+    // more: commands, notifications and messages that reach it (input queued while an
+    // exchange held the thread, say) are dropped. Default: never.
+    virtual bool IsClosing() const { return false; }
+
+    // Sends the parent window a message and waits for its handler (ui::SendMessage); 0
+    // without a parent window. Meanwhile the dialog is inside its own notification
+    // (IsNotifying): its code runs on once the message returns, so whoever handles it must
+    // not delete the dialog object then, at whatever depth.
+    LResult NotifyParent(unsigned id, WParam wParam, LParam lParam);
+    bool IsNotifying() const { return notifying_ > 0; }
 
     // Synchronous dispatch to this dialog's handlers (see ui::SendMessage).
     LResult SendMessage(unsigned id, WParam wParam, LParam lParam);
@@ -166,6 +186,8 @@ private:
     QWidget* BuildControl(const ControlTemplate& control, QWidget* parent);
     void ConnectNotifications(QWidget* widget, int controlId);
     QWidget* ItemWidget(int controlId) const;
+    // A window laid out by a form takes its size from its layout.
+    void ActivateLayout();
 
     LResult DispatchWindowMessage(unsigned id, WParam wParam, LParam lParam);
     // The command path: mapped handler, else OnOK / OnCancel for IDOK / IDCANCEL clicks.
@@ -184,10 +206,16 @@ private:
     int modalResult_ = -1;
     int defaultButtonId_ = IDC_STATIC;
     bool toolTipsEnabled_ = false;
+    int notifying_ = 0; // NotifyParent calls under way
     std::map<int, QWidget*> controls_; // children of window_, valid while it exists
     std::map<std::pair<int, unsigned>, std::function<void()>> commands_;
     std::map<unsigned, std::function<LResult(WParam, LParam)>> messages_;
 };
+
+// Where a window whose client area is client and whose frame adds frame around it goes so
+// that all of it lies inside available (its top-left corner first, when it is larger): the
+// client area's top-left corner.
+QPoint KeepOnScreenPosition(const QRect& client, const QMargins& frame, const QRect& available);
 
 // Deletes the Qt objects of windows destroyed since control last returned to the event loop.
 // The program's main calls it after its top-level DoModal, before the QApplication goes.

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,7 +18,12 @@ constexpr std::uint64_t kLow32Bits = 0xFFFFFFFFu;
 constexpr char kNotARegularFile[] = "not a regular file";
 constexpr char kShorterThanItWas[] = "the file became shorter while it was read";
 constexpr char kLongerThanALength[] = "the file is longer than %1 bytes";
-constexpr char kTemporarySuffix[] = ".XXXXXX";
+// A temporary file is named after its target, a dot and kTemporaryNameLength characters
+// of kTemporaryNameCharacters, tried kTemporaryNameTries times at most.
+constexpr char kTemporaryNameCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int kTemporaryNameLength = 6;
+constexpr int kTemporaryNameTries = 100;
+constexpr char kTemporaryNameSeparator = '.';
 constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as for any new file
 // A chain of links longer than this is taken for a loop.
 constexpr int kMaxLinkDepth = 40;
@@ -34,6 +40,25 @@ QByteArray WriteTarget(const QString& path)
         target = info.symLinkTarget();
     }
     return QFile::encodeName(target);
+}
+
+// Creates a new file beside target with kNewFileMode, which the system narrows by the
+// process's umask (and a folder's default access list) as for any new file: the umask is
+// never changed, so other threads are not affected. -1 with errno set on failure.
+int CreateTemporaryFile(const QByteArray& target, QByteArray& name)
+{
+    QRandomGenerator& random = *QRandomGenerator::global();
+    constexpr auto kCharacters = static_cast<quint32>(sizeof kTemporaryNameCharacters - 1);
+    for (int tries = 0; tries < kTemporaryNameTries; ++tries) {
+        name = target + kTemporaryNameSeparator;
+        for (int i = 0; i < kTemporaryNameLength; ++i)
+            name += kTemporaryNameCharacters[random.bounded(kCharacters)];
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 bool SyncFolderOf(const QByteArray& file)
@@ -181,22 +206,28 @@ bool AtomicFileWriter::Open(const QString& path)
         error_ = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
         return false;
     }
-    QByteArray name = target_ + kTemporarySuffix;
-    const int fd = ::mkstemp(name.data());
+    // A file that may not be written is not replaced: renaming over it would succeed where
+    // opening it for writing, which is what saving to it means, fails.
+    if (exists) {
+        const int probe = ::open(target_.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (probe < 0) {
+            error_ = errno;
+            return false;
+        }
+        ::close(probe);
+    }
+    QByteArray name;
+    const int fd = CreateTemporaryFile(target_, name);
     if (fd < 0) {
         error_ = errno;
         return false;
     }
     fd_ = fd;
     temporary_ = name;
-    // The new file takes the old one's permissions, or those of any new file.
-    mode_t mode = existing.st_mode & 07777;
-    if (!exists) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = kNewFileMode & ~mask;
-    }
-    ::fchmod(fd_, mode);
+    // The new file keeps the old one's permissions; a file that did not exist has those of
+    // any new file already.
+    if (exists)
+        ::fchmod(fd_, existing.st_mode & 07777);
     return true;
 }
 

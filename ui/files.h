@@ -96,6 +96,10 @@ FileReadResult ReadWholeFile(const QString& path, FileImage& image);
 // target's folder, reach the disk, and only then take the target's name. A symbolic link
 // as target is followed: the file it points to is replaced, the link stays. Whatever
 // fails (a full disk, a crash), the old file stays as it was and no partial file is left.
+// An existing file is replaced only when it could be opened for writing (not a read-only
+// one, unless the process may write it anyway, as root may); it keeps its permissions. A
+// new file gets those of any new file (the umask applies). The process's umask is never
+// touched, so other threads may create files meanwhile.
 class AtomicFileWriter {
 public:
     AtomicFileWriter() = default;
@@ -104,7 +108,8 @@ public:
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // Creates the temporary file; false (errno kept in Error()) when the target cannot be
-    // written, for example because its folder is missing or read-only or it is a folder.
+    // written, for example because its folder is missing or read-only, it is a folder or
+    // it is a file that may not be written.
     bool Open(const QString& path);
     // Writes everything and gives the file the target's name; false with Error() set.
     bool Commit(std::string_view bytes);

@@ -24,6 +24,9 @@ constexpr QChar kFilterSeparator = u'|';
 constexpr QChar kPatternSeparator = u';';
 // The object name of the "Files of type" box inside Qt's own file dialog.
 constexpr char kFileTypeBoxName[] = "fileTypeCombo";
+// The titles the platform's own file dialogs have when the program names none.
+constexpr char kOpenDialogTitle[] = "Open";
+constexpr char kSaveDialogTitle[] = "Save As";
 
 QtPrompts g_qtPrompts;
 std::atomic<Prompts*> g_prompts{nullptr};
@@ -161,12 +164,14 @@ Prompts* SetPrompts(Prompts* prompts)
 
 int MessageBox(WindowHandle owner, const QString& text, const QString& caption, unsigned type)
 {
-    return CurrentPrompts().MessageBox(MessageBoxRequest{owner, text, caption, type});
+    // A box without a caption of its own says whose it is.
+    const QString title = caption.isEmpty() ? QString::fromUtf8(kApplicationTitle) : caption;
+    return CurrentPrompts().MessageBox(MessageBoxRequest{owner, text, title, type});
 }
 
 int AfxMessageBox(const QString& text, unsigned type)
 {
-    return MessageBox(platform::kNoWindow, text, QString::fromUtf8(kApplicationTitle), type);
+    return MessageBox(platform::kNoWindow, text, QString(), type);
 }
 
 std::optional<QString> FileDialog(const FileDialogRequest& request)
@@ -201,9 +206,11 @@ int QtPrompts::MessageBox(const MessageBoxRequest& request)
 
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
 {
-    dialog.setWindowTitle(request.title);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     const bool save = request.kind == FileDialogKind::Save;
+    // Without a title the window would show the program's file name.
+    dialog.setWindowTitle(!request.title.isEmpty() ? request.title
+                                                   : QString::fromUtf8(save ? kSaveDialogTitle : kOpenDialogTitle));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(!save && (request.flags & OFN_FILEMUSTEXIST) != 0 ? QFileDialog::ExistingFile
                                                                         : QFileDialog::AnyFile);

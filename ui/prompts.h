@@ -116,6 +116,7 @@ Prompts& CurrentPrompts();
 // Installs prompts (nullptr: back to QtPrompts). Returns the previous installation.
 Prompts* SetPrompts(Prompts* prompts);
 
+// A message box; an empty caption gives the program's name, as AfxMessageBox has.
 int MessageBox(WindowHandle owner, const QString& text, const QString& caption, unsigned type = MB_OK);
 // A message box of the program's own, captioned with its name (AfxMessageBox).
 inline constexpr char kApplicationTitle[] = "Jetvane";
@@ -123,8 +124,9 @@ int AfxMessageBox(const QString& text, unsigned type = MB_OK);
 std::optional<QString> FileDialog(const FileDialogRequest& request);
 int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuItem> items);
 
-// Sets a Qt file dialog up for a request: open or save, the filters, the default
-// extension, the folder and the proposed name. A filter shows its description alone when
+// Sets a Qt file dialog up for a request: the title ("Open" or "Save As" when the request
+// names none), open or save, the filters, the default extension, the folder and the
+// proposed name. A filter shows its description alone when
 // every description names its patterns itself, as in "Firmware Files (*.BIN)".
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request);
 

@@ -220,10 +220,64 @@ TEST(ChildDialogs, MovesToAPointKeepingItsSize)
     ASSERT_TRUE(dialog.Create());
     const QSize size = dialog.GetWindowRect().size();
     dialog.MoveWindowTo(QPoint(40, 50));
-    EXPECT_EQ(dialog.GetWindowRect().topLeft(), QPoint(40, 50));
+    EXPECT_EQ(dialog.GetWindowPosition(), QPoint(40, 50));
     EXPECT_EQ(dialog.GetWindowRect().size(), size);
     dialog.SetWindowText("BTP Child - MRV41E");
     EXPECT_EQ(dialog.GetWindowText(), QString("BTP Child - MRV41E"));
+}
+
+// A window goes where asked, or as near as keeps all of it, frame included, on the screen.
+TEST(ChildDialogs, KeepsTheWholeWindowWithItsFrameOnTheScreen)
+{
+    const QRect screen(0, 0, 1280, 1024);
+    const QMargins titleBar(1, 20, 1, 1); // a window manager's frame: a title bar and thin edges
+    struct Case {
+        const char* what;
+        QRect client;
+        QMargins frame;
+        QPoint placed;
+    };
+    const Case cases[] = {
+        {"inside", {454, 414, 373, 236}, titleBar, {454, 414}},
+        {"frame just inside the top-left corner", {1, 20, 373, 236}, titleBar, {1, 20}},
+        {"title bar above the screen", {100, 5, 373, 236}, titleBar, {100, 20}},
+        {"off the right edge", {1000, 300, 373, 236}, titleBar, {1280 - 1 - 373, 300}},
+        {"off the bottom edge", {100, 900, 373, 236}, titleBar, {100, 1024 - 1 - 236}},
+        {"off the top-left", {-50, -50, 373, 236}, titleBar, {1, 20}},
+        {"wider than the screen", {300, 300, 1400, 236}, titleBar, {1, 300}},
+        {"without a frame", {1000, 900, 373, 236}, QMargins(), {1280 - 373, 1024 - 236}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ui::KeepOnScreenPosition(c.client, c.frame, screen), c.placed) << c.what;
+}
+
+// A window that takes another's place and gives it back, as the main dialog and its child
+// dialogs do, covers it exactly, round after round, frames included.
+TEST(ChildDialogs, TakesAnotherWindowsPlaceExactlyRoundAfterRound)
+{
+    SampleDialog main;
+    ASSERT_TRUE(main.Create());
+    main.MoveWindowTo(QPoint(120, 90));
+    main.ShowWindow(true);
+    ProcessPendingEvents();
+    const QRect first = main.GetWindowRect();
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        SampleDialog child(kProgressDialog, &main);
+        ASSERT_TRUE(child.Create(&main));
+        child.MoveWindowTo(main.GetWindowPosition());
+        child.ShowWindow(true);
+        main.ShowWindow(false);
+        ProcessPendingEvents();
+        EXPECT_EQ(child.GetWindowRect().topLeft(), first.topLeft());
+
+        main.MoveWindowTo(child.GetWindowPosition());
+        main.ShowWindow(true);
+        child.DestroyWindow();
+        ProcessPendingEvents();
+        EXPECT_EQ(main.GetWindowRect(), first);
+    }
+    ui::DeleteDestroyedWindows();
 }
 
 TEST(ModalRun, EndDialogReturnsItsResultFromDoModal)

@@ -93,13 +93,14 @@ TEST_P(LoadFirmwareFromTheWindow, FirmwareWindowTakesTheMainWindowsPlaceAndHands
     EXPECT_EQ(printer->FirmwareImage(), image);
 
     firmware.MoveWindowTo(QPoint(70, 50));
+    const QPoint firmwarePlace = firmware.GetWindowRect().topLeft();
     const QPointer<QWidget> firmwareWindow = firmware.Window();
     ClickFirmwareButton(); // "&Close"
 
     EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
     EXPECT_EQ(Status(), "Loaded Successfully");
     EXPECT_TRUE(dialog->IsWindowVisible());
-    EXPECT_EQ(dialog->GetWindowRect().topLeft(), QPoint(70, 50));
+    EXPECT_EQ(dialog->GetWindowRect().topLeft(), firmwarePlace); // where the firmware window stood
     EXPECT_EQ(dialog->FirmwareDialog(), nullptr);
     EXPECT_TRUE(dialog->FirmwareImage().IsEmpty());
     EXPECT_FALSE(firmwareWindow.isNull()) << "destroyed while its notification was still running";

@@ -6,11 +6,14 @@
 
 #include "app/status_texts.h"
 
+#include <QMetaObject>
 #include <QScreen>
 #include "comms/message_parser.h"
 #include "comms/private_messages.h"
 #include "settings/settings_dialogs.h"
 #include "tools/printer-sim/default_records.h"
+
+#include <optional>
 
 namespace main_dialog_test {
 namespace {
@@ -21,11 +24,12 @@ constexpr char kBaseTitle[] = "ZI Dizoziz Adarari Zideve (v2.3.1.1)";
 
 class EditDefaultConfig : public MainDialogTest {
 protected:
-    // Opens the printer's settings dialog through the main window.
-    CJetvaneSettingsDeviceInterface& OpenSettings(const std::string& identity)
+    // Opens the printer's settings dialog through the main window; the printer reports its
+    // factory record with extraFields (whole fields, each closed by DEL) behind it.
+    CJetvaneSettingsDeviceInterface& OpenSettings(const std::string& identity, const std::string& extraFields = {})
     {
         printer_sim::PrinterConfig config = PrinterWithIdentity(identity);
-        config.settingsRecord = printer_sim::DefaultSettingsRecord(config.type);
+        config.settingsRecord = printer_sim::DefaultSettingsRecord(config.type) + extraFields;
         config.eepromRecord = printer_sim::DefaultEepromRecord(config.type);
         StartPrinter(config);
         OpenDialog();
@@ -96,6 +100,32 @@ TEST_F(EditDefaultConfig, CancelShowsTheMainWindowAgainIdle)
     EXPECT_TRUE(dialog->ParkedSettingsDialogs().empty());
 }
 
+// Each round of opening and closing a settings dialog leaves the main window exactly where
+// the dialog stood, frame included.
+TEST_F(EditDefaultConfig, MainWindowComesBackExactlyWhereTheDialogStoodRoundAfterRound)
+{
+    CJetvaneSettingsDeviceInterface* settings = &OpenSettings(kIdentityBagTag);
+    std::optional<QPoint> firstPlace;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            Click(IDC_EDIT_DEFAULT_CONFIG);
+            ASSERT_TRUE(WaitForState(STATE_SETTINGS_DIALOG)) << Printable(StatusHistory());
+            settings = dialog->SettingsDialog();
+            ASSERT_NE(settings, nullptr);
+        }
+        gui_test::ProcessPendingEvents();
+        const QPoint stood = settings->GetWindowRect().topLeft();
+        if (!firstPlace)
+            firstPlace = stood;
+        EXPECT_EQ(stood, *firstPlace);
+        settings->GetButton(kCancel).Click();
+        ASSERT_EQ(dialog->OperationState(), STATE_IDLE);
+        gui_test::ProcessPendingEvents();
+        EXPECT_EQ(dialog->GetWindowRect().topLeft(), stood);
+    }
+}
+
 TEST_F(EditDefaultConfig, ResultsOutsideTheDialogStateOnlyShowTheirText)
 {
     StartPrinter();
@@ -150,6 +180,56 @@ TEST_F(EditDefaultConfig, UnknownTypeSwitchFailsAndReturnsToIdle)
     EXPECT_EQ(Status(), kStatusConfigUpdateFailed);
     EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
     EXPECT_TRUE(dialog->IsWindowVisible());
+}
+
+// A switch whose new dialog cannot read the record ends in failure; the dialog that asked
+// for it, still inside its request while the failure resets everything, stays whole (hidden
+// and parked) until the request has returned to it, and goes at the next close.
+TEST_F(EditDefaultConfig, FailedTypeSwitchKeepsTheAskingDialogUntilItsRequestReturns)
+{
+    // A field that only a boarding-pass dialog reads (restricted, a number followed by a
+    // letter): the bag-tag dialog passes over it, the boarding-pass dialog cannot go on.
+    const std::string unreadableForBoardingPass = std::string("~\x17+5X") + '\x7F';
+    CJetvaneSettingsDeviceInterface& bagTag = OpenSettings(kIdentityBagTag, unreadableForBoardingPass);
+    prompts.AnswerMessageBox(ui::IDYES);
+    ASSERT_TRUE(gui_test::ChooseComboEntry(bagTag.GetDlgItem(1030).Widget(), "BPP"));
+
+    EXPECT_EQ(Status(), kStatusConfigUpdateFailed);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(dialog->IsWindowVisible());
+    EXPECT_EQ(dialog->SettingsDialog(), nullptr);
+    EXPECT_EQ(dialog->Connection(), nullptr);
+    bool parked = false;
+    for (const auto& waiting : dialog->ParkedSettingsDialogs()) {
+        parked = parked || waiting.get() == &bagTag;
+        EXPECT_FALSE(waiting->IsWindowVisible());
+    }
+    ASSERT_TRUE(parked);
+    EXPECT_FALSE(bagTag.IsNotifying());
+
+    gui_test::ProcessPendingEvents();
+    dialog->CloseSettingsDialog();
+    EXPECT_TRUE(dialog->ParkedSettingsDialogs().empty());
+}
+
+// A device-type choice queued while the update held the window comes after the printer took
+// the settings: it asks nothing and changes nothing, and the update's success stands.
+TEST_F(EditDefaultConfig, ChoiceQueuedBehindAnUpdateChangesNothing)
+{
+    CJetvaneSettingsDeviceInterface& bagTag = OpenSettings(kIdentityBagTag);
+    prompts.AnswerMessageBox(ui::IDYES); // were the question asked
+    QWidget* deviceType = bagTag.GetDlgItem(1030).Widget();
+    QMetaObject::invokeMethod(
+        deviceType, [deviceType] { gui_test::ChooseComboEntry(deviceType, "BPP"); }, Qt::QueuedConnection);
+    bagTag.GetButton(kUpdateDefaults).Click();
+    EXPECT_EQ(Status(), kStatusConfigUpdated);
+
+    gui_test::ProcessPendingEvents();
+    EXPECT_EQ(Status(), kStatusConfigUpdated);
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_TRUE(prompts.MessageBoxes().empty());
+    EXPECT_EQ(dialog->SettingsDialog(), nullptr);
+    EXPECT_EQ(FramesWithCommand(CMD_SET_SETTINGS).size(), 1u);
 }
 
 TEST_F(EditDefaultConfig, UnreadableRecordFailsWithItsText)

@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 namespace gui_test {
 namespace {
 
@@ -147,6 +150,52 @@ TEST(QtPrompts, FileDialogShowsEachFilterOnce)
         dialog.show();
         QCoreApplication::processEvents();
         EXPECT_GE(types->width(), types->sizeHint().width()) << "cut off: " << expected.filter;
+    }
+}
+
+// The titles the platform's own dialogs have: "Open" and "Save As" for file dialogs, the
+// program's name for its message boxes.
+TEST(QtPrompts, FileDialogsAreTitledAsThePlatformsOwn)
+{
+    struct Case {
+        ui::FileDialogKind kind;
+        const char* title;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {ui::FileDialogKind::Open, "", "Open"},
+        {ui::FileDialogKind::Save, "", "Save As"},
+        {ui::FileDialogKind::Open, "Choose Firmware", "Choose Firmware"},
+    };
+    for (const Case& c : cases) {
+        QFileDialog dialog;
+        ui::FileDialogRequest request;
+        request.kind = c.kind;
+        request.title = QString::fromLatin1(c.title);
+        request.filter = QStringLiteral("Configuration Files (*.QV_BTP_CFG)|*.QV_BTP_CFG||");
+        ui::ConfigureFileDialog(dialog, request);
+        EXPECT_EQ(dialog.windowTitle(), QString::fromLatin1(c.shown));
+    }
+}
+
+TEST(QtPrompts, MessageBoxesCarryTheProgramsName)
+{
+    for (const auto& ask : std::vector<std::function<int()>>{
+             [] { return ui::AfxMessageBox(QStringLiteral("Saved"), ui::MB_OK | ui::MB_ICONINFORMATION); },
+             [] { return ui::MessageBox(platform::kNoWindow, QStringLiteral("Saved"), QString(), ui::MB_OK); }}) {
+        QString title;
+        QTimer::singleShot(0, [&title] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                title = box->windowTitle();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        QTimer::singleShot(5000, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        EXPECT_EQ(ask(), ui::IDOK);
+        EXPECT_EQ(title, QString("Jetvane"));
     }
 }
 

@@ -214,6 +214,17 @@ TEST_F(SettingsFiles, SavingReplacesTheFileOrLeavesTheOldOneWhole)
     EXPECT_EQ(ReadBytes(path), "old contents");
     EXPECT_EQ(QDir(folder.path()).entryList({"keep.*"}, QDir::Files), QStringList{"keep.QV_EEPROM_CFG"});
 
+    // A file that may not be written is not replaced, as opening it for writing would fail;
+    // root may open it, and saves.
+    const QString locked = Write("locked.QV_EEPROM_CFG", "old contents");
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (geteuid() != 0) {
+        EXPECT_EQ(Save(locked), "Unable to create file to save");
+        EXPECT_EQ(ReadBytes(locked), "old contents");
+    } else {
+        EXPECT_EQ(Save(locked), "Saved");
+    }
+
     // Nothing can be created in a read-only folder, nor over a folder.
     const QString readOnly = PathOf("locked");
     QDir(folder.path()).mkdir("locked");

@@ -218,6 +218,48 @@ TEST(ParseByte, PayloadLongerThanItsLengthIsAbandoned)
     EXPECT_EQ(result.state.state, CQVMessageParser::PARSE_IDLE);
 }
 
+// A frame with the length field given, the payload given (printable only) and a good CRC.
+std::string FrameDeclaring(const std::string& lengthDigits, const std::string& payload)
+{
+    std::string frame = Bytes({0x09, 0x01, 0x00, 0x00, 0x10}) + lengthDigits + payload + Bytes({0x08});
+    std::uint8_t crc = g_crcTable[0x10];
+    for (std::size_t i = 5; i < frame.size() - 1; ++i)
+        crc = g_crcTable[crc ^ static_cast<std::uint8_t>(frame[i])];
+    return frame + static_cast<char>(crc & 0x7F);
+}
+
+TEST(ParseByte, LengthFieldMustMatchThePayloadWhole)
+{
+    struct Case {
+        const char* digits;
+        std::size_t payloadLength;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"0000001", 1, true},
+        {"0000000", 0, true},
+        {"0065535", 65535, true},
+        // Differing by a multiple of 65536 is differing.
+        {"0065537", 1, false},
+        {"0065536", 0, false},
+        {"0131073", 1, false},
+        {"0131072", 0, false},
+        {"9999999", 1, false},
+        // Longer than the receiver takes.
+        {"0065536", 65536, false},
+        {"0000002", 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.digits);
+        const std::string payload(c.payloadLength, 'a');
+        ParseResult result = Feed(FrameDeclaring(c.digits, payload));
+        EXPECT_EQ(result.accepted, c.accepted ? 1 : 0);
+        if (c.accepted) {
+            EXPECT_EQ(result.payload, payload);
+        }
+    }
+}
+
 TEST(ParseByte, WrongSecondFlagsOrDirectionByteRestartsOnAStartByte)
 {
     for (std::size_t position : {1u, 2u, 3u}) {

@@ -1,0 +1,146 @@
+// Saving a file whole: which existing files may be replaced, and the permissions a saved
+// file gets, without the process's umask ever changing under its other threads.
+
+#include "ui/files.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// Every umask call of this program comes here (a definition in the program takes the place of
+// the C library's) and is counted; the umask itself is set as the C library would.
+namespace {
+std::atomic<int> g_umaskCalls{0};
+}
+
+extern "C" mode_t umask(mode_t mask) noexcept
+{
+    ++g_umaskCalls;
+    return static_cast<mode_t>(::syscall(SYS_umask, mask));
+}
+
+namespace {
+
+std::string ReadBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void WriteBytes(const QString& path, const std::string& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    return info.st_mode & 07777;
+}
+
+bool Save(const QString& path, const std::string& bytes, int* error = nullptr)
+{
+    AtomicFileWriter file;
+    const bool saved = file.Open(path) && file.Commit(bytes);
+    if (error != nullptr)
+        *error = file.Error();
+    return saved;
+}
+
+// Sets the process's umask for the life of the object, through the system call itself so
+// that the count of the program's own calls stays the program's.
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask) : previous_(static_cast<mode_t>(::syscall(SYS_umask, mask))) {}
+    ~ScopedUmask() { ::syscall(SYS_umask, previous_); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+private:
+    mode_t previous_;
+};
+
+class AtomicSave : public ::testing::Test {
+protected:
+    QString PathOf(const QString& name) const { return QDir(folder.path()).filePath(name); }
+    QStringList Entries() const { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir folder;
+};
+
+// Opening a read-only file for writing fails for a user, so saving over it does too, and the
+// file stays whole. Root may open any file for writing: for root the save goes ahead, as
+// writing the file in place would, and the file keeps its read-only permissions.
+TEST_F(AtomicSave, ReadOnlyFileIsReplacedOnlyWhenItCouldBeOpenedForWriting)
+{
+    const QString path = PathOf("locked.QV_BTP_CFG");
+    WriteBytes(path, "old contents");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+
+    int error = 0;
+    const bool saved = Save(path, "new contents", &error);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(error, EACCES);
+        EXPECT_EQ(ReadBytes(path), "old contents");
+    } else {
+        EXPECT_TRUE(saved);
+        EXPECT_EQ(ReadBytes(path), "new contents");
+    }
+    EXPECT_EQ(ModeOf(path), 0444u);
+    EXPECT_EQ(Entries(), QStringList{"locked.QV_BTP_CFG"}); // no temporary file left behind
+
+    // A file that may be written is replaced whole.
+    const QString open = PathOf("open.QV_BTP_CFG");
+    WriteBytes(open, "old contents");
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0640), 0);
+    EXPECT_TRUE(Save(open, "new contents"));
+    EXPECT_EQ(ReadBytes(open), "new contents");
+    EXPECT_EQ(ModeOf(open), 0640u);
+}
+
+TEST_F(AtomicSave, NewFileHasThePermissionsOfAnyNewFileAndTheUmaskStays)
+{
+    struct Case {
+        mode_t umask;
+        mode_t newFile;
+    };
+    const Case cases[] = {{022, 0644}, {027, 0640}, {077, 0600}, {0, 0666}, {002, 0664}};
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.umask);
+        const ScopedUmask mask(c.umask);
+        const int callsBefore = g_umaskCalls.load();
+
+        const QString fresh = PathOf(QString("new%1.QV_BPP_CFG").arg(round++));
+        EXPECT_TRUE(Save(fresh, "bytes"));
+        EXPECT_EQ(ModeOf(fresh), c.newFile);
+        // An existing file keeps its own permissions whatever the umask.
+        EXPECT_TRUE(Save(fresh, "more bytes"));
+        EXPECT_EQ(ModeOf(fresh), c.newFile);
+        ASSERT_EQ(::chmod(QFile::encodeName(fresh).constData(), 0604), 0);
+        EXPECT_TRUE(Save(fresh, "other bytes"));
+        EXPECT_EQ(ModeOf(fresh), 0604u);
+
+        EXPECT_EQ(g_umaskCalls.load(), callsBefore) << "the save changed the process's umask";
+        EXPECT_EQ(static_cast<mode_t>(::syscall(SYS_umask, c.umask)), c.umask);
+    }
+}
+
+} // namespace
