@@ -586,6 +586,26 @@ TEST_F(SettingsTables, EveryNumberStepsWithinItsRange)
     }
 }
 
+// The combos whose entries come from the template or from the dialog's opening rather than
+// from choice rows.
+TEST_F(SettingsTables, CombosWithoutChoiceRowsListTheirOwnEntries)
+{
+    const QStringList lineSettings[] = {{"9600", "19200", "38400", "115200"}, {"N", "E"}, {"8", "7"}};
+    const int lineControls[] = {1012, 1013, 1016};
+    for (const Which which : {Which::Bpp, Which::Btp}) {
+        OpenDialog(which, 0);
+        EXPECT_EQ(Entries(1030), QStringList({which == Which::Bpp ? "BPP" : "BTP"}));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(Entries(lineControls[i]), lineSettings[i]) << lineControls[i];
+    }
+    EXPECT_EQ(Entries(1015), QStringList({"BT2 RICOH 120 LCS", "RICOH 130 LAB/LAM", "BT APPLETON T0970",
+                                          "BT KANZAKI 3009J", "BT OJI LYS630100", "RICOH 130 LCSB", "KANZAN KLS46",
+                                          "UNISTAT", "RICOH 120 LCS B", "ATLAS PAPER", "RICOH 130 NA", "RICOH 140 LA",
+                                          "RICOH 130 LCS B", "EEZEETAGS"}));
+    EXPECT_EQ(Entries(1051), QStringList({"No Retry", "1 Retry", "2 Retries", "3 Retries", "4 Retries", "5 Retries",
+                                          "6 Retries", "7 Retries", "8 Retries", "9 Retries"}));
+}
+
 TEST_F(SettingsTables, AckTimeoutListsEveryFiftyMillisecondsUpTo2000)
 {
     QStringList expected;
