@@ -197,10 +197,10 @@ TEST_F(SettingsEngine, EveryPrinterSettingShowsItsDefaultAfterARecordOfOneField)
 
         // The user changes every setting but the protocol, the device type and the line
         // settings (which a reset leaves as they stand).
-        std::set<int> changedControls;
+        std::set<int> visited = {1009, 1030, 1012, 1013, 1016};
         for (const SettingDescriptor& row : dialog->Definition().tables.settings) {
             const int id = row.controlId;
-            if (id == 1009 || id == 1030 || id == 1012 || id == 1013 || id == 1016 || !changedControls.insert(id).second)
+            if (!visited.insert(id).second)
                 continue;
             QWidget* widget = dialog->GetDlgItem(id).Widget();
             if (auto* number = dynamic_cast<CCustomEditCtrl*>(widget)) {

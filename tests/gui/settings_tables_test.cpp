@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <map>
 #include <ostream>
 #include <span>
@@ -558,8 +559,8 @@ TEST_F(SettingsTables, EveryToolTipReadsAsDocumented)
     }
 }
 
-// Arrows and the wheel step by the row's step (1 where the table gives none), Home and End go
-// to the ends of the row's range.
+// Arrows and the wheel step by the row's step (1 where the table gives none), Page Up and Down
+// by ten (twice a larger step), Home and End go to the ends of the row's range.
 TEST_F(SettingsTables, EveryNumberStepsWithinItsRange)
 {
     for (const DialogTables& d : kDialogs) {
@@ -578,6 +579,11 @@ TEST_F(SettingsTables, EveryNumberStepsWithinItsRange)
             EXPECT_EQ(Text(row.control), Shown(row.minimum, signedRange));
             Wheel(row.control, 120);
             EXPECT_EQ(Text(row.control), Shown(row.minimum + step, signedRange));
+            Key(row.control, Qt::Key_PageDown);
+            EXPECT_EQ(Text(row.control), Shown(row.minimum, signedRange));
+            Key(row.control, Qt::Key_PageUp);
+            const int page = step > 1 ? 2 * step : 10;
+            EXPECT_EQ(Text(row.control), Shown(std::min(row.minimum + page, row.maximum), signedRange));
             Key(row.control, Qt::Key_Home);
             EXPECT_EQ(Text(row.control), Shown(row.maximum, signedRange));
             Key(row.control, Qt::Key_End);
