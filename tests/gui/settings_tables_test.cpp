@@ -16,7 +16,6 @@
 #include <map>
 #include <ostream>
 #include <span>
-#include <tuple>
 
 namespace settings_test {
 namespace {
@@ -484,10 +483,9 @@ TEST_F(SettingsTables, EverySettingRowIsTheDocumentedOne)
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const SettingDescriptor& r = rows[i];
             const SettingRow& expected = d.settings[i];
-            const SettingRow actual{static_cast<char>(r.group), r.parameter,  r.controlId,     r.labelControlId,
-                                    r.accessLevel,              r.minTextLength, r.maxTextLength, r.minimum,
-                                    r.maximum,                  expected.step == 0 ? 0 : r.step, r.kind,
-                                    r.encoding,                 r.restricted};
+            const SettingRow actual{static_cast<char>(r.group), r.parameter, r.controlId, r.labelControlId,
+                                    r.accessLevel, r.minTextLength, r.maxTextLength, r.minimum, r.maximum,
+                                    expected.step == 0 ? 0u : r.step, r.kind, r.encoding, r.restricted};
             EXPECT_EQ(actual, expected) << "row " << i + 1;
         }
 
