@@ -36,13 +36,13 @@ struct Outcome {
 
 // Runs one identify transaction on another thread; nothing when it has not ended in time
 // (it is then called off, so that the test fails instead of hanging).
-std::optional<Outcome> IdentifyOn(CComms& transport)
+std::optional<Outcome> IdentifyOn(CComms& transport, std::uint32_t timeoutMs = kTimeoutMs)
 {
     std::atomic<bool> callOff{false};
-    std::future<Outcome> done = std::async(std::launch::async, [&transport, &callOff] {
+    std::future<Outcome> done = std::async(std::launch::async, [&transport, &callOff, timeoutMs] {
         Outcome outcome;
         MessageParseState state;
-        outcome.replied = CQVMessageParser::SendCommand(&transport, 0, CMD_IDENTIFY, {}, kTimeoutMs, &state,
+        outcome.replied = CQVMessageParser::SendCommand(&transport, 0, CMD_IDENTIFY, {}, timeoutMs, &state,
                                                         &outcome.reply, &callOff);
         return outcome;
     });
@@ -88,8 +88,11 @@ TEST(ChattyPort, StartBytesWithoutAFrameEndTheTransactionAtItsOverallLimit)
 }
 
 // The longest frame the parser takes: a payload of 65535 characters, every one escaped, in
-// 131084 bytes on the line, over a minute at 19200 baud. It starts late in the time-out and
-// arrives at the line's rate; it must still be taken whole.
+// 131084 bytes on the line, over a minute at 19200 baud, as the send thread waits for a reply
+// (15 s after the last byte). It starts late in that time-out and arrives at the line's rate;
+// it must still be taken whole. The printer keeps to the line's timetable from the moment it
+// heard the request, so that a slice it sends late does not delay the ones after it, and the
+// program's clock, which runs faster here, leaves every wait seconds of its own to spare.
 TEST(ChattyPort, LongestReplyIsTakenWhole)
 {
     test_support::ScopedSpeedFactor faster{kFaster};
@@ -104,6 +107,10 @@ TEST(ChattyPort, LongestReplyIsTakenWhole)
     std::string frame;
     CQVMessageParser::BuildMessage(frame, 0, FRAME_DIRECTION_REPLY, REPLY_ACK, payload);
     ASSERT_EQ(frame.size(), 131084u);
+    constexpr std::uint32_t kTimeout = CQVMessageParser::kSendJobTimeoutMs;
+    constexpr std::uint64_t kFirstByteAfterMs = kTimeout * 2 / 3;
+    // The line time of a number of bytes at 8N1: ten bits each.
+    const auto lineMs = [](std::size_t bytes) { return std::uint64_t{bytes} * 10 * 1000 / kBaud; };
 
     std::thread printer([&] {
         char request[64];
@@ -112,10 +119,14 @@ TEST(ChattyPort, LongestReplyIsTakenWhole)
             if (::poll(&pfd, 1, 10) > 0 && ::read(pty->MasterFd(), request, sizeof request) > 0)
                 break;
         }
-        platform::timing::SleepMs(900);
-        // 1024 bytes at a time, each after its line time at 8N1.
+        const std::uint64_t firstByteAt = platform::timing::NowMs() + kFirstByteAfterMs;
+        // 1024 bytes at a time, each when the line would have carried the bytes before it.
         constexpr std::size_t kSlice = 1024;
         for (std::size_t at = 0; at < frame.size(); at += kSlice) {
+            const std::uint64_t due = firstByteAt + lineMs(at);
+            const std::uint64_t now = platform::timing::NowMs();
+            if (due > now)
+                platform::timing::SleepMs(static_cast<std::uint32_t>(due - now));
             const std::size_t count = std::min(kSlice, frame.size() - at);
             std::size_t sent = 0;
             while (sent < count) {
@@ -125,10 +136,9 @@ TEST(ChattyPort, LongestReplyIsTakenWhole)
                 else
                     platform::timing::SleepMs(1);
             }
-            platform::timing::SleepMs(static_cast<std::uint32_t>(count * 10 * 1000 / kBaud));
         }
     });
-    const std::optional<Outcome> outcome = IdentifyOn(transport);
+    const std::optional<Outcome> outcome = IdentifyOn(transport, kTimeout);
     printer.join();
 
     ASSERT_TRUE(outcome.has_value());

@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
+#include <QSettings>
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <functional>
@@ -57,6 +59,24 @@ inline bool ChooseComboEntry(QWidget* widget, const QString& text)
     emit combo->activated(index);
     return true;
 }
+
+// A profile folder of the test's own, empty at the start, for the life of the object: the
+// program's profile (user scope) is read and written there, so that no test sees what an
+// earlier one left, whatever ran before it in the same process. Afterwards the profile is the
+// process's own again (the test main's folder in XDG_CONFIG_HOME).
+class ScopedProfileFolder {
+public:
+    ScopedProfileFolder() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path()); }
+    ~ScopedProfileFolder()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qEnvironmentVariable("XDG_CONFIG_HOME"));
+    }
+    ScopedProfileFolder(const ScopedProfileFolder&) = delete;
+    ScopedProfileFolder& operator=(const ScopedProfileFolder&) = delete;
+
+private:
+    const QTemporaryDir folder_;
+};
 
 inline void TypeText(QWidget* target, const QString& text)
 {

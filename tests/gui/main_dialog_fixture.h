@@ -3,7 +3,7 @@
 // simulated printer on a virtual line behind COM3. Every other port leads to no device, so
 // no test touches a real serial port; an empty simulated USB backend keeps the update-mode
 // reset before each search away from libusb. Menus and file dialogs are answered by
-// ScriptedPrompts; the profile is emptied before each test.
+// ScriptedPrompts; each test has a profile folder of its own, empty at the start.
 //
 // The status line is sampled before every event the user-interface thread delivers, so a
 // test sees each text that stood there while the event loop ran, in order.
@@ -162,10 +162,6 @@ class MainDialogTest : public ::testing::Test {
 protected:
     MainDialogTest()
     {
-        // An empty profile, as on a machine where the program never ran.
-        QSettings profile(QSettings::NativeFormat, QSettings::UserScope, "Corvandel", "Jetvane");
-        profile.clear();
-        profile.sync();
         ui::ClearQuitRequest();
         portMap.Set(kPrinterPort, printerLine.Device());
     }
@@ -292,6 +288,8 @@ protected:
         return path;
     }
 
+    // An empty profile, as on a machine where the program never ran.
+    gui_test::ScopedProfileFolder profileFolder;
     platform::SimulatedUsbBackend usb;
     platform::ScopedUsbBackend usbInstalled{usb};
     TestPortMap portMap;

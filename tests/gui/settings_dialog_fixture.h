@@ -2,7 +2,7 @@
 // The settings dialogs on their own, as the main dialog drives them: a stand-in parent that
 // records the dialogs' messages, and a simulated printer on a virtual line behind COM3
 // with an open connection to it. Message boxes and file dialogs are answered by
-// ScriptedPrompts; the profile is emptied before each test.
+// ScriptedPrompts; each test has a profile folder of its own, empty at the start.
 
 #include "gui_test_support.h"
 #include "tests/support/scoped_port_map.h"
@@ -79,9 +79,6 @@ class SettingsDialogTest : public ::testing::Test {
 protected:
     SettingsDialogTest()
     {
-        QSettings profile(QSettings::NativeFormat, QSettings::UserScope, "Corvandel", "Jetvane");
-        profile.clear();
-        profile.sync();
         platform::RegisterVirtualLine(kLineName, line);
         portMap.Set(kPrinterPort, std::string(platform::kVirtualDevicePrefix) + kLineName);
         printer_sim::PrinterConfig config;
@@ -146,6 +143,7 @@ protected:
         return found;
     }
 
+    gui_test::ScopedProfileFolder profileFolder;
     test_support::ScopedPortMap portMap;
     std::shared_ptr<platform::VirtualLine> line = platform::VirtualLine::Create();
     std::unique_ptr<printer_sim::SimulatedPrinter> printer;
