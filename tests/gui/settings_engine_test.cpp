@@ -40,9 +40,9 @@ TEST_F(SettingsEngine, CompleteRecordSetsTheDeviceTypeBackToTheDialogsOwn)
         else
             Open<CJetvaneSettingsBTPDlg>();
         const std::string fields = Field('~', 0x10, c.otherListed) + Field('~', 0x03, c.otherCode);
-        // Cut short (the last value runs to the end): the other type stays chosen.
+        // Cut short (the last value runs to the end): nothing of it is applied.
         EXPECT_FALSE(dialog->SetDeviceSettings(fields + Field('}', 0x0A, "41"), &connection, false));
-        EXPECT_EQ(Text(1030), c.other);
+        EXPECT_EQ(Text(1030), c.own);
         ASSERT_TRUE(dialog->SetDeviceSettings(fields + kDel, &connection, false));
         EXPECT_EQ(Entries(1030), QStringList({c.own, c.other}));
         EXPECT_EQ(Text(1030), c.own);
@@ -69,10 +69,11 @@ TEST_F(SettingsEngine, EachReadForgetsTheModelAndSerialNumberOfTheLast)
         EXPECT_EQ(dialog->Model(), "");
         EXPECT_EQ(dialog->SerialNumber(), "");
 
+        // An empty record cannot be read and changes nothing.
         ASSERT_TRUE(dialog->SetDeviceSettings(identity + kDel, &connection, false));
         EXPECT_FALSE(dialog->SetDeviceSettings({}, &connection, false));
-        EXPECT_EQ(dialog->Model(), "");
-        EXPECT_EQ(dialog->SerialNumber(), "");
+        EXPECT_EQ(dialog->Model(), "MRV41E");
+        EXPECT_EQ(dialog->SerialNumber(), "123");
     }
 }
 
