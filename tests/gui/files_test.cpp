@@ -3,6 +3,8 @@
 
 #include "ui/files.h"
 
+#include "gui_test_support.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -29,16 +31,9 @@ extern "C" mode_t umask(mode_t mask) noexcept
     return static_cast<mode_t>(::syscall(SYS_umask, mask));
 }
 
-namespace {
+using gui_test::ReadBytes;
 
-std::string ReadBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
+namespace {
 
 void WriteBytes(const QString& path, const std::string& bytes)
 {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QSettings>
 #include <QString>
@@ -13,6 +14,7 @@
 
 #include <functional>
 #include <ostream>
+#include <string>
 
 // QStrings in test failures as their text.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -77,6 +79,16 @@ public:
 private:
     const QTemporaryDir folder_;
 };
+
+// A file's bytes, or nothing when it cannot be read.
+inline std::string ReadBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
 
 inline void TypeText(QWidget* target, const QString& text)
 {

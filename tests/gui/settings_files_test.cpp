@@ -18,6 +18,8 @@
 namespace settings_test {
 namespace {
 
+using gui_test::ReadBytes;
+
 constexpr int kSaveToFile = 1004;
 constexpr int kLoadFromFile = 1005;
 
@@ -26,15 +28,6 @@ std::string FileFrame(std::uint8_t command, const std::string& record)
 {
     std::string frame;
     return CQVMessageParser::BuildMessage(frame, 0, 0, command, record);
-}
-
-std::string ReadBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 QString Profile(const char* name)
