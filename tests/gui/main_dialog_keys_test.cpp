@@ -14,6 +14,8 @@
 
 #include <QApplication>
 
+#include <algorithm>
+
 namespace main_dialog_test {
 namespace {
 
@@ -78,11 +80,7 @@ protected:
 
 bool SomeWindowIsShown()
 {
-    for (const QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible())
-            return true;
-    }
-    return false;
+    return std::ranges::any_of(QApplication::topLevelWidgets(), &QWidget::isVisible);
 }
 
 TEST_F(EnterInAChild, LeavesAWindowOnScreenAndPressesOnlyWhatItShould)
