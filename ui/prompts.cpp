@@ -221,8 +221,8 @@ int QtPrompts::MessageBox(const MessageBoxRequest& request)
     for (const BoxButton& button : buttons)
         added.push_back(box.addButton(button.button));
     box.setDefaultButton(added[std::min<size_t>(DefaultButtonIndex(request.type), added.size() - 1)]);
-    // The box takes its width from its text and buttons when it is shown, and a short text
-    // ("Saved") left too little room for the title, which the title bar then cut to "...".
+    // The box takes its width from its text and buttons when it is shown; with a short text
+    // ("Saved") that is too narrow for the title bar, which would cut the title to "...".
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
         grid->addItem(new QSpacerItem(TitleBarWidth(box, request.caption), 0), grid->rowCount() - 1, 0, 1,
                       grid->columnCount());
