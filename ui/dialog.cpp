@@ -781,7 +781,10 @@ void Dialog::OnEnterKey()
             defaultButton.Click();
         return;
     }
-    OnCommand(IDOK, BN_CLICKED);
+    // A modeless dialog has no OK to end with: EndDialog would only hide it, and its owner,
+    // never told, would wait on with no window on the screen.
+    if (modalLoop_ != nullptr)
+        OnCommand(IDOK, BN_CLICKED);
 }
 
 void DeleteDestroyedWindows()

@@ -20,8 +20,8 @@
 // - Escape and the close box: the IDCANCEL command (mapped handler, else OnCancel). The close
 //   box first goes through WM_CLOSE, which a message map may take over.
 // - Enter: a push button that has the focus is clicked; otherwise the default push button of
-//   the template, when there is one and it is enabled; otherwise the IDOK command (mapped
-//   handler, else OnOK).
+//   the template, when there is one and it is enabled; otherwise, in a modal run, the IDOK
+//   command (mapped handler, else OnOK). A modeless dialog without a default button ignores it.
 // Notifications: BN_CLICKED when the user (or Button::Click) presses a button or check box,
 // CBN_SELCHANGE when the user picks a combo item (not when code selects one), CBN_EDITCHANGE
 // when the user types in a combo's edit field, EN_CHANGE whenever an edit's text changes.

@@ -3,13 +3,18 @@
 #include "ui/window_registry.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +32,13 @@ constexpr char kFileTypeBoxName[] = "fileTypeCombo";
 // The titles the platform's own file dialogs have when the program names none.
 constexpr char kOpenDialogTitle[] = "Open";
 constexpr char kSaveDialogTitle[] = "Save As";
+// The font Qt gives title bars, which window managers draw in bold.
+constexpr char kTitleBarFontClass[] = "QMdiSubWindowTitleBar";
+// A window manager may put every button on a box's title bar, whatever the box asks for.
+constexpr Qt::WindowFlags kFullTitleBar =
+    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+// Wide enough for the style to lay out all of a title bar's buttons.
+constexpr int kProbeTitleBarWidth = 1000;
 
 QtPrompts g_qtPrompts;
 std::atomic<Prompts*> g_prompts{nullptr};
@@ -80,6 +92,22 @@ int DefaultButtonIndex(unsigned type)
     default:
         return 0;
     }
+}
+
+// How wide a window must be for its title bar to show the whole title: the title in the
+// bold title-bar font beside the room the style's title bar takes for its icon and buttons.
+int TitleBarWidth(const QWidget& window, const QString& title)
+{
+    QFont font = QApplication::font(kTitleBarFontClass);
+    font.setBold(true);
+    QStyleOptionTitleBar bar;
+    bar.initFrom(&window);
+    bar.titleBarFlags = kFullTitleBar;
+    bar.subControls = QStyle::SC_All;
+    const QStyle* style = window.style();
+    bar.rect = QRect(0, 0, kProbeTitleBarWidth, style->pixelMetric(QStyle::PM_TitleBarHeight, &bar, &window));
+    const QRect label = style->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarLabel, &window);
+    return QFontMetrics(font).horizontalAdvance(title) + kProbeTitleBarWidth - label.width();
 }
 
 // Qt reads the patterns of a name filter from its last parenthesised group, split at blanks.
@@ -193,6 +221,12 @@ int QtPrompts::MessageBox(const MessageBoxRequest& request)
     for (const BoxButton& button : buttons)
         added.push_back(box.addButton(button.button));
     box.setDefaultButton(added[std::min<size_t>(DefaultButtonIndex(request.type), added.size() - 1)]);
+    // The box takes its width from its text and buttons when it is shown; with a short text
+    // ("Saved") that is too narrow for the title bar, which would cut the title to "...".
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(TitleBarWidth(box, request.caption), 0), grid->rowCount() - 1, 0, 1,
+                      grid->columnCount());
+    }
     detail::ModalLoopScope scope(&box);
     box.exec();
     if (scope.EndedByQuit())

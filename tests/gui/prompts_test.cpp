@@ -11,6 +11,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -196,6 +198,43 @@ TEST(QtPrompts, MessageBoxesCarryTheProgramsName)
         });
         EXPECT_EQ(ask(), ui::IDOK);
         EXPECT_EQ(title, QString("Jetvane"));
+    }
+}
+
+// The title as a title bar with every button on it shows it on the box's width, in the bold
+// title-bar font: whole, or cut short with "...".
+QString ShownTitle(const QWidget& box)
+{
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    QStyleOptionTitleBar bar;
+    bar.initFrom(&box);
+    bar.titleBarFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                        Qt::WindowCloseButtonHint;
+    bar.subControls = QStyle::SC_All;
+    bar.rect = QRect(0, 0, box.width(), box.style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, &box));
+    const QRect label = box.style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarLabel, &box);
+    return QFontMetrics(font).elidedText(box.windowTitle(), Qt::ElideRight, label.width());
+}
+
+TEST(QtPrompts, MessageBoxIsWideEnoughForItsTitle)
+{
+    for (const char* text : {"Saved", "Loaded"}) {
+        QString shown;
+        QTimer answer; // ends with the test, unlike a free single shot
+        answer.setSingleShot(true);
+        QObject::connect(&answer, &QTimer::timeout, [&shown, &answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                answer.start();
+                return;
+            }
+            shown = ShownTitle(*box);
+            box->button(QMessageBox::Ok)->click();
+        });
+        answer.start(0);
+        EXPECT_EQ(ui::AfxMessageBox(QString::fromLatin1(text), ui::MB_OK | ui::MB_ICONINFORMATION), ui::IDOK);
+        EXPECT_EQ(shown, QString("Jetvane")) << text;
     }
 }
 

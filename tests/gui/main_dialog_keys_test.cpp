@@ -1,0 +1,122 @@
+// Enter in the windows that stand in for the main window: a child without a default button
+// keeps its window, the settings dialogs' default button still fires, and a push button
+// with the focus is still pressed.
+
+#include "main_dialog_fixture.h"
+
+#include "app/profile_values.h"
+#include "firmware/load_firmware_dlg.h"
+#include "settings/settings_dialogs.h"
+#include "settings/settings_ids.h"
+#include "tests/support/message_recorder.h"
+#include "tools/printer-sim/default_records.h"
+#include "ui/profile.h"
+
+#include <QApplication>
+
+#include <algorithm>
+
+namespace main_dialog_test {
+namespace {
+
+enum class Child { Eeprom, BoardingPass, BagTag, Firmware };
+
+// A version below 6060 loads firmware over the serial line only.
+constexpr char kSerialOnlyBagTag[] = "YT00000006050";
+constexpr std::size_t kImageSize = 20000;
+constexpr double kFasterWaits = 4;
+
+struct EnterCase {
+    const char* name;
+    Child child;
+    int focus; // 0: no control has the focus
+    int stateAfter;
+    const char* statusAfter; // nullptr: the status line stays as it was
+    bool childShownAfter;
+};
+
+constexpr EnterCase kEnterCases[] = {
+    {"EEPROM number field", Child::Eeprom, IDC_CUT_LINE_OFFSET, STATE_SETTINGS_DIALOG, nullptr, true},
+    {"EEPROM drop list", Child::Eeprom, IDC_REGION, STATE_SETTINGS_DIALOG, nullptr, true},
+    {"EEPROM check box", Child::Eeprom, IDC_ENABLE_BEEPER, STATE_SETTINGS_DIALOG, nullptr, true},
+    {"firmware window, nothing focused", Child::Firmware, 0, STATE_FIRMWARE_DIALOG, nullptr, true},
+    {"EEPROM Cancel focused", Child::Eeprom, IDC_SETTINGS_CANCEL, STATE_IDLE, "Config Update Cancelled", false},
+    {"BPP field: Update All Configs", Child::BoardingPass, IDC_HDC, STATE_IDLE, "Config Updated Successfully", false},
+    {"BTP field: Update All Configs", Child::BagTag, IDC_HDC, STATE_IDLE, "Config Updated Successfully", false},
+};
+
+class EnterInAChild : public MainDialogTest {
+protected:
+    // Opens the child through the main window as a technician does; nullptr when it did not open.
+    ui::Dialog* OpenChild(Child child)
+    {
+        const char* identity = child == Child::BoardingPass ? kIdentityBoardingPass
+                               : child == Child::Firmware   ? kSerialOnlyBagTag
+                                                            : kIdentityBagTag;
+        printer_sim::PrinterConfig config = PrinterWithIdentity(identity);
+        config.settingsRecord = printer_sim::DefaultSettingsRecord(config.type);
+        config.eepromRecord = printer_sim::DefaultEepromRecord(config.type);
+        StartPrinter(config);
+        if (child == Child::Firmware) {
+            ui::WriteProfileString(kProfileSection, kProfilePortConnect, kPrinterPortText);
+            prompts.AnswerFileDialog(WriteFile("F2QV1_KEYS.BIN", std::string(kImageSize, '\x5A')));
+        }
+        OpenDialog();
+        const int button = child == Child::Eeprom     ? IDC_EDIT_EEPROM_CONFIG
+                           : child == Child::Firmware ? IDC_LOAD_FIRMWARE
+                                                      : IDC_EDIT_DEFAULT_CONFIG;
+        Click(button);
+        if (child != Child::Firmware)
+            return WaitForState(STATE_SETTINGS_DIALOG) ? dialog->SettingsDialog() : nullptr;
+        // Loaded, so that the window stays with nothing more to do.
+        const bool loaded = WaitUntil([this] {
+            return dialog->FirmwareDialog() != nullptr && dialog->FirmwareDialog()->Result() != kChildResultNone;
+        });
+        return loaded ? dialog->FirmwareDialog() : nullptr;
+    }
+
+    test_support::ScopedSpeedFactor faster{kFasterWaits};
+};
+
+bool SomeWindowIsShown()
+{
+    return std::ranges::any_of(QApplication::topLevelWidgets(), &QWidget::isVisible);
+}
+
+TEST_F(EnterInAChild, LeavesAWindowOnScreenAndPressesOnlyWhatItShould)
+{
+    for (const EnterCase& c : kEnterCases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialog* opened = OpenChild(c.child);
+        ASSERT_NE(opened, nullptr) << Printable(StatusHistory());
+        ui::Dialog& child = *opened;
+        QWidget* target = child.Window();
+        if (c.focus != 0) {
+            child.GotoDlgCtrl(c.focus);
+            target = child.GetDlgItem(c.focus).Widget();
+        } else if (QWidget* focused = child.Window()->focusWidget()) {
+            focused->clearFocus();
+        }
+        const QString statusBefore = Status();
+
+        gui_test::PressKey(target, Qt::Key_Return);
+        gui_test::ProcessPendingEvents();
+
+        EXPECT_EQ(dialog->OperationState(), c.stateAfter);
+        EXPECT_EQ(Status(), c.statusAfter != nullptr ? QString(c.statusAfter) : statusBefore);
+        EXPECT_TRUE(SomeWindowIsShown());
+        EXPECT_EQ(dialog->IsWindowVisible(), !c.childShownAfter);
+        EXPECT_TRUE(!c.childShownAfter || child.IsWindowVisible());
+        const std::vector<printer_sim::ReceivedFrame> updates = FramesWithCommand(CMD_SET_SETTINGS);
+        const bool updatesAll = c.child == Child::BoardingPass || c.child == Child::BagTag;
+        EXPECT_EQ(updates.size(), updatesAll ? 1u : 0u);
+        EXPECT_TRUE(!updatesAll || (!updates.empty() && updates[0].payload.ends_with("\x7Fq\x7F")))
+            << "not Update All Configs, whose own field ends the record";
+        EXPECT_TRUE(FramesWithCommand(CMD_SET_EEPROM_SETTINGS).empty());
+        dialog.reset();
+        printer.reset();
+    }
+}
+
+} // namespace
+} // namespace main_dialog_test
