@@ -132,7 +132,7 @@ bool ImageFile::Open(const QString& path)
     fd_ = fd;
     fullPath_ = QFileInfo(path).absoluteFilePath();
     length_ = static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) & kLow32Bits);
-    lengthFits_ = static_cast<std::uint64_t>(info.st_size) <= kLow32Bits;
+    lengthFits_ = static_cast<std::uint64_t>(info.st_size) <= kLongestFileImage;
     return true;
 }
 
@@ -142,7 +142,7 @@ FileReadResult ImageFile::ReadInto(FileImage& image)
     if (fd_ < 0)
         return FileReadResult::OpenFailed;
     if (!lengthFits_) {
-        error_ = QString::fromLatin1(kLongerThanALength).arg(kLow32Bits);
+        error_ = QString::fromLatin1(kLongerThanALength).arg(kLongestFileImage);
         Close();
         return FileReadResult::TooLong;
     }

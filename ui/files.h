@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string_view>
 
@@ -44,12 +45,17 @@ struct FileImage {
     }
 };
 
+// The longest file read whole. A firmware block header announces the image's length as a
+// signed 32-bit number, so a longer image would be announced negative; a configuration file
+// that long is no frame anyway.
+inline constexpr std::uint32_t kLongestFileImage = std::numeric_limits<std::int32_t>::max();
+
 enum class FileReadResult {
     Ok,
     OpenFailed,       // "Unable To Open Firmware File" / "Unable To Open Configuration File"
     AllocationFailed, // "Unable To allocate memory"
     ShortRead,        // "Unable To Read File"
-    TooLong,          // longer than a 32-bit length can count: never read as its first bytes
+    TooLong,          // longer than kLongestFileImage: never read as its first bytes
 };
 
 // A file opened for reading its whole content. Between Open and ReadInto the caller
@@ -72,10 +78,10 @@ public:
     QString Folder() const { return FolderOfPath(fullPath_); }
     // The low 32 bits of the length the file had when it was opened.
     std::uint32_t Length() const { return length_; }
-    // Whether that length fits 32 bits (Length() is then the whole length).
+    // Whether that length is at most kLongestFileImage (Length() is then the whole length).
     bool LengthFits() const { return lengthFits_; }
 
-    // Reads Length() bytes into a fresh image; a file whose length does not fit 32 bits is
+    // Reads Length() bytes into a fresh image; a file longer than kLongestFileImage is
     // refused (TooLong) rather than read as its first bytes. On failure the image is empty
     // (freed, length 0). Closes the file in every case.
     FileReadResult ReadInto(FileImage& image);
