@@ -101,6 +101,7 @@ FileReadResult ReadWholeFile(const QString& path, FileImage& image);
 
 // The name to try for a temporary file beside target on the given attempt (0, 1, ...).
 // A name that exists already is never used, whatever it names: another one is tried.
+// Tests give names of their own, to put something at one first.
 using TemporaryFileNamer = QByteArray (*)(const QByteArray& target, int attempt);
 // target, a dot and random letters and digits.
 QByteArray RandomTemporaryFileName(const QByteArray& target, int attempt);
