@@ -25,6 +25,8 @@ constexpr int kTemporaryNameLength = 6;
 constexpr int kTemporaryNameTries = 100;
 constexpr char kTemporaryNameSeparator = '.';
 constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as for any new file
+constexpr mode_t kPermissionBits = 0777;
+constexpr mode_t kModeBits = 07777; // the permissions, set-user-id, set-group-id and sticky
 // A chain of links longer than this is taken for a loop.
 constexpr int kMaxLinkDepth = 40;
 
@@ -44,15 +46,12 @@ QByteArray WriteTarget(const QString& path)
 
 // Creates a new file beside target with kNewFileMode, which the system narrows by the
 // process's umask (and a folder's default access list) as for any new file: the umask is
-// never changed, so other threads are not affected. -1 with errno set on failure.
-int CreateTemporaryFile(const QByteArray& target, QByteArray& name)
+// never changed, so other threads are not affected. O_EXCL: a name that somebody placed
+// there first (a link to another file, say) is never opened. -1 with errno set on failure.
+int CreateTemporaryFile(const QByteArray& target, TemporaryFileNamer namer, QByteArray& name)
 {
-    QRandomGenerator& random = *QRandomGenerator::global();
-    constexpr auto kCharacters = static_cast<quint32>(sizeof kTemporaryNameCharacters - 1);
-    for (int tries = 0; tries < kTemporaryNameTries; ++tries) {
-        name = target + kTemporaryNameSeparator;
-        for (int i = 0; i < kTemporaryNameLength; ++i)
-            name += kTemporaryNameCharacters[random.bounded(kCharacters)];
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        name = namer(target, attempt);
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -74,6 +73,16 @@ bool SyncFolderOf(const QByteArray& file)
 }
 
 } // namespace
+
+QByteArray RandomTemporaryFileName(const QByteArray& target, int)
+{
+    QRandomGenerator& random = *QRandomGenerator::global();
+    constexpr auto kCharacters = static_cast<quint32>(sizeof kTemporaryNameCharacters - 1);
+    QByteArray name = target + kTemporaryNameSeparator;
+    for (int i = 0; i < kTemporaryNameLength; ++i)
+        name += kTemporaryNameCharacters[random.bounded(kCharacters)];
+    return name;
+}
 
 QString FileNameOfPath(const QString& path)
 {
@@ -132,7 +141,7 @@ bool ImageFile::Open(const QString& path)
     fd_ = fd;
     fullPath_ = QFileInfo(path).absoluteFilePath();
     length_ = static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) & kLow32Bits);
-    lengthFits_ = static_cast<std::uint64_t>(info.st_size) <= kLow32Bits;
+    lengthFits_ = static_cast<std::uint64_t>(info.st_size) <= kLongestFileImage;
     return true;
 }
 
@@ -142,7 +151,7 @@ FileReadResult ImageFile::ReadInto(FileImage& image)
     if (fd_ < 0)
         return FileReadResult::OpenFailed;
     if (!lengthFits_) {
-        error_ = QString::fromLatin1(kLongerThanALength).arg(kLow32Bits);
+        error_ = QString::fromLatin1(kLongerThanALength).arg(kLongestFileImage);
         Close();
         return FileReadResult::TooLong;
     }
@@ -207,27 +216,27 @@ bool AtomicFileWriter::Open(const QString& path)
         return false;
     }
     // A file that may not be written is not replaced: renaming over it would succeed where
-    // opening it for writing, which is what saving to it means, fails.
-    if (exists) {
-        const int probe = ::open(target_.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (probe < 0) {
-            error_ = errno;
-            return false;
-        }
-        ::close(probe);
+    // writing it, which is what saving to it means, fails. Asked without opening it, which
+    // would tell everybody watching the file that it was opened for writing.
+    if (exists && ::faccessat(AT_FDCWD, target_.constData(), W_OK, AT_EACCESS) != 0) {
+        error_ = errno;
+        return false;
     }
     QByteArray name;
-    const int fd = CreateTemporaryFile(target_, name);
+    const int fd = CreateTemporaryFile(target_, namer_, name);
     if (fd < 0) {
         error_ = errno;
         return false;
     }
     fd_ = fd;
     temporary_ = name;
-    // The new file keeps the old one's permissions; a file that did not exist has those of
-    // any new file already.
-    if (exists)
-        ::fchmod(fd_, existing.st_mode & 07777);
+    // The new file keeps the old one's permissions from the start, so that nobody may read
+    // it who could not read the old one; a file that did not exist has those of any new
+    // file already. The special bits follow in Commit.
+    keepsMode_ = exists;
+    keptMode_ = existing.st_mode & kModeBits;
+    if (keepsMode_)
+        ::fchmod(fd_, keptMode_ & kPermissionBits);
     return true;
 }
 
@@ -249,6 +258,10 @@ bool AtomicFileWriter::Commit(std::string_view bytes)
         }
         done += static_cast<std::size_t>(written);
     }
+    // After the writes, which clear the set-user-id and set-group-id bits of a file that a
+    // process other than root writes.
+    if (keepsMode_)
+        ::fchmod(fd_, keptMode_);
     if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
         error_ = errno;
         fd_ = -1;

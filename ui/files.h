@@ -9,8 +9,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string_view>
+#include <sys/types.h>
 
 inline constexpr QChar kPathSeparator = u'/';
 
@@ -44,12 +46,17 @@ struct FileImage {
     }
 };
 
+// The longest file read whole. A firmware block header announces the image's length as a
+// signed 32-bit number, so a longer image would be announced negative; a configuration file
+// that long is no frame anyway.
+inline constexpr std::uint32_t kLongestFileImage = std::numeric_limits<std::int32_t>::max();
+
 enum class FileReadResult {
     Ok,
     OpenFailed,       // "Unable To Open Firmware File" / "Unable To Open Configuration File"
     AllocationFailed, // "Unable To allocate memory"
     ShortRead,        // "Unable To Read File"
-    TooLong,          // longer than a 32-bit length can count: never read as its first bytes
+    TooLong,          // longer than kLongestFileImage: never read as its first bytes
 };
 
 // A file opened for reading its whole content. Between Open and ReadInto the caller
@@ -72,10 +79,10 @@ public:
     QString Folder() const { return FolderOfPath(fullPath_); }
     // The low 32 bits of the length the file had when it was opened.
     std::uint32_t Length() const { return length_; }
-    // Whether that length fits 32 bits (Length() is then the whole length).
+    // Whether that length is at most kLongestFileImage (Length() is then the whole length).
     bool LengthFits() const { return lengthFits_; }
 
-    // Reads Length() bytes into a fresh image; a file whose length does not fit 32 bits is
+    // Reads Length() bytes into a fresh image; a file longer than kLongestFileImage is
     // refused (TooLong) rather than read as its first bytes. On failure the image is empty
     // (freed, length 0). Closes the file in every case.
     FileReadResult ReadInto(FileImage& image);
@@ -92,17 +99,26 @@ private:
 // Open and ReadInto in one step; on OpenFailed the image is left as it was.
 FileReadResult ReadWholeFile(const QString& path, FileImage& image);
 
+// The name to try for a temporary file beside target on the given attempt (0, 1, ...).
+// A name that exists already is never used, whatever it names: another one is tried.
+// Tests give names of their own, to put something at one first.
+using TemporaryFileNamer = QByteArray (*)(const QByteArray& target, int attempt);
+// target, a dot and random letters and digits.
+QByteArray RandomTemporaryFileName(const QByteArray& target, int attempt);
+
 // A file that is replaced whole or not at all: the bytes go to a temporary file in the
 // target's folder, reach the disk, and only then take the target's name. A symbolic link
 // as target is followed: the file it points to is replaced, the link stays. Whatever
 // fails (a full disk, a crash), the old file stays as it was and no partial file is left.
-// An existing file is replaced only when it could be opened for writing (not a read-only
-// one, unless the process may write it anyway, as root may); it keeps its permissions. A
-// new file gets those of any new file (the umask applies). The process's umask is never
-// touched, so other threads may create files meanwhile.
+// An existing file is replaced only when the process may write it (not a read-only one,
+// unless the process may write it anyway, as root may); the check does not open it, so
+// tools watching it for writes see none. It keeps its permissions, set-user-id,
+// set-group-id and sticky bits included. A new file gets those of any new file (the umask
+// applies). The process's umask is never touched, so other threads may create files
+// meanwhile.
 class AtomicFileWriter {
 public:
-    AtomicFileWriter() = default;
+    explicit AtomicFileWriter(TemporaryFileNamer namer = RandomTemporaryFileName) : namer_(namer) {}
     ~AtomicFileWriter(); // abandons an uncommitted file
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -120,9 +136,12 @@ public:
 private:
     void Abandon();
 
+    TemporaryFileNamer namer_;
     QString path_;
     QByteArray target_;    // the file that is replaced (a link's target)
     QByteArray temporary_; // empty when no temporary file exists
     int fd_ = -1;
     int error_ = 0;
+    bool keepsMode_ = false; // the target existed: its mode goes to the new file
+    mode_t keptMode_ = 0;
 };

@@ -32,6 +32,7 @@
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -56,7 +57,9 @@ constexpr int kStaysOpenCheckMs = 2000;
 constexpr int kFirmwareFailureLimitMs = 60000;
 // Enough blocks that the load is still running when the test stops the printer.
 constexpr std::size_t kLongImageSize = 64 * 8192;
-// A file one 32-bit length cannot count: 4 GiB and 5 bytes (sparse, so it costs no disk).
+// Files longer than a firmware block header can announce (sparse, so they cost no disk): one
+// byte beyond a signed 32-bit length, and 4 GiB and 5 bytes, beyond any 32-bit length.
+constexpr std::uintmax_t kBeyondSigned32BitLength = 2147483648u;
 constexpr std::uintmax_t kBeyond32BitLength = 4294967301u;
 // How often the test presses Escape until the window takes it.
 constexpr int kKeyRepeatMs = 300;
@@ -315,9 +318,11 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
     const std::string text = world.FilePath("settings.txt").string();
     const std::string huge = world.FilePath("huge.QV_BTP_CFG").string();
     const std::string hugeFirmware = world.FilePath("F2QV1_HUGE.BIN").string();
-    for (const std::string& path : {huge, hugeFirmware}) {
+    const std::string longFirmware = world.FilePath("F2QV1_2GIB.BIN").string();
+    for (const auto& [path, length] : {std::pair{huge, kBeyond32BitLength}, std::pair{hugeFirmware, kBeyond32BitLength},
+                                       std::pair{longFirmware, kBeyondSigned32BitLength}}) {
         ASSERT_TRUE(world.WriteFile(std::filesystem::path(path).filename().string(), "head"));
-        std::filesystem::resize_file(path, kBeyond32BitLength);
+        std::filesystem::resize_file(path, length);
     }
     struct Case {
         std::vector<std::string> arguments;
@@ -333,13 +338,16 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
          EXIT_CODE_FILE_ERROR,
          "jetvane: " + text +
              ": not a configuration file (the name must end in QV_BTP_CFG, QV_BPP_CFG or QV_EEPROM_CFG)"},
-        // Files longer than a 32-bit length can count are not read as their first bytes.
+        // Files longer than a block header can announce are not read, nor as their first bytes.
         {{"SILENT", "SENDCONFIG", huge},
          EXIT_CODE_FILE_ERROR,
-         "jetvane: " + huge + ": Unable To Read File (the file is longer than 4294967295 bytes)"},
+         "jetvane: " + huge + ": Unable To Read File (the file is longer than 2147483647 bytes)"},
         {{"SILENT", "LOADFIRMWARE", hugeFirmware},
          EXIT_CODE_FILE_ERROR,
-         "jetvane: " + hugeFirmware + ": Unable To Read File (the file is longer than 4294967295 bytes)"},
+         "jetvane: " + hugeFirmware + ": Unable To Read File (the file is longer than 2147483647 bytes)"},
+        {{"SILENT", "LOADFIRMWARE", longFirmware},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + longFirmware + ": Unable To Read File (the file is longer than 2147483647 bytes)"},
     };
     for (const Case& expected : cases) {
         SCOPED_TRACE(expected.line);

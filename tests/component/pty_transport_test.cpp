@@ -3,6 +3,7 @@
 // exclusive open, the baud rate seen by the other end, and modem-line queries, which a
 // pseudo-terminal does not support.
 #include "comms/comms.h"
+#include "platform/termios_serial_device.h"
 
 #include "comms_test_support.h"
 #include "tests/support/message_recorder.h"
@@ -153,17 +154,29 @@ TEST_F(PtyTransportTest, ModemLineQueriesFailOnAPseudoTerminal)
     EXPECT_FALSE(comms.SerialChannel().SetRTS(true));
 }
 
+// Every rate a tty can be set to reaches it as that rate, and the other end (the printer
+// simulator) reads it back as the same number.
 TEST_F(PtyTransportTest, BaudRateIsVisibleFromTheMaster)
 {
-    ASSERT_TRUE(comms.Open(kPortName, 9600, 8, 'N', 1.0f));
+    struct Case {
+        int baudRate;
+        speed_t speed;
+    };
+    const Case cases[] = {
+        {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},     {2400, B2400},
+        {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+    };
+    for (const Case& expected : cases) {
+        SCOPED_TRACE(expected.baudRate);
+        ASSERT_TRUE(comms.Open(kPortName, expected.baudRate, 8, 'N', 1.0f));
 
-    termios tio{};
-    ASSERT_EQ(::tcgetattr(master_, &tio), 0);
-    EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B9600));
-
-    ASSERT_TRUE(comms.Open(kPortName, 115200, 8, 'N', 1.0f));
-    ASSERT_EQ(::tcgetattr(master_, &tio), 0);
-    EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(master_, &tio), 0);
+        EXPECT_EQ(::cfgetospeed(&tio), expected.speed);
+        EXPECT_EQ(::cfgetispeed(&tio), expected.speed);
+        EXPECT_EQ(platform::BaudRateOfTermiosSpeed(::cfgetospeed(&tio)), static_cast<std::uint32_t>(expected.baudRate));
+    }
 }
 
 // The pty driver drops the parity-enable flag and the character size but keeps which

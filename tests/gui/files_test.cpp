@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -108,6 +110,80 @@ TEST_F(AtomicSave, ReadOnlyFileIsReplacedOnlyWhenItCouldBeOpenedForWriting)
     EXPECT_TRUE(Save(open, "new contents"));
     EXPECT_EQ(ReadBytes(open), "new contents");
     EXPECT_EQ(ModeOf(open), 0640u);
+}
+
+// Whether the old file may be written is asked without opening it: a tool that watches it for
+// writes sees none, although the file is replaced.
+TEST_F(AtomicSave, ReplacingAFileNeverOpensItForWriting)
+{
+    const QString path = PathOf("watched.QV_BTP_CFG");
+    WriteBytes(path, "old contents");
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_MODIFY | IN_CLOSE_WRITE), 0);
+
+    EXPECT_TRUE(Save(path, "new contents"));
+
+    alignas(inotify_event) char events[4096];
+    const ssize_t length = ::read(watch, events, sizeof events);
+    std::uint32_t seen = 0;
+    for (ssize_t at = 0; at < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        seen |= event->mask;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+    ::close(watch);
+    EXPECT_EQ(seen & (IN_MODIFY | IN_CLOSE_WRITE), 0u);
+    EXPECT_EQ(ReadBytes(path), "new contents");
+}
+
+// The file that takes the old one's place keeps its set-user-id, set-group-id and sticky bits,
+// also when a user who is not root saves it: such a user's writes clear the first two.
+TEST_F(AtomicSave, SpecialModeBitsSurviveASave)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0777), 0); // anybody may save here
+    for (const bool unprivileged : {false, true}) {
+        for (const mode_t mode : {04755, 02755, 01755}) {
+            SCOPED_TRACE(testing::Message() << (unprivileged ? "unprivileged " : "") << std::oct << mode);
+            const QString path = PathOf(QString("tool%1-%2.QV_BTP_CFG").arg(unprivileged).arg(mode, 0, 8));
+            WriteBytes(path, "old contents");
+            // Owned by that user, and chown before chmod: chown clears the bits under test.
+            if (unprivileged && ::geteuid() == 0) {
+                ASSERT_EQ(::chown(QFile::encodeName(path).constData(), gui_test::kUnprivilegedUser,
+                                  gui_test::kUnprivilegedGroup), 0);
+            }
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+
+            const auto save = [&path] { return std::string(Save(path, "new contents") ? "saved" : "refused"); };
+            EXPECT_EQ(unprivileged ? gui_test::RunUnprivileged(save) : save(), "saved");
+            EXPECT_EQ(ReadBytes(path), "new contents");
+            EXPECT_EQ(ModeOf(path), mode);
+        }
+    }
+}
+
+// A name that somebody placed where the temporary file would go, a link to another file or a
+// file of its own, is never written through: the save takes the next name.
+TEST_F(AtomicSave, TemporaryNameTakenAlreadyIsPassedOver)
+{
+    const TemporaryFileNamer numbered = [](const QByteArray& target, int attempt) {
+        return target + '.' + QByteArray::number(attempt);
+    };
+    const QString path = PathOf("site.QV_BPP_CFG");
+    const QString victim = PathOf("victim");
+    WriteBytes(victim, "the victim's bytes");
+    ASSERT_TRUE(QFile::link(victim, path + ".0"));
+    WriteBytes(path + ".1", "somebody else's bytes");
+
+    AtomicFileWriter file(numbered);
+    ASSERT_TRUE(file.Open(path));
+    ASSERT_TRUE(file.Commit("new"));
+
+    EXPECT_EQ(ReadBytes(victim), "the victim's bytes");
+    EXPECT_EQ(ReadBytes(path + ".1"), "somebody else's bytes");
+    EXPECT_TRUE(QFileInfo(path + ".0").isSymLink());
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(ReadBytes(path), "new");
 }
 
 TEST_F(AtomicSave, NewFileHasThePermissionsOfAnyNewFileAndTheUmaskStays)

@@ -12,9 +12,17 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <functional>
+#include <grp.h>
+#include <optional>
 #include <ostream>
+#include <poll.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // QStrings in test failures as their text.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -88,6 +96,64 @@ inline std::string ReadBytes(const QString& path)
         return {};
     const QByteArray bytes = file.readAll();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The unprivileged user (nobody) as whom a test that runs as root acts in a child process.
+inline constexpr uid_t kUnprivilegedUser = 65534;
+inline constexpr gid_t kUnprivilegedGroup = 65534;
+// A child of RunUnprivileged that has not ended by then is taken for hung.
+inline constexpr int kChildLimitMs = 10000;
+
+// Runs action in a child process: as kUnprivilegedUser when this process is root, so that
+// what a file's permissions refuse a user is refused there too, and as this process's user
+// otherwise. Returns the text the action returned, or nothing when the child could not drop
+// root or did not end in time. The child ends with _exit: nothing of the test is torn down
+// twice.
+inline std::optional<std::string> RunUnprivileged(const std::function<std::string()>& action)
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        const bool dropped = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(kUnprivilegedGroup) == 0 &&
+                                                  ::setuid(kUnprivilegedUser) == 0);
+        if (!dropped)
+            ::_exit(EXIT_FAILURE);
+        const std::string result = action();
+        for (std::size_t done = 0; done < result.size();) {
+            const ssize_t written = ::write(ends[1], result.data() + done, result.size() - done);
+            if (written <= 0)
+                ::_exit(EXIT_FAILURE);
+            done += static_cast<std::size_t>(written);
+        }
+        ::_exit(EXIT_SUCCESS);
+    }
+    ::close(ends[1]);
+    if (child < 0) {
+        ::close(ends[0]);
+        return std::nullopt;
+    }
+    std::string result;
+    const QDeadlineTimer deadline(kChildLimitMs);
+    for (;;) {
+        pollfd readable{ends[0], POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(deadline.remainingTime())) <= 0) {
+            ::kill(child, SIGKILL);
+            break;
+        }
+        char buffer[256];
+        const ssize_t got = ::read(ends[0], buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        result.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(ends[0]);
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != EXIT_SUCCESS)
+        return std::nullopt;
+    return result;
 }
 
 inline void TypeText(QWidget* target, const QString& text)

@@ -180,22 +180,43 @@ TEST(QtPrompts, FileDialogsAreTitledAsThePlatformsOwn)
     }
 }
 
+// Closes a box that a test failed to answer, so that a fault cannot hang the suite.
+constexpr int kModalSafetyMs = 5000;
+
+// A one-shot timer owned by the test that starts it: it stops when the test's scope ends, so
+// it can neither reach the test's locals afterwards nor close a later test's box.
+class TestTimer {
+public:
+    TestTimer(int ms, const std::function<void()>& action)
+    {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, action);
+        timer_.start(ms);
+    }
+
+private:
+    QTimer timer_;
+};
+
+void CloseActiveModalWidget()
+{
+    if (QWidget* box = QApplication::activeModalWidget())
+        box->close();
+}
+
 TEST(QtPrompts, MessageBoxesCarryTheProgramsName)
 {
     for (const auto& ask : std::vector<std::function<int()>>{
              [] { return ui::AfxMessageBox(QStringLiteral("Saved"), ui::MB_OK | ui::MB_ICONINFORMATION); },
              [] { return ui::MessageBox(platform::kNoWindow, QStringLiteral("Saved"), QString(), ui::MB_OK); }}) {
         QString title;
-        QTimer::singleShot(0, [&title] {
+        const TestTimer pressOk(0, [&title] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 title = box->windowTitle();
                 box->button(QMessageBox::Ok)->click();
             }
         });
-        QTimer::singleShot(5000, [] {
-            if (QWidget* box = QApplication::activeModalWidget())
-                box->close();
-        });
+        const TestTimer safety(kModalSafetyMs, CloseActiveModalWidget);
         EXPECT_EQ(ask(), ui::IDOK);
         EXPECT_EQ(title, QString("Jetvane"));
     }
@@ -242,18 +263,16 @@ TEST(QtPrompts, MessageBoxReturnsTheIdOfTheButtonPressed)
 {
     ui::QtPrompts prompts;
     QString shownText;
-    QTimer::singleShot(0, [&shownText] {
+    const TestTimer pressNo(0, [&shownText] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr)
             return;
         shownText = box->text();
         box->button(QMessageBox::No)->click();
     });
-    QMessageBox* safety = nullptr;
-    QTimer::singleShot(5000, [&safety] {
-        safety = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (safety != nullptr)
-            safety->reject();
+    const TestTimer safety(kModalSafetyMs, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->reject();
     });
     const int answer = prompts.MessageBox({platform::kNoWindow, "Switch printer type?", "Question", ui::MB_YESNO});
     EXPECT_EQ(answer, ui::IDNO);
@@ -264,11 +283,8 @@ TEST(QtPrompts, QuitRequestEndsAMessageBoxWithoutAnswer)
 {
     ui::ClearQuitRequest();
     ui::QtPrompts prompts;
-    QTimer::singleShot(0, [] { ui::PostQuitMessage(11); });
-    QTimer::singleShot(5000, [] {
-        if (QWidget* box = QApplication::activeModalWidget())
-            box->close();
-    });
+    const TestTimer quit(0, [] { ui::PostQuitMessage(11); });
+    const TestTimer safety(kModalSafetyMs, CloseActiveModalWidget);
     EXPECT_EQ(prompts.MessageBox({platform::kNoWindow, "Waiting", "", ui::MB_OK}), 0);
     EXPECT_EQ(ui::QuitCode(), 11);
     ui::ClearQuitRequest();

@@ -207,14 +207,17 @@ TEST_F(SettingsFiles, SavingReplacesTheFileOrLeavesTheOldOneWhole)
     EXPECT_EQ(ReadBytes(path), "old contents");
     EXPECT_EQ(QDir(folder.path()).entryList({"keep.*"}, QDir::Files), QStringList{"keep.QV_EEPROM_CFG"});
 
-    // A file that may not be written is not replaced, as opening it for writing would fail;
-    // root may open it, and saves.
+    // A file that the user may not write is not replaced, although the folder would let the
+    // user put another file in its place (root acts as such a user in a child process); root
+    // may write it, and saves.
     const QString locked = Write("locked.QV_EEPROM_CFG", "old contents");
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    if (geteuid() != 0) {
-        EXPECT_EQ(Save(locked), "Unable to create file to save");
-        EXPECT_EQ(ReadBytes(locked), "old contents");
-    } else {
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0777), 0);
+    const std::optional<std::string> userSaves = gui_test::RunUnprivileged(
+        [&] { return (Save(PathOf("free.QV_EEPROM_CFG")) + '|' + Save(locked)).toStdString(); });
+    EXPECT_EQ(userSaves, "Saved|Unable to create file to save");
+    EXPECT_EQ(ReadBytes(locked), "old contents");
+    if (geteuid() == 0) {
         EXPECT_EQ(Save(locked), "Saved");
     }
 

@@ -293,17 +293,19 @@ TEST(ImageFile, FileShorterThanWhenOpenedIsAShortRead)
     EXPECT_FALSE(file.IsOpen());
 }
 
-// Lengths around the largest that 32 bits count: 4294967295 is read whole in principle (the
-// test stops short of allocating 4 GiB by checking only what Open saw); one byte more, or
-// 4 GiB and 3 bytes (whose low 32 bits are 3), is refused rather than read as its first bytes.
-TEST(ImageFile, FileLongerThanA32BitLengthIsRefusedNotCut)
+// Lengths around the largest that a signed 32-bit length announces: 2147483647 is read whole
+// in principle (the test stops short of allocating 2 GiB by checking only what Open saw); one
+// byte more, or 4 GiB and 3 bytes (whose low 32 bits are 3), is refused rather than read as
+// its first bytes.
+TEST(ImageFile, FileLongerThanASigned32BitLengthIsRefusedNotCut)
 {
     TempFolder folder;
     struct Case {
         std::uint64_t length;
         bool fits;
     };
-    for (const Case& expected : {Case{4294967295u, true}, Case{4294967296u, false}, Case{4294967299u, false}}) {
+    for (const Case& expected : {Case{2147483647u, true}, Case{2147483648u, false}, Case{4294967295u, false},
+                                 Case{4294967299u, false}}) {
         SCOPED_TRACE(expected.length);
         const std::string path = folder.File("F2QV1_huge.BIN", "abc");
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(expected.length)), 0);
@@ -318,7 +320,7 @@ TEST(ImageFile, FileLongerThanA32BitLengthIsRefusedNotCut)
         EXPECT_EQ(image.length, 0u);
         EXPECT_EQ(image.buffer, nullptr);
         EXPECT_FALSE(file.IsOpen());
-        EXPECT_EQ(file.Error(), QString("the file is longer than 4294967295 bytes"));
+        EXPECT_EQ(file.Error(), QString("the file is longer than 2147483647 bytes"));
         EXPECT_EQ(ReadWholeFile(Q(path), image), FileReadResult::TooLong);
     }
 }
