@@ -3,6 +3,7 @@
 #include "firmware/load_firmware_dlg.h"
 
 #include "comms/comms.h"
+#include "comms/exchange_reasons.h"
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
 #include "firmware/firmware_image.h"
@@ -276,10 +277,9 @@ ui::LResult CQVAirLoadFirmwareDlg::OnSendDone(ui::WParam, ui::LParam parser)
     MessageParseState last;
     reinterpret_cast<const CQVMessageParser*>(parser)->GetResult(&ok, &last, nullptr);
     // The last exchange of a failed job tells why: no reply at all, or a refusal.
-    const QString why = ok                    ? QString()
-                        : last.command == 0 ? ui::Text(kReasonNoReply)
-                                            : ui::Text(kReasonRefused).arg(last.command, 2, 16, QLatin1Char('0'));
-    ShowResult(ok, why);
+    const std::optional<std::uint8_t> code =
+        last.command == 0 ? std::nullopt : std::optional<std::uint8_t>(static_cast<std::uint8_t>(last.command));
+    ShowResult(ok, ok ? QString() : ui::Text(ExchangeFailureReason(code)));
     return 0;
 }
 
