@@ -273,13 +273,11 @@ ui::LResult CQVAirLoadFirmwareDlg::OnSendDone(ui::WParam, ui::LParam parser)
 {
     if (parser == 0 || finished_)
         return 0;
+    const auto* sender = reinterpret_cast<const CQVMessageParser*>(parser);
     bool ok = false;
-    MessageParseState last;
-    reinterpret_cast<const CQVMessageParser*>(parser)->GetResult(&ok, &last, nullptr);
-    // The last exchange of a failed job tells why: no reply at all, or a refusal.
-    const std::optional<std::uint8_t> code =
-        last.command == 0 ? std::nullopt : std::optional<std::uint8_t>(static_cast<std::uint8_t>(last.command));
-    ShowResult(ok, ok ? QString() : ui::Text(ExchangeFailureReason(code)));
+    sender->GetResult(&ok, nullptr, nullptr);
+    // The last exchange of a failed job tells why: no reply taken whole, or a refusal.
+    ShowResult(ok, ok ? QString() : ui::Text(ExchangeFailureReason(sender->LastReplyCode())));
     return 0;
 }
 
