@@ -12,6 +12,7 @@
 #include "app/resource.h"
 #include "app/status_texts.h"
 #include "comms/device_types.h"
+#include "comms/exchange_reasons.h"
 #include "comms/private_messages.h"
 #include "platform/timing.h"
 #include "ui/application_icon.h"

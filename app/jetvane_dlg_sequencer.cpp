@@ -11,6 +11,7 @@
 #include "app/resource.h"
 #include "app/status_texts.h"
 #include "comms/device_types.h"
+#include "comms/exchange_reasons.h"
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
 #include "firmware/update_firmware_ptr_mode.h"
@@ -372,19 +373,18 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
         return;
     }
 
-    const auto sendFailed = [this](const QString& reason) {
+    // replyCode: that of the reply taken whole, none when no reply was.
+    const auto sendFailed = [this](std::optional<std::uint8_t> replyCode) {
         SetStatusText(ui::Text(kStatusConfigurationSendFailed));
         if (silentMode_)
-            PostQuit(EXIT_CODE_OPERATION_FAILED,
-                     ui::Text(kStatusWithReason).arg(ui::Text(kStatusConfigurationSendFailed), reason));
+            PostQuit(EXIT_CODE_OPERATION_FAILED, ui::Text(kStatusWithReason)
+                                                     .arg(ui::Text(kStatusConfigurationSendFailed),
+                                                          ui::Text(ExchangeFailureReason(replyCode))));
         else
             OnBnClickedExit();
     };
-    const auto refused = [](std::uint32_t code) {
-        return ui::Text(kReasonRefused).arg(code, 2, 16, QLatin1Char('0'));
-    };
     if (checkState.command != REPLY_ACK && checkState.command != REPLY_SETTINGS) {
-        sendFailed(refused(checkState.command));
+        sendFailed(static_cast<std::uint8_t>(checkState.command));
         return;
     }
 
@@ -394,11 +394,11 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
     MessageParseState state;
     std::string reply;
     if (!CQVMessageParser::Transact(connection_.get(), frame, &state, &reply)) {
-        sendFailed(ui::Text(kReasonNoReply));
+        sendFailed(std::nullopt);
         return;
     }
     if (state.command != REPLY_ACK) {
-        sendFailed(refused(state.command));
+        sendFailed(static_cast<std::uint8_t>(state.command));
         return;
     }
     SetStatusText(ui::Text(kStatusConfigurationSent));

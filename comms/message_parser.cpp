@@ -219,6 +219,7 @@ bool CQVMessageParser::StartJob(std::unique_ptr<CSendThreadContext> context)
     lastOk_ = false;
     lastState_ = MessageParseState{};
     lastReply_.clear();
+    lastReplied_ = false;
     jobReported_.store(false);
     sendThread_ = std::thread(&CQVMessageParser::SendThreadMain, this, std::move(context));
     for (int poll = 0; poll < kThreadStartPolls && !running_.load(); ++poll)
@@ -264,9 +265,7 @@ void CQVMessageParser::SendThreadRun(CSendThreadContext* context)
         RunDataJob(context);
     } else {
         const std::string payload = context->payload ? *context->payload : std::string();
-        lastOk_ = SendCommand(context->transport, static_cast<std::uint8_t>(context->flags),
-                              static_cast<std::uint8_t>(context->command), payload, kSendJobTimeoutMs, &lastState_,
-                              &lastReply_, &stopOnDestruction_);
+        lastOk_ = JobExchange(context, static_cast<std::uint8_t>(context->command), payload);
     }
 
     // A job ended by the owner's destruction reports nothing: its window is going.
@@ -304,9 +303,7 @@ void CQVMessageParser::RunDataJob(CSendThreadContext* context)
         std::string payload(header);
         payload.append(reinterpret_cast<const char*>(data + offset), size);
 
-        const bool replied = SendCommand(context->transport, static_cast<std::uint8_t>(context->flags),
-                                         static_cast<std::uint8_t>(context->command), payload, kSendJobTimeoutMs,
-                                         &lastState_, &lastReply_, &stopOnDestruction_);
+        const bool replied = JobExchange(context, static_cast<std::uint8_t>(context->command), payload);
         if (replied && lastState_.command == REPLY_ACK) {
             lastOk_ = true;
             ++index;
@@ -322,10 +319,15 @@ void CQVMessageParser::RunDataJob(CSendThreadContext* context)
         }
     }
 
-    if (SendCommand(context->transport, static_cast<std::uint8_t>(context->flags),
-                    static_cast<std::uint8_t>(context->command + 1), {}, kSendJobTimeoutMs, &lastState_, &lastReply_,
-                    &stopOnDestruction_))
+    if (JobExchange(context, static_cast<std::uint8_t>(context->command + 1), {}))
         lastOk_ = lastState_.command == REPLY_ACK;
+}
+
+bool CQVMessageParser::JobExchange(const CSendThreadContext* context, std::uint8_t command, const std::string& payload)
+{
+    lastReplied_ = SendCommand(context->transport, static_cast<std::uint8_t>(context->flags), command, payload,
+                               kSendJobTimeoutMs, &lastState_, &lastReply_, &stopOnDestruction_);
+    return lastReplied_;
 }
 
 void CQVMessageParser::WaitForPrinterRestart(CComms* transport)
@@ -351,4 +353,11 @@ bool CQVMessageParser::GetResult(bool* ok, MessageParseState* state, std::string
     if (reply != nullptr)
         *reply = lastReply_;
     return true;
+}
+
+std::optional<std::uint8_t> CQVMessageParser::LastReplyCode() const
+{
+    if (!lastReplied_)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(lastState_.command);
 }

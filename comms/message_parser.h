@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -116,6 +117,9 @@ public:
     bool StartDataSendThread(CComms* transport, const std::uint8_t* data, std::uint32_t length,
                              std::uint32_t blockSize, platform::WindowHandle notify);
     bool GetResult(bool* ok, MessageParseState* state, std::string* reply) const;
+    // The code of the job's last reply when it was taken whole; none when the last exchange
+    // timed out, even after a frame whose CRC failed (its command byte is read before its CRC).
+    std::optional<std::uint8_t> LastReplyCode() const;
 
     bool IsRunning() const { return running_.load(); }
     // Asks a data-mode job to stop before its next block.
@@ -134,6 +138,8 @@ private:
     void SendThreadMain(std::unique_ptr<CSendThreadContext> context);
     void SendThreadRun(CSendThreadContext* context);
     void RunDataJob(CSendThreadContext* context);
+    // One exchange of the job; its outcome becomes the job's last state, reply and reply code.
+    bool JobExchange(const CSendThreadContext* context, std::uint8_t command, const std::string& payload);
     void WaitForPrinterRestart(CComms* transport);
     bool StopAsked() const { return stopRequested_.load() || stopOnDestruction_.load(); }
     void ReapThread();
@@ -145,6 +151,7 @@ private:
     std::atomic<bool> jobReported_{false}; // the current job has posted WM_SEND_DONE
     MessageParseState lastState_{};
     std::string lastReply_;
+    bool lastReplied_ = false; // the last exchange took a reply whole
     bool lastOk_ = false;
     std::uint32_t blockCounter_ = 0;
 };

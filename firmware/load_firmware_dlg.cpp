@@ -3,6 +3,7 @@
 #include "firmware/load_firmware_dlg.h"
 
 #include "comms/comms.h"
+#include "comms/exchange_reasons.h"
 #include "comms/printer_codes.h"
 #include "comms/private_messages.h"
 #include "firmware/firmware_image.h"
@@ -272,14 +273,11 @@ ui::LResult CQVAirLoadFirmwareDlg::OnSendDone(ui::WParam, ui::LParam parser)
 {
     if (parser == 0 || finished_)
         return 0;
+    const auto* sender = reinterpret_cast<const CQVMessageParser*>(parser);
     bool ok = false;
-    MessageParseState last;
-    reinterpret_cast<const CQVMessageParser*>(parser)->GetResult(&ok, &last, nullptr);
-    // The last exchange of a failed job tells why: no reply at all, or a refusal.
-    const QString why = ok                    ? QString()
-                        : last.command == 0 ? ui::Text(kReasonNoReply)
-                                            : ui::Text(kReasonRefused).arg(last.command, 2, 16, QLatin1Char('0'));
-    ShowResult(ok, why);
+    sender->GetResult(&ok, nullptr, nullptr);
+    // The last exchange of a failed job tells why: no reply taken whole, or a refusal.
+    ShowResult(ok, ok ? QString() : ui::Text(ExchangeFailureReason(sender->LastReplyCode())));
     return 0;
 }
 

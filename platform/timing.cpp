@@ -27,6 +27,30 @@ ClockState& State()
 
 std::atomic<double> g_factor{1.0};
 
+struct ObserverState {
+    std::mutex mutex;
+    WaitObserver observer;
+};
+
+ObserverState& Observer()
+{
+    static ObserverState state;
+    return state;
+}
+
+// Spares every wait the lock while no test observes them.
+std::atomic<bool> g_observed{false};
+
+void NoteWait(std::uint32_t ms)
+{
+    if (!g_observed.load())
+        return;
+    ObserverState& o = Observer();
+    std::lock_guard lock(o.mutex);
+    if (o.observer)
+        o.observer(ms);
+}
+
 double ElapsedRealMs(Clock::time_point from)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
@@ -49,11 +73,13 @@ std::uint64_t NowMs()
 
 void SleepMs(std::uint32_t ms)
 {
+    NoteWait(ms);
     SleepRealMs(ms / g_factor.load());
 }
 
 bool SleepUnless(std::uint32_t ms, const std::atomic<bool>& stop)
 {
+    NoteWait(ms);
     constexpr double kPollRealMs = 5.0;
     double remaining = ms / g_factor.load();
     while (remaining > 0) {
@@ -85,6 +111,14 @@ void SetSpeedFactor(double factor)
 double SpeedFactor()
 {
     return g_factor.load();
+}
+
+void SetWaitObserver(WaitObserver observer)
+{
+    ObserverState& o = Observer();
+    std::lock_guard lock(o.mutex);
+    g_observed.store(static_cast<bool>(observer));
+    o.observer = std::move(observer);
 }
 
 } // namespace platform::timing

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace platform::timing {
 
@@ -29,6 +30,13 @@ std::chrono::nanoseconds RealDuration(std::uint32_t ms);
 // Program time runs factor times faster than real time (factor >= 1).
 void SetSpeedFactor(double factor);
 double SpeedFactor();
+
+// For tests, which count waits where timing them could not tell one too many: the observer
+// sees the length of every wait asked of SleepMs and SleepUnless, on the asking thread,
+// before the wait. An empty one removes it; once this returns, a removed observer is no
+// longer called. It is called under a lock and must not wait itself.
+using WaitObserver = std::function<void(std::uint32_t ms)>;
+void SetWaitObserver(WaitObserver observer);
 
 // A point in program time that can be re-armed.
 class Deadline {

@@ -13,10 +13,3 @@ inline constexpr int EXIT_CODE_COMMAND_ERROR = 12;
 inline constexpr int EXIT_CODE_OPERATION_FAILED = 20;
 inline constexpr int EXIT_CODE_DEVICE_NOT_FOUND = 21;
 
-// Why an exchange with the printer failed, for the line on standard error that a failed
-// unattended run leaves (the main dialog's configuration send, the firmware dialog's load).
-// %1: the reply's code, two hexadecimal digits.
-inline constexpr char kReasonNoReply[] = "the printer did not answer";
-inline constexpr char kReasonRefused[] = "the printer refused it (reply code 0x%1)";
-// A status text with what lies behind it.
-inline constexpr char kStatusWithReason[] = "%1: %2";

@@ -451,6 +451,27 @@ TEST_F(FlashUpdate, PrinterThatNeverComesBackInNormalModeFails)
     EXPECT_EQ(DoneResult(), 0u);
 }
 
+// After the last block: 100 ms; 100 ms after each of the 950 looks that still find the
+// printer in update mode; then 350 looks for it in normal mode, 100 ms apart, and no pause
+// after the last before the engine gives up.
+TEST_F(FlashUpdate, EngineGivesUpRightAfterItsLastLookForThePrinterInNormalMode)
+{
+    test_support::ScopedSpeedFactor fasterStill(1000);
+    test_support::ThreadWaitLog flashThreadWaits;
+    sink.onPost = [&](const PostedMessage& message) {
+        if (message.id == WM_UPDATING_FLASH)
+            flashThreadWaits.FollowThisThread();
+    };
+    SimulatedUsbDevice printer = PrinterInUpdateMode();
+    printer.restart.enabled = false;
+    usb.AddDevice(printer);
+
+    ASSERT_TRUE(Start(TestImage(kBlockSize)));
+    ASSERT_TRUE(WaitForDone());
+
+    EXPECT_EQ(flashThreadWaits.Waits(), std::vector<std::uint32_t>(1 + 950 + 349, 100));
+}
+
 // The engine looks for the printer in normal mode 350 times, 100 ms apart: one that takes
 // half a minute to restart is still found.
 TEST_F(FlashUpdate, PrinterThatTakesHalfAMinuteToComeBackIsStillFound)

@@ -174,6 +174,21 @@ TEST_F(FirmwareDialogTest, ThreeRefusalsInARowEndInFailureWithoutTheEndCommand)
     EXPECT_EQ(Commands(), (std::vector<std::uint8_t>(3, CMD_FIRMWARE_BLOCK)));
 }
 
+// An acknowledgement whose CRC is damaged is no reply, so no refusal either.
+TEST_F(FirmwareDialogTest, SilentLoadWhoseAcknowledgementsAreDamagedEndsForWantOfAnAnswer)
+{
+    test_support::ScopedSpeedFactor muchFaster(100); // three 15 s reply time-outs
+    silent = true;
+    StartPrinter().AddFault(Fault(printer_sim::FaultKind::WrongCrc, CMD_FIRMWARE_BLOCK, -1));
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kSerialOnlyVersion, kOtherName));
+
+    ASSERT_TRUE(firmware->LoadFirmware());
+    ASSERT_TRUE(WaitForResult());
+
+    EXPECT_EQ(ui::QuitCode(), 20);
+    EXPECT_EQ(ui::QuitReason(), "Firmware Upload Failed: the printer did not answer");
+}
+
 TEST_F(FirmwareDialogTest, UnpluggedPrinterEndsTheLoadInFailure)
 {
     StartPrinter().AddFault(Fault(printer_sim::FaultKind::Silence, CMD_FIRMWARE_BLOCK, -1));

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace test_support {
@@ -90,6 +91,39 @@ public:
 
 private:
     double previous_;
+};
+
+// Records the length of each wait that one thread asks of the program's clock, from the
+// moment that thread calls FollowThisThread, for the life of the object.
+class ThreadWaitLog {
+public:
+    ThreadWaitLog()
+    {
+        platform::timing::SetWaitObserver([this](std::uint32_t ms) {
+            std::lock_guard lock(mutex_);
+            if (std::this_thread::get_id() == followed_)
+                waits_.push_back(ms);
+        });
+    }
+    ~ThreadWaitLog() { platform::timing::SetWaitObserver({}); }
+    ThreadWaitLog(const ThreadWaitLog&) = delete;
+    ThreadWaitLog& operator=(const ThreadWaitLog&) = delete;
+
+    void FollowThisThread()
+    {
+        std::lock_guard lock(mutex_);
+        followed_ = std::this_thread::get_id();
+    }
+    std::vector<std::uint32_t> Waits() const
+    {
+        std::lock_guard lock(mutex_);
+        return waits_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::thread::id followed_;
+    std::vector<std::uint32_t> waits_;
 };
 
 } // namespace test_support

@@ -1,4 +1,6 @@
-// Printer frames: building, the CRC and the byte-by-byte reply parser.
+// Printer frames: building, the CRC and the byte-by-byte reply parser; the reason a failed
+// exchange gives from its reply.
+#include "comms/exchange_reasons.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
 
@@ -288,6 +290,14 @@ TEST(ByteToChar, MapsBytesToTheFirst256Characters)
     EXPECT_EQ(CQVMessageParser::ByteToChar(0x00), u'\0');
     EXPECT_EQ(CQVMessageParser::ByteToChar(0x41), u'A');
     EXPECT_EQ(CQVMessageParser::ByteToChar(0xE9), u'\u00E9');
+}
+
+TEST(ExchangeFailureReason, OnlyAWholeReplyOtherThanAnAcknowledgementIsARefusal)
+{
+    EXPECT_EQ(ExchangeFailureReason(std::nullopt), "the printer did not answer");
+    EXPECT_EQ(ExchangeFailureReason(0x05), "the printer refused it (reply code 0x05)");
+    EXPECT_EQ(ExchangeFailureReason(0x61), "the printer refused it (reply code 0x61)");
+    EXPECT_EQ(ExchangeFailureReason(0x60), "");
 }
 
 } // namespace
