@@ -217,11 +217,12 @@ TEST_F(RunEnd, PortTakenAfterTheSearchEndsAsFailedAndSaysItIsInUse)
 // the program (a sanitizer build) is told that they are not the program's.
 constexpr char kVncPluginLeaks[] = "leak:libqvnc.so\n";
 
-// Starts the program on the VNC platform and presses Escape in its window until it has ended
-// (after waitFirst has returned); its end.
-std::optional<cli_test::ProgramEnd> RunAndPressEscape(ProgramProcess& jetvane, const std::vector<std::string>& arguments,
-                                                      const cli_test::CliWorld& world,
-                                                      const std::function<bool()>& waitFirst)
+// Starts the program on the VNC platform and presses keys (Escape unless told) in its window
+// until it has ended (after waitFirst has returned); its end.
+std::optional<cli_test::ProgramEnd> RunAndPressKeys(ProgramProcess& jetvane, const std::vector<std::string>& arguments,
+                                                   const cli_test::CliWorld& world,
+                                                   const std::function<bool()>& waitFirst,
+                                                   const std::vector<std::uint32_t>& keys = {cli_test::kKeyEscape})
 {
     const int port = cli_test::FreeLocalPort();
     cli_test::Environment environment = world.ProgramEnvironment();
@@ -234,7 +235,7 @@ std::optional<cli_test::ProgramEnd> RunAndPressEscape(ProgramProcess& jetvane, c
         return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartUpLimitMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        keyboard.PressKey(cli_test::kKeyEscape);
+        keyboard.PressKeys(keys);
         if (const std::optional<cli_test::ProgramEnd> end = jetvane.WaitForExit(kKeyRepeatMs))
             return end;
     }
@@ -242,22 +243,31 @@ std::optional<cli_test::ProgramEnd> RunAndPressEscape(ProgramProcess& jetvane, c
 }
 
 // With a display the same end leaves the window open for the technician (no exit code
-// yet); when the technician closes it, nothing was sent, and the exit code must not say
-// otherwise.
+// yet); when the technician closes it (Escape, or the Exit button by its Alt+X), nothing
+// was sent, and neither the exit code nor the line must say otherwise.
 TEST_F(RunEnd, SilentRunThatFellBackEndsAsFailedWhenItsWindowIsClosed)
 {
-    PrepareWithSim(kBoardingPassFile);
-    ProgramProcess jetvane;
+    for (const std::vector<std::uint32_t>& keys :
+         {std::vector<std::uint32_t>{cli_test::kKeyEscape}, std::vector<std::uint32_t>{cli_test::kKeyAlt, cli_test::kKeyX}}) {
+        SCOPED_TRACE(keys.size());
+        test_support::PrinterSimProcess printer;
+        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", "BTP"}));
+        Prepare(printer.SlavePath(), kBoardingPassFile);
+        ProgramProcess jetvane;
 
-    const std::optional<cli_test::ProgramEnd> end =
-        RunAndPressEscape(jetvane, sendArguments, world, [&] {
-            return cli_test::WaitForLoggedCommand(sim, CMD_GET_SETTINGS, kSendConfigLimitMs) &&
-                   !jetvane.WaitForExit(kStaysOpenCheckMs).has_value();
-        });
+        const std::optional<cli_test::ProgramEnd> end = RunAndPressKeys(
+            jetvane, sendArguments, world,
+            [&] {
+                return cli_test::WaitForLoggedCommand(printer, CMD_GET_SETTINGS, kSendConfigLimitMs) &&
+                       !jetvane.WaitForExit(kStaysOpenCheckMs).has_value();
+            },
+            keys);
 
-    ASSERT_TRUE(end.has_value()) << "the window did not stay, or Escape did not end the run";
-    EXPECT_EQ(end->exitCode, EXIT_CODE_OPERATION_FAILED);
-    EXPECT_THAT(OnlyProgramLine(jetvane.Stderr()), HasSubstr("Changing device type not supported"));
+        ASSERT_TRUE(end.has_value()) << "the window did not stay, or the key did not end the run";
+        EXPECT_EQ(end->exitCode, EXIT_CODE_OPERATION_FAILED);
+        EXPECT_EQ(OnlyProgramLine(jetvane.Stderr()), "jetvane: the window was closed before the operation ended "
+                                                     "(last status: Changing device type not supported)");
+    }
 }
 
 // Escape during the search of a silent run ends it as failed; the same key in a run that
@@ -280,7 +290,7 @@ TEST_F(RunEnd, EscapeEndsASilentRunAsFailedAndAnInteractiveOneWithZero)
     for (const Case& expected : {Case{sendArguments, EXIT_CODE_OPERATION_FAILED}, Case{{}, EXIT_CODE_SUCCESS}}) {
         ProgramProcess jetvane;
         const std::optional<cli_test::ProgramEnd> end =
-            RunAndPressEscape(jetvane, expected.arguments, world, [] { return true; });
+            RunAndPressKeys(jetvane, expected.arguments, world, [] { return true; });
 
         ASSERT_TRUE(end.has_value()) << "Escape did not end the run";
         EXPECT_EQ(end->exitCode, expected.exitCode);
