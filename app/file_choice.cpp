@@ -1,6 +1,7 @@
 #include "app/file_choice.h"
 
 #include "comms/device_types.h"
+#include "comms/printer_codes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -74,6 +75,11 @@ std::optional<int> ConfigFileTypeFromExtension(const QString& extension)
 std::optional<int> ConfigFileTypeFromName(const QString& fileName)
 {
     return ConfigFileTypeFromExtension(ConfigFileExtension(fileName));
+}
+
+std::uint8_t ConfigFileCommand(int fileType)
+{
+    return fileType == DEVICE_TYPE_ANY ? CMD_SET_EEPROM_SETTINGS : CMD_SET_SETTINGS;
 }
 
 bool ConfigFileFitsDevice(int fileType, const QString& upperFileName, int deviceType)

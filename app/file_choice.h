@@ -52,6 +52,9 @@ QString ConfigFileExtension(const QString& fileName);
 // The configuration file type of an extension, or nothing when it names no known type.
 std::optional<int> ConfigFileTypeFromExtension(const QString& extension);
 std::optional<int> ConfigFileTypeFromName(const QString& fileName);
+// The command byte of the frame that a configuration file of a type must hold: EEPROM
+// files (DEVICE_TYPE_ANY) update the EEPROM settings, the others the settings.
+std::uint8_t ConfigFileCommand(int fileType);
 // Whether a loaded configuration file may be sent to a printer of a device type: the
 // types must match, except that an EEPROM file whose (upper-cased) name holds
 // kEepromConfigFileMarker after its first character fits either family.

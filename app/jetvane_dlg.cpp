@@ -165,6 +165,12 @@ void CJetvaneDlg::SetStatusText(const QString& text)
     statusText_ = text;
 }
 
+void CJetvaneDlg::ShowExiting()
+{
+    if (HasWindow())
+        SetDlgItemText(IDC_STATUS, QString::fromUtf8(kStatusExiting));
+}
+
 void CJetvaneDlg::SetExitCaption(const char* caption)
 {
     SetDlgItemText(IDC_EXIT, QString::fromUtf8(caption));
@@ -197,12 +203,12 @@ void CJetvaneDlg::OnBnClickedExit()
         EnableDlgItem(IDC_EXIT, false);
         ReleaseSearch();
     } else if (operationState_ == STATE_EXITING) {
-        SetStatusText(QString::fromUtf8(kStatusExiting));
+        ShowExiting();
         UpdateButtons();
         return;
     } else if (!ResetReturnsToIdle(operationState_)) {
         EndDialog(ui::IDCANCEL);
-        SetStatusText(QString::fromUtf8(kStatusExiting));
+        ShowExiting();
         operationState_ = STATE_EXITING;
         UpdateButtons();
         return;

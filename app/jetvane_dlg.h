@@ -47,7 +47,8 @@ public:
     // returns to idle; in the idle state it ends the dialog.
     void OnBnClickedExit();
     void SetStatusText(const QString& text);
-    // The text the status line showed last, also once the window is gone.
+    // The last status text that said what happened, also once the window is gone.
+    // "Exiting..." only says that the window closes, and does not count.
     const QString& StatusText() const { return statusText_; }
 
     // ---- the operation sequencer
@@ -126,6 +127,8 @@ private:
     void FreeFileImages();
     void SendConfigurationFile(const MessageParseState& checkState);
     void SetExitCaption(const char* caption);
+    // "Exiting..." on the status line, leaving StatusText as it was.
+    void ShowExiting();
     void ShowRememberedPort();
     bool StartCommand(std::uint8_t command, const std::string& payload, int nextState, const char* statusText);
     // Ends the run with exitCode. A failure code carries why (the status line's text when

@@ -210,5 +210,13 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
         SetStatusText(ui::Text(ReadFailureText(result)));
         return false;
     }
+    // The file goes to the printer as it stands: anything but one whole frame of its type
+    // would leave the printer's receiver in the middle of a frame.
+    const std::string_view bytes(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
+    if (!CQVMessageParser::StoredMessagePayload(bytes, ConfigFileCommand(configFileType_))) {
+        configFileImage_.Free();
+        SetStatusText(ui::Text(kStatusNotAConfigurationFile));
+        return false;
+    }
     return true;
 }

@@ -83,6 +83,7 @@ inline constexpr char kStatusUnableToOpenConfigurationFile[] = "Unable To Open C
 inline constexpr char kStatusUnableToAllocateMemory[] = "Unable To allocate memory";
 inline constexpr char kStatusUnableToReadFile[] = "Unable To Read File";
 inline constexpr char kStatusUnsupportedDeviceType[] = "Unsupported device type";
+inline constexpr char kStatusNotAConfigurationFile[] = "Not a configuration file";
 
 // The text for the result of a command that needs only an acknowledgement
 // (STATE_WAIT_TEST_PRINT, STATE_WAIT_ROM_OPTION, STATE_WAIT_RFID_OPTION,

@@ -15,6 +15,10 @@ constexpr std::uint8_t kPrintableFirst = 0x20;
 constexpr std::uint8_t kPrintableLast = 0x7F;
 constexpr std::uint8_t kCrcMask = 0x7F;
 constexpr int kLengthDigits = 7;
+// Where a frame carries its flags and direction bytes, and the flags of a stored message.
+constexpr std::size_t kFlagsOffset = 2;
+constexpr std::size_t kDirectionOffset = 3;
+constexpr std::uint8_t kStoredFlags = 0x00;
 
 // MSB-first CRC-8 whose step XORs 0xEC before the shift (the polynomial 0xD8).
 constexpr std::array<std::uint8_t, 256> MakeCrcTable()
@@ -180,4 +184,26 @@ bool CQVMessageParser::ParseByte(std::string& payload, std::uint8_t b, MessagePa
         }
         return false;
     }
+}
+
+std::optional<std::string> CQVMessageParser::StoredMessagePayload(std::string_view bytes, std::uint8_t command)
+{
+    // The parser also takes flags 1 and the reply direction, which no stored message carries.
+    if (bytes.size() <= kDirectionOffset || static_cast<std::uint8_t>(bytes[kFlagsOffset]) != kStoredFlags ||
+        static_cast<std::uint8_t>(bytes[kDirectionOffset]) != FRAME_DIRECTION_FILE)
+        return std::nullopt;
+    std::string payload;
+    MessageParseState state;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (ParseByte(payload, static_cast<std::uint8_t>(bytes[i]), state)) {
+            if (i + 1 != bytes.size() || state.command != command)
+                return std::nullopt;
+            return payload;
+        }
+        // The frame must be the one the first byte starts: once it is abandoned, a frame
+        // found further on is not the file's.
+        if (state.state == PARSE_IDLE || (i > 0 && state.state == PARSE_START))
+            return std::nullopt;
+    }
+    return std::nullopt;
 }

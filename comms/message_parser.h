@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -95,6 +96,10 @@ public:
     static std::string& BuildRequest(std::string& out, std::uint8_t flags, std::uint8_t command, std::string payload);
     static bool ParseByte(std::string& payload, std::uint8_t b, MessageParseState& state);
     static char16_t ByteToChar(std::uint8_t b);
+    // The payload of a stored message (a configuration file) when bytes are exactly one whole
+    // frame: 09 01, flags 0, FRAME_DIRECTION_FILE, the given command, a length field equal to
+    // its payload and the right CRC, with nothing before or after it. Nothing otherwise.
+    static std::optional<std::string> StoredMessagePayload(std::string_view bytes, std::uint8_t command);
 
     // ---- transactions on the calling thread
     // The time-out counts from the last byte that started or continued a frame; bytes that

@@ -23,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -444,6 +445,55 @@ TEST(CliSendConfigFrames, SavedEepromFileGoesToEitherPrinterFamily)
         CQVMessageParser::BuildMessage(sent, frames.back().flags, frames.back().direction, frames.back().command,
                                        frames.back().payload);
         EXPECT_EQ(sent, fileBytes);
+    }
+}
+
+// Only a file that is one whole frame of its type is sent: anything else would leave the
+// printer's receiver in the middle of a frame. Nothing else is searched for, let alone sent.
+TEST(CliSendConfigFrames, OnlyAWholeConfigurationFrameReachesThePrinter)
+{
+    using namespace std::string_literals;
+    const std::string good = "\x09\x01\x00\x00\x10" "0000003abc\x08\x08"s;
+    const std::string identify = "\x09\x01\x00\x01\x21" "0000000\x08\x40"s;
+    const std::string getSettings = "\x09\x01\x00\x01\x20" "0000000\x08\x28"s;
+    std::independent_bits_engine<std::mt19937, 8, unsigned> random(16);
+    std::string garbage(300, '\0');
+    std::generate(garbage.begin(), garbage.end(), [&random] { return static_cast<char>(random()); });
+    struct Case {
+        const char* fileName;
+        std::string bytes;
+        int exitCode;
+        std::string reached; // every byte the printer heard
+    };
+    const Case cases[] = {
+        {"garbage.QV_BTP_CFG", garbage, EXIT_CODE_FILE_ERROR, ""},
+        {"cut.QV_BTP_CFG", "\x09\x01\x00\x02\x42" "0000050\x7F\x7E\x01"s, EXIT_CODE_FILE_ERROR, ""},
+        {"crc.QV_BTP_CFG", "\x09\x01\x00\x00\x10" "0000003abc\x08\x10"s, EXIT_CODE_FILE_ERROR, ""},
+        {"tail.QV_BTP_CFG", good + "\n", EXIT_CODE_FILE_ERROR, ""},
+        {"flags.QV_BTP_CFG", "\x09\x01\x01\x00\x10" "0000003abc\x08\x08"s, EXIT_CODE_FILE_ERROR, ""},
+        {"reply.QV_BTP_CFG", "\x09\x01\x00\x02\x10" "0000003abc\x08\x08"s, EXIT_CODE_FILE_ERROR, ""},
+        {"eeprom.QV_BTP_CFG", "\x09\x01\x00\x00\x12" "0000003abc\x08\x18"s, EXIT_CODE_FILE_ERROR, ""},
+        {"behind.QV_BTP_CFG", "\x09\x01\x00\x00\x10" "0A"s + good, EXIT_CODE_FILE_ERROR, ""},
+        {"empty.QV_BTP_CFG", "", EXIT_CODE_FILE_ERROR, ""},
+        {"good.QV_BTP_CFG", good, EXIT_CODE_SUCCESS, identify + getSettings + good},
+    };
+    for (const Case& expected : cases) {
+        SCOPED_TRACE(expected.fileName);
+        cli_test::RecordingPtyPrinter printer(BagTagPrinter());
+        ASSERT_TRUE(printer.Valid());
+        const CliWorld world;
+        ASSERT_TRUE(world.Valid());
+        ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
+        ASSERT_TRUE(world.WriteFile(expected.fileName, expected.bytes));
+        const std::string path = world.FilePath(expected.fileName).string();
+
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, {"SILENT", "SENDCONFIG", path}, world.ProgramEnvironment(), kSendConfigLimitMs);
+
+        ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+        EXPECT_EQ(run.end->exitCode, expected.exitCode);
+        EXPECT_EQ(run.err, expected.exitCode == EXIT_CODE_SUCCESS ? "" : "jetvane: " + path + ": Not a configuration file\n");
+        EXPECT_EQ(printer.ReceivedBytes(), expected.reached);
     }
 }
 

@@ -2,14 +2,14 @@
 // A simulated printer on a pseudo-terminal, served by a thread of the test process, for the
 // checks that the jetvane-printer-sim program cannot show from outside: every request frame
 // kept whole (the program logs only the command and the payload length) and scripted
-// faults (the program cannot be told to refuse a request).
+// faults (the program cannot be told to refuse a request), and every byte it heard.
 //
 // Like jetvane-printer-sim it listens only while the host's baud rate equals its own; it
 // answers at full speed (no throttling).
 //
 // Thread rules: construct, read and destroy on the test's thread; the serving thread
 // lives from construction to destruction and is the only one that touches the engine's
-// Receive. ReceivedFrames and AddFault may be called at any time.
+// Receive. ReceivedFrames, ReceivedBytes and AddFault may be called at any time.
 
 #include "platform/timing.h"
 #include "tools/printer-sim/printer_engine.h"
@@ -18,7 +18,9 @@
 #include <atomic>
 #include <cerrno>
 #include <memory>
+#include <mutex>
 #include <poll.h>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <unistd.h>
@@ -54,6 +56,12 @@ public:
     std::string SlavePath() const { return pty_ ? pty_->SlavePath() : std::string(); }
     void AddFault(const printer_sim::Fault& fault) { engine_->AddFault(fault); }
     std::vector<printer_sim::ReceivedFrame> ReceivedFrames() const { return engine_->ReceivedFrames(); }
+    // The bytes as they crossed the line at the printer's baud rate, frames or not.
+    std::string ReceivedBytes() const
+    {
+        const std::lock_guard<std::mutex> lock(bytesMutex_);
+        return receivedBytes_;
+    }
 
 private:
     static constexpr int kServePollMs = 20;
@@ -97,13 +105,20 @@ private:
                 platform::timing::SleepMs(kServePollMs);
             if (count <= 0 || pty_->HostBaudRate() != listeningBaudRate_)
                 continue;
-            engine_->Receive(std::string_view(buffer, static_cast<std::size_t>(count)));
+            const std::string_view bytes(buffer, static_cast<std::size_t>(count));
+            {
+                const std::lock_guard<std::mutex> lock(bytesMutex_);
+                receivedBytes_.append(bytes);
+            }
+            engine_->Receive(bytes);
         }
     }
 
     std::unique_ptr<printer_sim::PseudoTerminal> pty_;
     std::uint32_t listeningBaudRate_;
     std::atomic<bool> stop_{false};
+    mutable std::mutex bytesMutex_;
+    std::string receivedBytes_;
     std::unique_ptr<Medium> medium_;
     std::unique_ptr<printer_sim::PrinterEngine> engine_;
     std::thread server_;

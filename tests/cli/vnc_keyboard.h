@@ -19,7 +19,9 @@
 
 namespace cli_test {
 
-inline constexpr std::uint32_t kKeyEscape = 0xFF1B; // the X keysym RFB uses
+inline constexpr std::uint32_t kKeyEscape = 0xFF1B; // the X keysyms RFB uses
+inline constexpr std::uint32_t kKeyAlt = 0xFFE9;
+inline constexpr std::uint32_t kKeyX = 0x0078;
 
 // A TCP port on the loopback that was free a moment ago, for the program's VNC server.
 inline int FreeLocalPort()
@@ -70,13 +72,17 @@ public:
     }
 
     // Presses and releases one key (an X keysym).
-    bool PressKey(std::uint32_t keysym)
+    bool PressKey(std::uint32_t keysym) { return PressKeys({keysym}); }
+
+    // Presses the keys in order, as one chord (a modifier first), and releases them in reverse.
+    bool PressKeys(const std::vector<std::uint32_t>& keysyms)
     {
-        for (std::uint8_t down : {std::uint8_t{1}, std::uint8_t{0}}) {
-            const std::uint8_t event[8] = {kKeyEventMessage, down, 0, 0,
-                                           static_cast<std::uint8_t>(keysym >> 24), static_cast<std::uint8_t>(keysym >> 16),
-                                           static_cast<std::uint8_t>(keysym >> 8), static_cast<std::uint8_t>(keysym)};
-            if (::send(fd_, event, sizeof event, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof event))
+        for (const std::uint32_t keysym : keysyms) {
+            if (!SendKey(keysym, true))
+                return false;
+        }
+        for (auto keysym = keysyms.rbegin(); keysym != keysyms.rend(); ++keysym) {
+            if (!SendKey(*keysym, false))
                 return false;
         }
         return true;
@@ -90,6 +96,14 @@ private:
     static constexpr std::uint8_t kSharedSession = 1;
     static constexpr std::size_t kServerInitLength = 24; // then the desktop name
     static constexpr std::uint8_t kKeyEventMessage = 4;
+
+    bool SendKey(std::uint32_t keysym, bool down)
+    {
+        const std::uint8_t event[8] = {kKeyEventMessage, static_cast<std::uint8_t>(down ? 1 : 0), 0, 0,
+                                       static_cast<std::uint8_t>(keysym >> 24), static_cast<std::uint8_t>(keysym >> 16),
+                                       static_cast<std::uint8_t>(keysym >> 8), static_cast<std::uint8_t>(keysym)};
+        return ::send(fd_, event, sizeof event, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof event);
+    }
 
     bool Receive(std::uint8_t* buffer, std::size_t count, std::chrono::steady_clock::time_point deadline)
     {

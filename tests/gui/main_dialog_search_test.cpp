@@ -285,6 +285,15 @@ constexpr WaitingOperation kWaitingOperations[] = {
      STATE_WAIT_CONFIG_CHECK, true},
 };
 
+// What the chosen file holds: a configuration file one whole frame (command 0x10, payload
+// "abc"), a firmware image any bytes.
+std::string ChosenFileBytes(const WaitingOperation& operation)
+{
+    using namespace std::string_literals;
+    return operation.button == IDC_SEND_CONFIG_FILE ? "\x09\x01\x00\x00\x10" "0000003abc\x08\x08"s
+                                                    : std::string(600, 'F');
+}
+
 void PrintTo(const WaitingOperation& operation, std::ostream* out)
 {
     *out << operation.name;
@@ -313,7 +322,7 @@ TEST_P(ButtonsByState, OperationButtonsFollowTheStateAndExitStaysEnabled)
     if (operation.menuAnswer != 0)
         prompts.AnswerMenu(operation.menuAnswer);
     if (operation.chosenFile != nullptr)
-        prompts.AnswerFileDialog(WriteFile(operation.chosenFile, std::string(600, 'F')));
+        prompts.AnswerFileDialog(WriteFile(operation.chosenFile, ChosenFileBytes(operation)));
     OpenDialog();
     ASSERT_EQ(dialog->OperationState(), STATE_IDLE);
     EXPECT_TRUE(OperationButtonsEnabled(true));
@@ -349,7 +358,7 @@ TEST_P(FocusAfterOperation, FocusReturnsToTheButtonThatStartedIt)
     if (operation.menuAnswer != 0)
         prompts.AnswerMenu(operation.menuAnswer);
     if (operation.chosenFile != nullptr)
-        prompts.AnswerFileDialog(WriteFile(operation.chosenFile, std::string(600, 'F')));
+        prompts.AnswerFileDialog(WriteFile(operation.chosenFile, ChosenFileBytes(operation)));
     OpenDialog();
     dialog->BringWindowToTop();
     dialog->GotoDlgCtrl(operation.button);

@@ -124,6 +124,24 @@ TEST_F(SendConfigFile, TextFileIsRefusedAsUnsupportedDeviceType)
     EXPECT_TRUE(printer->ReceivedFrames().empty());
 }
 
+// A frame cut short would leave the printer's receiver in the middle of a frame.
+TEST_F(SendConfigFile, FileThatIsNotOneWholeFrameIsRefusedBeforeTheSearch)
+{
+    using namespace std::string_literals;
+    StartPrinter(kIdentityBagTag);
+    prompts.AnswerFileDialog(WriteFile("cut.QV_BTP_CFG", "\x09\x01\x00\x02\x42" "0000050\x7F\x7E\x01"s));
+    OpenDialog();
+
+    Click(IDC_SEND_CONFIG_FILE);
+
+    EXPECT_EQ(Status(), "Not a configuration file");
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(dialog->Search(), nullptr);
+    EXPECT_TRUE(OperationButtonsEnabled(true));
+    KeepRunning(kQuietWatchMs);
+    EXPECT_TRUE(printer->ReceivedFrames().empty());
+}
+
 // 4 GiB and 5 bytes: its length in 32 bits would be 5, and those first bytes a whole frame.
 TEST_F(SendConfigFile, FileLongerThanA32BitLengthIsAFileThatCannotBeRead)
 {
