@@ -1,6 +1,8 @@
 #include "settings/custom_controls.h"
 
+#include "comms/decimal_text.h"
 #include "comms/private_messages.h"
+#include "ui/text.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -11,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cwctype>
 #include <limits>
 #include <optional>
 
@@ -245,27 +246,6 @@ QChar SingleCharacterSign(const QString& sign, QChar def)
     return sign.size() == 1 ? sign.front() : def;
 }
 
-bool IsWhiteSpace(QChar character)
-{
-    return std::iswspace(static_cast<std::wint_t>(character.unicode())) != 0;
-}
-
-QString TrimWhiteSpace(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype end = text.size();
-    while (first < end && IsWhiteSpace(text[first]))
-        ++first;
-    while (end > first && IsWhiteSpace(text[end - 1]))
-        --end;
-    return text.mid(first, end - first);
-}
-
-bool IsDecimalDigit(QChar character)
-{
-    return character >= u'0' && character <= u'9';
-}
-
 std::int32_t SaturateToInt32(std::int64_t number)
 {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(number, std::numeric_limits<std::int32_t>::min(),
@@ -301,7 +281,7 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
 {
     if (!numericMode_)
         return true;
-    text = TrimWhiteSpace(text);
+    text = ui::Text(TrimWhiteSpace(ui::Utf16(text)));
     if (text.isEmpty())
         return valid_;
 
@@ -311,7 +291,7 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
                (positiveSign_ != kNoSign && character == positiveSign_);
     };
     for (qsizetype index = 0; index < text.size(); ++index) {
-        if (IsDecimalDigit(text[index]) || (index == 0 && isSign(text[index])))
+        if (IsDecimalDigit(text[index].unicode()) || (index == 0 && isSign(text[index])))
             continue;
         valid_ = false;
         CtlColor();
@@ -331,10 +311,7 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
         return valid_;
     }
 
-    std::int32_t magnitude = 0;
-    for (const QChar digit : text)
-        magnitude = AppendDecimalDigit(magnitude, digit.unicode() - u'0');
-    std::int64_t number = magnitude;
+    std::int64_t number = ReadLeadingNumber(ui::Utf16(text)).number;
     if (negative)
         number = -number;
 

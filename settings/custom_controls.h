@@ -22,23 +22,11 @@
 #include <QLineEdit>
 #include <QString>
 
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 
 class QEvent;
 class QKeyEvent;
 class QWheelEvent;
-
-// A number read digit by digit with one more decimal digit behind it, saturating at the
-// largest 32-bit signed value: too large a number then falls outside every range rather than
-// wrapping into one.
-constexpr std::int32_t AppendDecimalDigit(std::int32_t number, int digit)
-{
-    constexpr std::int64_t kDecimalBase = 10;
-    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(std::min<std::int64_t>(number * kDecimalBase + digit, kLargest));
-}
 
 class CCustomEditCtrl : public QLineEdit {
 public:

@@ -2,6 +2,7 @@
 // controls into one, keyed by the dialog's settings table.
 #include "settings/settings_dialog.h"
 
+#include "comms/decimal_text.h"
 #include "settings/custom_controls.h"
 #include "settings/settings_ids.h"
 #include "ui/prompts.h"
@@ -90,7 +91,7 @@ std::optional<QString> FittingText(QString text, const SettingDescriptor& row)
 // The leading decimal digits of a text, as an unsigned number (none: 0).
 std::int32_t LeadingUnsigned(const QString& text)
 {
-    return ReadLeadingNumber(text.toLatin1().toStdString()).number;
+    return ReadLeadingNumber(ui::Utf16(text)).number;
 }
 
 } // namespace
