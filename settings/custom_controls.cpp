@@ -9,6 +9,9 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPalette>
+#include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -19,6 +22,9 @@
 namespace {
 
 constexpr QRgb kInvalidTextRgb = qRgb(220, 20, 60); // crimson
+
+// Item data that marks the entry of a value none of the other entries holds.
+constexpr int kUnlistedRole = Qt::UserRole;
 
 constexpr QChar kMinusSign = u'-';
 constexpr QChar kPlusSign = u'+';
@@ -485,4 +491,59 @@ bool CCustomComboCtrl::event(QEvent* event)
         return false;
     }
     return QComboBox::event(event);
+}
+
+CListComboCtrl::CListComboCtrl(QWidget* parent) : QComboBox(parent) {}
+
+int CListComboCtrl::UnlistedIndex() const
+{
+    return findData(true, kUnlistedRole);
+}
+
+void CListComboCtrl::SelectUnlisted(const QString& text)
+{
+    // Set from the program, as every selection that the user does not make: no notification.
+    const QSignalBlocker blocker(this);
+    DropUnlisted(false);
+    addItem(text);
+    const int index = count() - 1;
+    setItemData(index, true, kUnlistedRole);
+    setItemData(index, QColor(kInvalidTextRgb), Qt::ForegroundRole);
+    setCurrentIndex(index);
+}
+
+bool CListComboCtrl::DropUnlisted(bool keepSelected)
+{
+    const int index = UnlistedIndex();
+    if (index < 0)
+        return true;
+    if (keepSelected && index == currentIndex())
+        return false;
+    const QSignalBlocker blocker(this);
+    removeItem(index);
+    return true;
+}
+
+bool CListComboCtrl::UnlistedSelected() const
+{
+    const int index = currentIndex();
+    return index >= 0 && index == UnlistedIndex();
+}
+
+void CListComboCtrl::paintEvent(QPaintEvent* event)
+{
+    if (!UnlistedSelected() || !isEnabled()) {
+        QComboBox::paintEvent(event);
+        return;
+    }
+    // As the combo box paints itself, with the text in crimson.
+    const QColor crimson(kInvalidTextRgb);
+    QStylePainter painter(this);
+    painter.setPen(crimson);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.palette.setColor(QPalette::Text, crimson);
+    option.palette.setColor(QPalette::ButtonText, crimson);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }

@@ -21,11 +21,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
 class CComms;
 class CCustomEditCtrl;
+class CListComboCtrl;
 
 // What the main dialog relies on; each operation's base behaviour is a refusal.
 class CJetvaneSettingsDeviceInterface : public ui::Dialog {
@@ -127,6 +129,17 @@ private:
     bool NumbersReadyToWrite();
     QString FieldLabel(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
+    CListComboCtrl* ListCombo(int controlId) const;
+    // The entry of a combo that a value code names: its choice row's entry or, in a combo
+    // without choice rows, the entry at the code's index. False when the code names none;
+    // index is then what the code stands for as an index.
+    bool ChoiceEntryOf(int controlId, std::int32_t code, int& index) const;
+    // A value read for a drop list that names none of its entries: shown as read, and written
+    // back as value while the combo shows it.
+    void ShowUnlisted(int controlId, const QString& shown, std::string value);
+    // Forgets a drop list's unlisted value, unless keepSelected and the combo still shows it.
+    void DropUnlisted(int controlId, bool keepSelected);
+    const std::string* UnlistedValueShown(int controlId) const;
     bool IsUsable(int controlId) const;
     bool ButtonsHaveWindows() const;
     void ApplyDefaults();
@@ -154,5 +167,7 @@ private:
     CComms* connection_ = nullptr;
     QString model_;
     QString serialNumber_;
+    // By control: the unlisted value of a drop list, as the record carries it.
+    std::map<std::int32_t, std::string> unlistedValues_;
     QIcon icon_;
 };
