@@ -124,9 +124,13 @@ private:
     // A number put into a numeric edit: in its normalised form when the range takes it, else
     // as it is, marked invalid, so that nothing but that number can be written from it.
     void ShowNumber(int controlId, std::int32_t number);
-    // The first usable numeric edit whose text is no number of its range is named in a
-    // message and gets the focus: false. True when every one holds a number it may write.
-    bool NumbersReadyToWrite();
+    // Whether the record built with or without Platen Err has a field of the row, as far as
+    // the row's key and access level tell (a control that cannot be used may still write none).
+    bool RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const;
+    // The first numeric edit that the record would carry and whose text is no number of its
+    // range is named in a message and gets the focus: false. True when every one holds a
+    // number it may write.
+    bool NumbersReadyToWrite(bool withPlatenErr);
     QString FieldLabel(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
     CListComboCtrl* ListCombo(int controlId) const;

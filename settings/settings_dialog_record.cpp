@@ -183,11 +183,11 @@ QString CSettingsTableDlg::FieldLabel(int controlId) const
     return {};
 }
 
-bool CSettingsTableDlg::NumbersReadyToWrite()
+bool CSettingsTableDlg::NumbersReadyToWrite(bool withPlatenErr)
 {
     for (const SettingDescriptor& row : definition_.tables.settings) {
         CCustomEditCtrl* edit = row.kind == SETTING_KIND_NUMBER ? NumberEdit(row.controlId) : nullptr;
-        if (edit == nullptr || !edit->NumericMode() || !IsUsable(row.controlId))
+        if (edit == nullptr || !edit->NumericMode() || !RowIsWritten(row, withPlatenErr) || !IsUsable(row.controlId))
             continue;
         // An empty text or a sign alone would write a number that the field does not show.
         const QString text = edit->text();
@@ -214,12 +214,17 @@ bool CSettingsTableDlg::IsUsable(int controlId) const
     return control.IsWindow() && control.IsWindowEnabled() && control.IsWindowVisible();
 }
 
+bool CSettingsTableDlg::RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const
+{
+    return row.controlId != 0 && row.group != 0 && row.parameter != 0 && row.accessLevel <= accessLevel_ &&
+           !IsReadOnlyKey(row, withPlatenErr);
+}
+
 std::string CSettingsTableDlg::BuildSettingsString(bool withPlatenErr) const
 {
     std::string record;
     for (const SettingDescriptor& row : definition_.tables.settings) {
-        if (row.controlId == 0 || row.group == 0 || row.parameter == 0 || row.accessLevel > accessLevel_ ||
-            IsReadOnlyKey(row, withPlatenErr))
+        if (!RowIsWritten(row, withPlatenErr))
             continue;
         const bool usable = IsUsable(row.controlId);
         switch (row.kind) {

@@ -294,6 +294,29 @@ TEST_F(SettingsFiles, SaveAndUpdatesRefuseAFieldWithoutANumberOfItsRange)
     }
 }
 
+// Platen Err beyond its range, as a printer reported it, stops the updates, which send it,
+// and not Save To File, whose file is built without it.
+TEST_F(SettingsFiles, ANumberStopsOnlyWhatWritesIt)
+{
+    struct WriteCase {
+        int button;
+        QString message;
+    };
+    const QString refused = "Platen Err: the value must be between -100 and 100.";
+    const WriteCase cases[] = {{kSaveToFile, "Saved"}, {1000, refused}, {1001, refused}};
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(c.button);
+        Open<CJetvaneSettingsBTPDlg>();
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field('}', 0x18, "+150") + kDel, &connection, false));
+        if (c.button == kSaveToFile)
+            prompts.AnswerFileDialog(PathOf("a.QV_BTP_CFG"));
+        prompts.AnswerMessageBox(ui::IDOK);
+        dialog->GetButton(c.button).Click();
+        EXPECT_EQ(LastMessage(), c.message);
+    }
+    EXPECT_TRUE(FramesWithCommand(0x10).empty());
+}
+
 TEST_F(SettingsFiles, AFieldThatCannotBeUsedDoesNotStopASave)
 {
     Open<CJetvaneSettingsBTPDlg>();
