@@ -204,6 +204,9 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, "CUTE2"},
         {"bytes above 0x7F", Field('}', 0x0A, "41\xC3\xA9") + kDel, false, 1003, "CUTE2"},
         {"unknown key", Field('}', 0x7E, "+1") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
+        // Contrast reads 5 from the pair 35 and stops at the pair 41 ('A'): the rest of its
+        // field is passed over.
+        {"number stopping at a letter", Field('}', 0x07, "3541x") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
         {"no closing DEL", Field('}', 0x02, "+40"), false, 1017, "32"},
         {"not a record", std::string("}\x02+40") + kDel, false, 1017, "32"},
         {"cut after the group", std::string(1, kDel) + "}", false, 1017, "32"},
