@@ -1,6 +1,6 @@
 #include "app/device_identity.h"
 
-#include "app/text_numbers.h"
+#include "comms/decimal_text.h"
 
 #include <string_view>
 
@@ -22,7 +22,7 @@ DeviceIdentity ParseDeviceIdentity(const std::string& identity)
     const std::string_view text(identity);
     const std::string_view tail =
         text.size() > kIdentityVersionLength ? text.substr(text.size() - kIdentityVersionLength) : text;
-    const unsigned int version = static_cast<unsigned int>(LeadingDecimalNumber(TrimWhiteSpace(tail)));
+    const unsigned int version = static_cast<unsigned int>(ReadLeadingNumber(TrimWhiteSpace(tail)).number);
 
     bool known = text.empty();
     for (const char* prefix : kIdentityShortPrefixes)

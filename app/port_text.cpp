@@ -1,7 +1,8 @@
 #include "app/port_text.h"
 
 #include "app/status_texts.h"
-#include "app/text_numbers.h"
+#include "comms/decimal_text.h"
+#include "ui/text.h"
 
 
 std::uint8_t PortNumberFromCombo(int selectedIndex, const QString& typedText)
@@ -13,7 +14,7 @@ std::uint8_t PortNumberFromCombo(int selectedIndex, const QString& typedText)
         const QString text = typedText.trimmed();
         const QLatin1String prefix(kPortTextPrefix);
         if (text.startsWith(prefix, Qt::CaseInsensitive))
-            port = LeadingDecimalNumber(text.mid(prefix.size()).trimmed());
+            port = ReadLeadingNumber(ui::Utf16(text.mid(prefix.size()).trimmed())).number;
     }
     if (port < 0)
         port = 0;

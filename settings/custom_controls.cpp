@@ -1,23 +1,30 @@
 #include "settings/custom_controls.h"
 
+#include "comms/decimal_text.h"
 #include "comms/private_messages.h"
+#include "ui/text.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPalette>
+#include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <array>
-#include <cwctype>
 #include <limits>
 #include <optional>
 
 namespace {
 
 constexpr QRgb kInvalidTextRgb = qRgb(220, 20, 60); // crimson
+
+// Item data that marks the entry of a value none of the other entries holds.
+constexpr int kUnlistedRole = Qt::UserRole;
 
 constexpr QChar kMinusSign = u'-';
 constexpr QChar kPlusSign = u'+';
@@ -245,27 +252,6 @@ QChar SingleCharacterSign(const QString& sign, QChar def)
     return sign.size() == 1 ? sign.front() : def;
 }
 
-bool IsWhiteSpace(QChar character)
-{
-    return std::iswspace(static_cast<std::wint_t>(character.unicode())) != 0;
-}
-
-QString TrimWhiteSpace(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype end = text.size();
-    while (first < end && IsWhiteSpace(text[first]))
-        ++first;
-    while (end > first && IsWhiteSpace(text[end - 1]))
-        --end;
-    return text.mid(first, end - first);
-}
-
-bool IsDecimalDigit(QChar character)
-{
-    return character >= u'0' && character <= u'9';
-}
-
 std::int32_t SaturateToInt32(std::int64_t number)
 {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(number, std::numeric_limits<std::int32_t>::min(),
@@ -301,7 +287,7 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
 {
     if (!numericMode_)
         return true;
-    text = TrimWhiteSpace(text);
+    text = ui::Text(TrimWhiteSpace(ui::Utf16(text)));
     if (text.isEmpty())
         return valid_;
 
@@ -311,7 +297,7 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
                (positiveSign_ != kNoSign && character == positiveSign_);
     };
     for (qsizetype index = 0; index < text.size(); ++index) {
-        if (IsDecimalDigit(text[index]) || (index == 0 && isSign(text[index])))
+        if (IsDecimalDigit(text[index].unicode()) || (index == 0 && isSign(text[index])))
             continue;
         valid_ = false;
         CtlColor();
@@ -331,10 +317,7 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
         return valid_;
     }
 
-    std::int32_t magnitude = 0;
-    for (const QChar digit : text)
-        magnitude = AppendDecimalDigit(magnitude, digit.unicode() - u'0');
-    std::int64_t number = magnitude;
+    std::int64_t number = ReadLeadingNumber(ui::Utf16(text)).number;
     if (negative)
         number = -number;
 
@@ -508,4 +491,59 @@ bool CCustomComboCtrl::event(QEvent* event)
         return false;
     }
     return QComboBox::event(event);
+}
+
+CListComboCtrl::CListComboCtrl(QWidget* parent) : QComboBox(parent) {}
+
+int CListComboCtrl::UnlistedIndex() const
+{
+    return findData(true, kUnlistedRole);
+}
+
+void CListComboCtrl::SelectUnlisted(const QString& text)
+{
+    // Set from the program, as every selection that the user does not make: no notification.
+    const QSignalBlocker blocker(this);
+    DropUnlisted(false);
+    addItem(text);
+    const int index = count() - 1;
+    setItemData(index, true, kUnlistedRole);
+    setItemData(index, QColor(kInvalidTextRgb), Qt::ForegroundRole);
+    setCurrentIndex(index);
+}
+
+bool CListComboCtrl::DropUnlisted(bool keepSelected)
+{
+    const int index = UnlistedIndex();
+    if (index < 0)
+        return true;
+    if (keepSelected && index == currentIndex())
+        return false;
+    const QSignalBlocker blocker(this);
+    removeItem(index);
+    return true;
+}
+
+bool CListComboCtrl::UnlistedSelected() const
+{
+    const int index = currentIndex();
+    return index >= 0 && index == UnlistedIndex();
+}
+
+void CListComboCtrl::paintEvent(QPaintEvent* event)
+{
+    if (!UnlistedSelected() || !isEnabled()) {
+        QComboBox::paintEvent(event);
+        return;
+    }
+    // As the combo box paints itself, with the text in crimson.
+    const QColor crimson(kInvalidTextRgb);
+    QStylePainter painter(this);
+    painter.setPen(crimson);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.palette.setColor(QPalette::Text, crimson);
+    option.palette.setColor(QPalette::ButtonText, crimson);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }

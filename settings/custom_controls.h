@@ -9,6 +9,11 @@
 // CCustomComboCtrl: a combo box whose edit field takes Ctrl+A, Ctrl+C, Ctrl+V, Ctrl+X and
 // Ctrl+Z.
 //
+// CListComboCtrl: a drop-list combo box that can also show a value none of its entries holds
+// (as a printer or a file reported it): the value stands as one more entry at the end of the
+// list, in the crimson of an unacceptable number, so that it is seen for what it is and never
+// taken for one of the entries.
+//
 // Keys are judged as Windows judges them, by virtual-key code and the state of Shift, Alt and
 // Ctrl; the .cpp maps Qt's keys to those codes. A step or a revalidation that a key or the
 // wheel asks for is posted to the control itself and runs later from the event loop, never
@@ -22,23 +27,12 @@
 #include <QLineEdit>
 #include <QString>
 
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 
 class QEvent;
 class QKeyEvent;
+class QPaintEvent;
 class QWheelEvent;
-
-// A number read digit by digit with one more decimal digit behind it, saturating at the
-// largest 32-bit signed value: too large a number then falls outside every range rather than
-// wrapping into one.
-constexpr std::int32_t AppendDecimalDigit(std::int32_t number, int digit)
-{
-    constexpr std::int64_t kDecimalBase = 10;
-    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(std::min<std::int64_t>(number * kDecimalBase + digit, kLargest));
-}
 
 class CCustomEditCtrl : public QLineEdit {
 public:
@@ -114,6 +108,24 @@ private:
     QColor textColour_;
     QChar negativeSign_;
     QChar positiveSign_;
+};
+
+class CListComboCtrl : public QComboBox {
+public:
+    explicit CListComboCtrl(QWidget* parent = nullptr);
+
+    // Shows text as the unlisted entry, in place of an earlier one, and selects it.
+    void SelectUnlisted(const QString& text);
+    // Takes the unlisted entry out of the list, unless keepSelected and it is the selected one.
+    // True when the list has none left.
+    bool DropUnlisted(bool keepSelected);
+    bool UnlistedSelected() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int UnlistedIndex() const;
 };
 
 class CCustomComboCtrl : public QComboBox {

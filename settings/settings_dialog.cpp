@@ -188,6 +188,8 @@ QWidget* CSettingsTableDlg::CreateCustomControl(const ui::ControlTemplate& contr
         combo->SetShortcuts(true);
         return combo;
     }
+    if (row->kind == SETTING_KIND_LIST_COMBO && control.kind == ui::ControlKind::ComboDropList)
+        return new CListComboCtrl(parent);
     return nullptr;
 }
 
@@ -357,6 +359,9 @@ bool CSettingsTableDlg::SetControlValue(const SettingDefault* row)
         } else {
             combo.SetWindowText(text);
         }
+        // A value read from a record that no entry holds gives way to the entry selected here;
+        // a default that names no entry leaves it, as it leaves any other value.
+        DropUnlisted(row->controlId, true);
         break;
     }
     case SETTING_KIND_CHECK:
@@ -620,7 +625,7 @@ void CSettingsTableDlg::Update(const SettingsUpdateButton& button)
     // one on a connection that the main dialog has closed meanwhile.
     if (closing_)
         return;
-    if (!NumbersReadyToWrite())
+    if (!NumbersReadyToWrite(button.withPlatenErr))
         return;
     std::string record = BuildSettingsString(button.withPlatenErr);
     if (button.allConfigs)

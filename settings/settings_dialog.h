@@ -21,11 +21,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
 class CComms;
 class CCustomEditCtrl;
+class CListComboCtrl;
 
 // What the main dialog relies on; each operation's base behaviour is a refusal.
 class CJetvaneSettingsDeviceInterface : public ui::Dialog {
@@ -122,11 +124,26 @@ private:
     // A number put into a numeric edit: in its normalised form when the range takes it, else
     // as it is, marked invalid, so that nothing but that number can be written from it.
     void ShowNumber(int controlId, std::int32_t number);
-    // The first usable numeric edit whose text is no number of its range is named in a
-    // message and gets the focus: false. True when every one holds a number it may write.
-    bool NumbersReadyToWrite();
+    // Whether the record built with or without Platen Err has a field of the row, as far as
+    // the row's key and access level tell (a control that cannot be used may still write none).
+    bool RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const;
+    // The first numeric edit that the record would carry and whose text is no number of its
+    // range is named in a message and gets the focus: false. True when every one holds a
+    // number it may write.
+    bool NumbersReadyToWrite(bool withPlatenErr);
     QString FieldLabel(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
+    CListComboCtrl* ListCombo(int controlId) const;
+    // The entry of a combo that a value code names: its choice row's entry or, in a combo
+    // without choice rows, the entry at the code's index. False when the code names none;
+    // index is then what the code stands for as an index.
+    bool ChoiceEntryOf(int controlId, std::int32_t code, int& index) const;
+    // A value read for a drop list that names none of its entries: shown as read, and written
+    // back as value while the combo shows it.
+    void ShowUnlisted(int controlId, const QString& shown, std::string value);
+    // Forgets a drop list's unlisted value, unless keepSelected and the combo still shows it.
+    void DropUnlisted(int controlId, bool keepSelected);
+    const std::string* UnlistedValueShown(int controlId) const;
     bool IsUsable(int controlId) const;
     bool ButtonsHaveWindows() const;
     void ApplyDefaults();
@@ -154,5 +171,7 @@ private:
     CComms* connection_ = nullptr;
     QString model_;
     QString serialNumber_;
+    // By control: the unlisted value of a drop list, as the record carries it.
+    std::map<std::int32_t, std::string> unlistedValues_;
     QIcon icon_;
 };

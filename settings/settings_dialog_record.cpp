@@ -2,6 +2,7 @@
 // controls into one, keyed by the dialog's settings table.
 #include "settings/settings_dialog.h"
 
+#include "comms/decimal_text.h"
 #include "settings/custom_controls.h"
 #include "settings/settings_ids.h"
 #include "ui/prompts.h"
@@ -90,7 +91,7 @@ std::optional<QString> FittingText(QString text, const SettingDescriptor& row)
 // The leading decimal digits of a text, as an unsigned number (none: 0).
 std::int32_t LeadingUnsigned(const QString& text)
 {
-    return ReadLeadingNumber(text.toLatin1().toStdString()).number;
+    return ReadLeadingNumber(ui::Utf16(text)).number;
 }
 
 } // namespace
@@ -118,6 +119,48 @@ void CSettingsTableDlg::ShowNumber(int controlId, std::int32_t number)
         edit->setText(edit->NumberText(number, true));
 }
 
+CListComboCtrl* CSettingsTableDlg::ListCombo(int controlId) const
+{
+    return dynamic_cast<CListComboCtrl*>(GetDlgItem(controlId).Widget());
+}
+
+bool CSettingsTableDlg::ChoiceEntryOf(int controlId, std::int32_t code, int& index) const
+{
+    std::int32_t value = code;
+    const bool hasRow = MapChoiceValue(controlId, value, true);
+    index = value;
+    if (hasRow)
+        return index >= 0;
+    const bool hasChoices =
+        std::any_of(definition_.tables.choices.begin(), definition_.tables.choices.end(),
+                    [controlId](const SettingChoice& choice) { return choice.controlId == controlId; });
+    return !hasChoices && index >= 0 && index < GetComboBox(controlId).GetCount();
+}
+
+void CSettingsTableDlg::ShowUnlisted(int controlId, const QString& shown, std::string value)
+{
+    if (CListComboCtrl* combo = ListCombo(controlId)) {
+        combo->SelectUnlisted(shown);
+        unlistedValues_[controlId] = std::move(value);
+    }
+}
+
+void CSettingsTableDlg::DropUnlisted(int controlId, bool keepSelected)
+{
+    CListComboCtrl* combo = ListCombo(controlId);
+    if (combo == nullptr || combo->DropUnlisted(keepSelected))
+        unlistedValues_.erase(controlId);
+}
+
+const std::string* CSettingsTableDlg::UnlistedValueShown(int controlId) const
+{
+    const CListComboCtrl* combo = ListCombo(controlId);
+    if (combo == nullptr || !combo->UnlistedSelected())
+        return nullptr;
+    const auto found = unlistedValues_.find(controlId);
+    return found == unlistedValues_.end() ? nullptr : &found->second;
+}
+
 // A field's name as the form shows it: its label, or the static text that stands above it.
 QString CSettingsTableDlg::FieldLabel(int controlId) const
 {
@@ -140,11 +183,11 @@ QString CSettingsTableDlg::FieldLabel(int controlId) const
     return {};
 }
 
-bool CSettingsTableDlg::NumbersReadyToWrite()
+bool CSettingsTableDlg::NumbersReadyToWrite(bool withPlatenErr)
 {
     for (const SettingDescriptor& row : definition_.tables.settings) {
         CCustomEditCtrl* edit = row.kind == SETTING_KIND_NUMBER ? NumberEdit(row.controlId) : nullptr;
-        if (edit == nullptr || !edit->NumericMode() || !IsUsable(row.controlId))
+        if (edit == nullptr || !edit->NumericMode() || !RowIsWritten(row, withPlatenErr) || !IsUsable(row.controlId))
             continue;
         // An empty text or a sign alone would write a number that the field does not show.
         const QString text = edit->text();
@@ -171,12 +214,17 @@ bool CSettingsTableDlg::IsUsable(int controlId) const
     return control.IsWindow() && control.IsWindowEnabled() && control.IsWindowVisible();
 }
 
+bool CSettingsTableDlg::RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const
+{
+    return row.controlId != 0 && row.group != 0 && row.parameter != 0 && row.accessLevel <= accessLevel_ &&
+           !IsReadOnlyKey(row, withPlatenErr);
+}
+
 std::string CSettingsTableDlg::BuildSettingsString(bool withPlatenErr) const
 {
     std::string record;
     for (const SettingDescriptor& row : definition_.tables.settings) {
-        if (row.controlId == 0 || row.group == 0 || row.parameter == 0 || row.accessLevel > accessLevel_ ||
-            IsReadOnlyKey(row, withPlatenErr))
+        if (!RowIsWritten(row, withPlatenErr))
             continue;
         const bool usable = IsUsable(row.controlId);
         switch (row.kind) {
@@ -213,7 +261,9 @@ std::string CSettingsTableDlg::BuildSettingsString(bool withPlatenErr) const
                 record += PlusDecimal(GetDeviceType());
             } else if (usable) {
                 const ui::ComboBox combo = GetComboBox(row.controlId);
-                if (row.encoding == SETTING_ENC_CHOICE) {
+                if (const std::string* unlisted = UnlistedValueShown(row.controlId)) {
+                    record += *unlisted;
+                } else if (row.encoding == SETTING_ENC_CHOICE) {
                     std::int32_t value = combo.GetCurSel();
                     MapChoiceValue(row.controlId, value, false);
                     record += PlusDecimal(value);
@@ -377,19 +427,37 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
     case SETTING_KIND_EDIT_COMBO:
     case SETTING_KIND_LIST_COMBO: {
         const ui::ComboBox combo = GetComboBox(row.controlId);
+        // A drop list shows a value that names none of its entries as it came, and writes it
+        // back so; taken for another entry, it would reach the printer as that one.
+        const bool keepsUnlisted = ListCombo(row.controlId) != nullptr;
+        DropUnlisted(row.controlId, false);
         if (row.encoding == SETTING_ENC_CHOICE) {
             std::int32_t code = number.number;
             if (row.controlId == IDC_PERFORM_SPEED && code == kSpeedCodeLow)
                 code = kSpeedCodeNormal;
-            MapChoiceValue(row.controlId, code, true);
-            combo.SetCurSel(code);
+            int index = 0;
+            if (ChoiceEntryOf(row.controlId, code, index) || !keepsUnlisted)
+                combo.SetCurSel(index);
+            else
+                ShowUnlisted(row.controlId, QString::number(code), SignedDecimal(code));
             break;
         }
-        const QString entry = row.encoding == SETTING_ENC_NUMBER ? QString::number(number.number) : valueText;
-        if (const int found = combo.FindStringExact(entry); found >= 0)
+        const bool isNumber = row.encoding == SETTING_ENC_NUMBER;
+        const QString entry = isNumber ? QString::number(number.number) : valueText;
+        const int found = combo.FindStringExact(entry);
+        if (!keepsUnlisted) {
+            if (found >= 0)
+                combo.SetCurSel(found);
+            else
+                combo.SetWindowText(entry);
+        } else if (found >= 0 && combo.GetLBText(found) == entry) {
             combo.SetCurSel(found);
-        else
-            combo.SetWindowText(entry);
+        } else if (entry.isEmpty()) {
+            // Nothing selected, and so written back empty.
+            combo.SetCurSel(-1);
+        } else {
+            ShowUnlisted(row.controlId, entry, isNumber ? SignedDecimal(number.number) : HexText(valueText));
+        }
         break;
     }
     case SETTING_KIND_CHECK: {

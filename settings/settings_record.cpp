@@ -1,6 +1,6 @@
 #include "settings/settings_record.h"
 
-#include "settings/custom_controls.h"
+#include "comms/decimal_text.h"
 
 #include <cstdio>
 
@@ -15,11 +15,6 @@ int HexDigitValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + kHexDigitValueBase;
     return -1;
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
 }
 
 } // namespace
@@ -67,7 +62,7 @@ std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t st
         value.signed_ = true;
         value.negative = record[at] == '-';
         ++at;
-        while (at < record.size() && IsDigit(record[at]))
+        while (at < record.size() && IsDecimalDigit(static_cast<unsigned char>(record[at])))
             value.text += record[at++];
     } else {
         // Pairs of upper-case hex digits; a lone last digit is dropped.
@@ -89,19 +84,6 @@ std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t st
         return std::nullopt;
     value.stop = at;
     return value;
-}
-
-LeadingNumber ReadLeadingNumber(std::string_view text)
-{
-    LeadingNumber result;
-    // Read as the numeric edit reads a number: digits beyond 32 bits saturate, and the caller
-    // can negate the result safely.
-    std::size_t at = 0;
-    while (at < text.size() && IsDigit(text[at]))
-        result.number = AppendDecimalDigit(result.number, text[at++] - '0');
-    result.complete = at == text.size();
-    result.rest = text.substr(at);
-    return result;
 }
 
 QString RecordText(std::string_view bytes)

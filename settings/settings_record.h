@@ -42,14 +42,6 @@ struct FieldValue {
 // record without a closing character (the record is then incomplete).
 std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t start);
 
-// The leading decimal digits of a value text; beyond 32 bits the number saturates.
-struct LeadingNumber {
-    std::int32_t number = 0;
-    bool complete = true;  // false when a character other than a digit ended the digits
-    std::string_view rest; // the text behind the digits
-};
-LeadingNumber ReadLeadingNumber(std::string_view text);
-
 // A check box's state from a text: off when it begins with 0, F or N (either case), on
 // otherwise, an empty text included.
 bool TextMeansChecked(const QString& text);

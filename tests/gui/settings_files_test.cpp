@@ -5,6 +5,7 @@
 
 #include "comms/message_parser.h"
 #include "ui/profile.h"
+#include "ui/text.h"
 
 #include <QDir>
 #include <QFile>
@@ -296,6 +297,29 @@ TEST_F(SettingsFiles, SaveAndUpdatesRefuseAFieldWithoutANumberOfItsRange)
     }
 }
 
+// Platen Err beyond its range, as a printer reported it, stops the updates, which send it,
+// and not Save To File, whose file is built without it.
+TEST_F(SettingsFiles, ANumberStopsOnlyWhatWritesIt)
+{
+    struct WriteCase {
+        int button;
+        QString message;
+    };
+    const QString refused = "Platen Err: the value must be between -100 and 100.";
+    const WriteCase cases[] = {{kSaveToFile, "Saved"}, {1000, refused}, {1001, refused}};
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(c.button);
+        Open<CJetvaneSettingsBTPDlg>();
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field('}', 0x18, "+150") + kDel, &connection, false));
+        if (c.button == kSaveToFile)
+            prompts.AnswerFileDialog(PathOf("a.QV_BTP_CFG"));
+        prompts.AnswerMessageBox(ui::IDOK);
+        dialog->GetButton(c.button).Click();
+        EXPECT_EQ(LastMessage(), c.message);
+    }
+    EXPECT_TRUE(FramesWithCommand(0x10).empty());
+}
+
 TEST_F(SettingsFiles, AFieldThatCannotBeUsedDoesNotStopASave)
 {
     Open<CJetvaneSettingsBTPDlg>();
@@ -339,6 +363,80 @@ TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
     EXPECT_EQ(seen(), before);
     ASSERT_EQ(Save(PathOf("after.QV_BPP_CFG")), "Saved");
     EXPECT_EQ(ReadBytes(PathOf("after.QV_BPP_CFG")), ReadBytes(PathOf("before.QV_BPP_CFG")));
+}
+
+// ---- values that name no entry of their drop list
+
+// Whether a control shows some of its text in crimson.
+bool ShowsCrimson(QWidget* control)
+{
+    gui_test::ProcessPendingEvents();
+    const QImage image = control->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.red() > 150 && pixel.green() < 100 && pixel.blue() < 120)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Whatever record a dialog reads, the file it then saves loads again, into a fresh dialog too,
+// and saves to the same bytes; a value that names no entry of its list shows as read, in
+// crimson, and comes back as read.
+TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUnchanged)
+{
+    struct RoundTripCase {
+        const char* what;
+        std::function<void()> open;
+        std::string record;  // as read
+        std::string field;   // as the record written back carries it
+        int control;
+        QString shown;
+        bool unlisted;
+    };
+    const auto bpp = [this] { Open<CJetvaneSettingsBPPDlg>(); };
+    const auto btp = [this] { Open<CJetvaneSettingsBTPDlg>(); };
+    const auto eeprom = [this] { Open<CJetvaneEEPROMSettingsDlg>(); };
+    const std::string region5 = Field('|', 0x12, "+5");
+    const RoundTripCase cases[] = {
+        {"Region listed", eeprom, region5 + kDel, region5, 1069, "[JP] Japan (916,800 kHz-923,400 kHz", false},
+        {"Region without entry", eeprom, Field('|', 0x12, "+1") + kDel, Field('|', 0x12, "+1"), 1069, "1", true},
+        {"Region 10", eeprom, Field('|', 0x12, "+10") + kDel, Field('|', 0x12, "+10"), 1069, "10", true},
+        {"Region beyond", eeprom, Field('|', 0x12, "+40") + kDel, Field('|', 0x12, "+40"), 1069, "40", true},
+        {"Black Mark Style", eeprom, Field('|', 0x11, "+0") + kDel, Field('|', 0x11, "+0"), 1065, "0", true},
+        {"User Mode beyond", btp, Field('~', 0x02, "+11") + kDel, Field('~', 0x02, "+11"), 1014, "11", true},
+        {"Detection beyond", btp, Field('}', 0x0D, "+8") + kDel, Field('}', 0x0D, "+8"), 1032, "8", true},
+        {"Retries beyond", btp, Field('}', 0x33, "+12") + kDel, Field('}', 0x33, "+12"), 1051, "12", true},
+        {"Ack Timeout listed", btp, Field('~', 0x09, "+250") + kDel, Field('~', 0x09, "+250"), 1010, "250", false},
+        {"Ack Timeout between", btp, Field('~', 0x09, "+75") + kDel, Field('~', 0x09, "+75"), 1010, "75", true},
+        {"Ack Timeout negative", btp, Field('~', 0x09, "-50") + kDel, Field('~', 0x09, "-50"), 1010, "-50", true},
+        {"Parity lower case", btp, Field('~', 0x05, "6E") + kDel, Field('~', 0x05, "6E"), 1013, "n", true},
+        {"opening record", btp, BtpOpeningRecord(false), Field('~', 0x09, "+400"), 1010, "400", false},
+        {"Baud Rate listed", bpp, Field('~', 0x04, "+19200") + kDel, Field('~', 0x04, "+19200"), 1012, "19200", false},
+        {"Baud Rate between", bpp, Field('~', 0x04, "+57600") + kDel, Field('~', 0x04, "+57600"), 1012, "57600", true},
+        {"Parity empty", bpp, Field('~', 0x05, "") + kDel, Field('~', 0x05, ""), 1013, "", false},
+        {"Length code as index", bpp, Field('}', 0x53, "+1") + kDel, Field('}', 0x53, "+1"), 1063, "1", true},
+    };
+    for (const RoundTripCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.open();
+        ASSERT_TRUE(dialog->SetDeviceSettings(c.record, &connection, false));
+        EXPECT_EQ(Text(c.control), c.shown);
+        EXPECT_EQ(ShowsCrimson(dialog->GetDlgItem(c.control).Widget()), c.unlisted);
+        EXPECT_NE(dialog->BuildSettingsString(false).find(c.field + kDel), std::string::npos);
+        const QString first = PathOf("first." + ui::Text(dialog->Definition().file.extension));
+        ASSERT_EQ(Save(first), "Saved");
+
+        // Into a fresh dialog whose technician has picked another entry.
+        c.open();
+        Choose(c.control, Entries(c.control).front());
+        EXPECT_EQ(Load(first), "Loaded");
+        EXPECT_EQ(Text(c.control), c.shown);
+        ASSERT_EQ(Save(PathOf("second")), "Saved");
+        EXPECT_EQ(ReadBytes(PathOf("second")), ReadBytes(first));
+    }
 }
 
 TEST_F(SettingsFiles, AFileWithoutBlackMarkStyleShowsItsDefault)

@@ -204,13 +204,16 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         {"lower-case hex", Field('}', 0x0A, "4a") + kDel, false, 1003, "CUTE2"},
         {"bytes above 0x7F", Field('}', 0x0A, "41\xC3\xA9") + kDel, false, 1003, "CUTE2"},
         {"unknown key", Field('}', 0x7E, "+1") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
+        // Contrast reads 5 from the pair 35 and stops at the pair 41 ('A'): the rest of its
+        // field is passed over.
+        {"number stopping at a letter", Field('}', 0x07, "3541x") + Field('}', 0x02, "+40") + kDel, true, 1017, "40"},
         {"no closing DEL", Field('}', 0x02, "+40"), false, 1017, "32"},
         {"not a record", std::string("}\x02+40") + kDel, false, 1017, "32"},
         {"cut after the group", std::string(1, kDel) + "}", false, 1017, "32"},
         {"minus one on a combo", Field('}', 0x0C, "+-1") + kDel, false, 1031, "HIGH"},
         {"L reads as NORMAL", Field('}', 0x0C, "+76") + kDel, true, 1031, "NORMAL"},
-        {"code without entry", Field('}', 0x0C, "+1") + kDel, true, 1031, "HIGH"},
-        {"code beyond the list", Field('}', 0x0C, "+200") + kDel, true, 1031, ""},
+        {"code without entry", Field('}', 0x0C, "+1") + kDel, true, 1031, "1"},
+        {"code beyond the list", Field('}', 0x0C, "+200") + kDel, true, 1031, "200"},
         {"out of range number", Field('}', 0x02, "+641") + kDel, true, 1017, "641"},
         {"entry by text", Field('}', 0x0B, "554E4953544154") + kDel, true, 1015, "UNISTAT"},
         {"text outside the list", Field('}', 0x0B, "4D59205441474F") + kDel, true, 1015, "MY TAGO"},
@@ -220,6 +223,35 @@ TEST_F(SettingsDialogTest, RecordFieldsAreReadByTheRulesOfTheirRows)
         Open<CJetvaneSettingsBTPDlg>();
         EXPECT_EQ(dialog->SetDeviceSettings(c.record, &connection, false), c.complete);
         EXPECT_EQ(Text(c.control), c.text);
+    }
+}
+
+// A Region code without an entry is written as read until the technician picks an entry,
+// resets, or a record sets Region again; the list then holds its own 16 entries only.
+TEST_F(SettingsDialogTest, AnUnlistedValueLastsUntilAnotherTakesItsPlace)
+{
+    struct PlaceCase {
+        const char* what;
+        std::function<void()> act;
+        const char* written;
+        qsizetype entries;
+    };
+    const auto read = [this](const std::string& field) { dialog->SetDeviceSettings(field + kDel, &connection, false); };
+    const PlaceCase cases[] = {
+        {"kept", [] {}, "+1", 17},
+        {"picked", [this] { Choose(1069, "[ID] Indonesia"); }, "+17", 17},
+        {"reset", [this] { dialog->GetButton(1059).Click(); }, "+13", 16},
+        {"a record without Region", [&] { read(Field('|', 0x13, "+200")); }, "+13", 16},
+        {"a listed Region", [&] { read(Field('|', 0x12, "+5")); }, "+5", 16},
+        {"another unlisted Region", [&] { read(Field('|', 0x12, "+40")); }, "+40", 17},
+    };
+    for (const PlaceCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open<CJetvaneEEPROMSettingsDlg>();
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field('|', 0x12, "+1") + kDel, &connection, false));
+        c.act();
+        EXPECT_NE(dialog->BuildSettingsString(false).find(Field('|', 0x12, c.written) + kDel), std::string::npos);
+        EXPECT_EQ(Entries(1069).size(), c.entries);
     }
 }
 
