@@ -318,7 +318,24 @@ bool CCommsSerialChannel::AppendReceived(const std::uint8_t* bytes, int count)
     receiveQueue_.insert(receiveQueue_.end(), bytes, bytes + count);
     queuedCount_.store(receiveQueue_.size());
     lock_.Unlock();
+    NotifyReceived();
     return true;
+}
+
+void CCommsSerialChannel::NotifyReceived()
+{
+    {
+        // Taken and left at once: a waiter that has just found nothing to take is then
+        // already waiting, so the notification cannot pass it by.
+        std::lock_guard lock(receivedMutex_);
+    }
+    received_.notify_all();
+}
+
+void CCommsSerialChannel::WaitForReceived(std::uint32_t ms)
+{
+    std::unique_lock lock(receivedMutex_);
+    received_.wait_for(lock, timing::RealDuration(ms), [this] { return queuedCount_.load() > 0 && !lock_.IsHeld(); });
 }
 
 bool CCommsSerialChannel::ReadByte(std::uint8_t* out)
@@ -479,6 +496,11 @@ bool CComms::IsDSROn()
 bool CComms::ReadByte(std::uint8_t* out)
 {
     return channel_.ReadByte(out);
+}
+
+void CComms::WaitForReceived(std::uint32_t ms)
+{
+    channel_.WaitForReceived(ms);
 }
 
 int CComms::Write(std::string_view bytes, const std::atomic<bool>* abort)

@@ -99,6 +99,9 @@ public:
     // The oldest received byte; false at once when none is queued or the queue is busy.
     bool ReadByte(std::uint8_t* out);
     std::size_t QueuedByteCount() const { return queuedCount_.load(); }
+    // Waits up to ms until ReadByte has a byte to give: a caller that polls the queue wakes
+    // as soon as the reader has queued bytes, not at the end of its pause.
+    void WaitForReceived(std::uint32_t ms);
 
     // Whether the queue holds a byte after one poll of the port (the reader's step).
     bool PollRead();
@@ -131,6 +134,7 @@ private:
     void ReaderPause(std::uint32_t ms);
     void WriterThreadMain();
     bool AppendReceived(const std::uint8_t* bytes, int count);
+    void NotifyReceived();
     bool ApplyLine(bool rts, bool on);
     void StopWriter();
     bool WaitForWriter(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point deadline,
@@ -154,6 +158,8 @@ private:
     std::deque<std::uint8_t> receiveQueue_;
     std::atomic<std::size_t> queuedCount_{0};
     std::vector<std::uint8_t> unqueued_; // read but not yet appended because the lock was busy
+    std::mutex receivedMutex_; // with received_: wakes WaitForReceived
+    std::condition_variable received_;
 
     std::thread readerThread_;
     std::atomic<bool> readerRunning_{false};
@@ -187,6 +193,8 @@ public:
     bool IsCTSOn();
     bool IsDSROn();
     bool ReadByte(std::uint8_t* out);
+    // Waits up to ms until a received byte can be taken.
+    void WaitForReceived(std::uint32_t ms);
     // Sends bytes as they stand. Returns the count written; 0 for an empty text or a closed port.
     int Write(std::string_view bytes, const std::atomic<bool>* abort = nullptr);
 

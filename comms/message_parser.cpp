@@ -89,7 +89,7 @@ bool Transaction(CComms* transport, const std::string& frame, std::uint32_t time
     int bytesWithoutFrame = 0;
     while (!aborted.load() && !overall.Passed()) {
         if (!transport->ReadByte(&b)) {
-            timing::SleepMs(kEmptyQueuePauseMs);
+            transport->WaitForReceived(kEmptyQueuePauseMs);
             if (deadline.Passed())
                 return false;
             continue;

@@ -80,16 +80,17 @@ void SleepMs(std::uint32_t ms)
 bool SleepUnless(std::uint32_t ms, const std::atomic<bool>& stop)
 {
     NoteWait(ms);
-    constexpr double kPollRealMs = 5.0;
-    double remaining = ms / g_factor.load();
-    while (remaining > 0) {
-        if (stop.load())
-            return true;
-        const double step = std::min(remaining, kPollRealMs);
-        SleepRealMs(step);
-        remaining -= step;
+    constexpr auto kPollSlice = std::chrono::milliseconds(5);
+    // Every slice ends at the one deadline: each sleep wakes a little late, and over the
+    // hundred slices of a long wait those delays would add up.
+    const Clock::time_point end = Clock::now() + RealDuration(ms);
+    while (!stop.load()) {
+        const Clock::time_point now = Clock::now();
+        if (now >= end)
+            return false;
+        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, kPollSlice));
     }
-    return stop.load();
+    return true;
 }
 
 std::chrono::nanoseconds RealDuration(std::uint32_t ms)
