@@ -2,6 +2,7 @@
 
 #include "comms/decimal_text.h"
 #include "comms/private_messages.h"
+#include "ui/controls.h"
 #include "ui/text.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr QRgb kInvalidTextRgb = qRgb(220, 20, 60); // crimson
+using ui::kInvalidTextRgb;
 
 // Item data that marks the entry of a value none of the other entries holds.
 constexpr int kUnlistedRole = Qt::UserRole;

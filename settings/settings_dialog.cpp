@@ -625,7 +625,7 @@ void CSettingsTableDlg::Update(const SettingsUpdateButton& button)
     // one on a connection that the main dialog has closed meanwhile.
     if (closing_)
         return;
-    if (!NumbersReadyToWrite(button.withPlatenErr))
+    if (!FieldsReadyToWrite(button.withPlatenErr))
         return;
     std::string record = BuildSettingsString(button.withPlatenErr);
     if (button.allConfigs)

@@ -127,10 +127,12 @@ private:
     // Whether the record built with or without Platen Err has a field of the row, as far as
     // the row's key and access level tell (a control that cannot be used may still write none).
     bool RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const;
-    // The first numeric edit that the record would carry and whose text is no number of its
-    // range is named in a message and gets the focus: false. True when every one holds a
-    // number it may write.
-    bool NumbersReadyToWrite(bool withPlatenErr);
+    // The first field that the record would carry and that cannot be written as it shows
+    // (a numeric edit without a number of its range, a text longer than its field) is named
+    // in a message and gets the focus: false. True when every one may be written.
+    bool FieldsReadyToWrite(bool withPlatenErr);
+    // Why a field cannot be written as its control shows it; empty when it can.
+    QString WriteRefusal(const SettingDescriptor& row);
     QString FieldLabel(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
     CListComboCtrl* ListCombo(int controlId) const;

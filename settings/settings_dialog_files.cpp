@@ -90,7 +90,7 @@ ui::FileDialogRequest CSettingsTableDlg::ConfigFileDialog(ui::FileDialogKind kin
 
 void CSettingsTableDlg::OnBnClickedSaveToFile()
 {
-    if (!NumbersReadyToWrite(false))
+    if (!FieldsReadyToWrite(false))
         return;
     const SettingsFileKind& kind = definition_.file;
     std::string record = BuildSettingsString(false);

@@ -33,6 +33,8 @@ constexpr std::int32_t kSpeedCodeNormal = 'N';
 
 // Said when a numeric field holds no number of its range: nothing is saved or sent then.
 constexpr char kNumberOutOfRange[] = "%1: the value must be between %2 and %3.";
+// Said when a field shows a text, as reported, longer than the field takes.
+constexpr char kTextTooLong[] = "%1: the text must be at most %2 characters.";
 
 constexpr char kCheckedText[] = "TRUE";
 constexpr char kUncheckedText[] = "FALSE";
@@ -183,23 +185,40 @@ QString CSettingsTableDlg::FieldLabel(int controlId) const
     return {};
 }
 
-bool CSettingsTableDlg::NumbersReadyToWrite(bool withPlatenErr)
+QString CSettingsTableDlg::WriteRefusal(const SettingDescriptor& row)
 {
-    for (const SettingDescriptor& row : definition_.tables.settings) {
-        CCustomEditCtrl* edit = row.kind == SETTING_KIND_NUMBER ? NumberEdit(row.controlId) : nullptr;
-        if (edit == nullptr || !edit->NumericMode() || !RowIsWritten(row, withPlatenErr) || !IsUsable(row.controlId))
-            continue;
+    if (CCustomEditCtrl* edit = row.kind == SETTING_KIND_NUMBER ? NumberEdit(row.controlId) : nullptr) {
+        if (!edit->NumericMode())
+            return {};
         // An empty text or a sign alone would write a number that the field does not show.
         const QString text = edit->text();
         const bool hasDigits =
             std::any_of(text.begin(), text.end(), [](QChar character) { return character.isDigit(); });
         if (edit->ValidateValue(text, 0) && hasDigits)
+            return {};
+        return QString::fromUtf8(kNumberOutOfRange)
+            .arg(FieldLabel(row.controlId))
+            .arg(edit->Minimum())
+            .arg(edit->Maximum());
+    }
+    // A reported text longer than its field would reach the record cut short.
+    const bool writesText =
+        row.kind == SETTING_KIND_EDIT || (row.kind == SETTING_KIND_EDIT_COMBO && row.encoding == SETTING_ENC_HEX_TEXT);
+    if (writesText && row.maxTextLength != 0 &&
+        static_cast<std::uint32_t>(GetDlgItemText(row.controlId).size()) > row.maxTextLength)
+        return QString::fromUtf8(kTextTooLong).arg(FieldLabel(row.controlId)).arg(row.maxTextLength);
+    return {};
+}
+
+bool CSettingsTableDlg::FieldsReadyToWrite(bool withPlatenErr)
+{
+    for (const SettingDescriptor& row : definition_.tables.settings) {
+        if (!RowIsWritten(row, withPlatenErr) || !IsUsable(row.controlId))
             continue;
-        ui::AfxMessageBox(QString::fromUtf8(kNumberOutOfRange)
-                              .arg(FieldLabel(row.controlId))
-                              .arg(edit->Minimum())
-                              .arg(edit->Maximum()),
-                          ui::MB_OK | ui::MB_ICONINFORMATION);
+        const QString refusal = WriteRefusal(row);
+        if (refusal.isEmpty())
+            continue;
+        ui::AfxMessageBox(refusal, ui::MB_OK | ui::MB_ICONINFORMATION);
         GotoDlgCtrl(row.controlId);
         return false;
     }

@@ -1,10 +1,13 @@
 #include "ui/controls.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QColor>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QProgressBar>
 #include <QSignalBlocker>
 
@@ -15,6 +18,50 @@ namespace {
 
 // QLineEdit's own limit, which stands for "no limit" here.
 constexpr int kUnlimitedTextLength = 32767;
+
+// Widget property of a line edit: its limit on typing, once LimitText has set one.
+constexpr char kTypingLimitProperty[] = "jetvaneTypingLimit";
+
+bool HasTypingLimit(const QLineEdit* edit)
+{
+    return edit->property(kTypingLimitProperty).isValid();
+}
+
+// Qt's length limit also cuts every text set: it is kept at the typing limit or the length
+// of the text shown, whichever is more, so that a longer text stays whole and takes no more
+// typing until it is shortened to the limit; such a text shows in crimson.
+void FitLengthLimitToText(QLineEdit* edit)
+{
+    const int limit = edit->property(kTypingLimitProperty).toInt();
+    const int length = static_cast<int>(edit->text().size());
+    const int allowed = std::max(limit, length);
+    if (edit->maxLength() > allowed) {
+        // A new limit puts the cursor at the end of the text.
+        const int cursor = edit->cursorPosition();
+        edit->setMaxLength(allowed);
+        edit->setCursorPosition(cursor);
+    }
+    const QPalette normal = QApplication::palette(edit);
+    QPalette colours = edit->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        // A disabled edit keeps the platform's grey.
+        colours.setColor(group, QPalette::Text,
+                         length > limit ? QColor(kInvalidTextRgb) : normal.color(group, QPalette::Text));
+    }
+    if (colours != edit->palette())
+        edit->setPalette(colours);
+}
+
+void LimitTyping(QLineEdit* edit, int maxCharacters)
+{
+    if (!HasTypingLimit(edit))
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { FitLengthLimitToText(edit); });
+    const int limit = maxCharacters > 0 ? maxCharacters : kUnlimitedTextLength;
+    edit->setProperty(kTypingLimitProperty, limit);
+    // The text already shown is kept, however long.
+    edit->setMaxLength(std::max(limit, static_cast<int>(edit->text().size())));
+    FitLengthLimitToText(edit);
+}
 
 bool IsUpperCase(const QWidget* widget)
 {
@@ -42,9 +89,16 @@ void SetComboTextAndSelection(QComboBox* combo, const QString& text)
     const int cursor = edit->cursorPosition();
     const bool keepCursor = edit->hasFocus();
     combo->setCurrentIndex(match);
-    edit->setText(text);
+    SetLineEditText(edit, text);
     if (keepCursor)
         edit->setCursorPosition(std::min(cursor, static_cast<int>(text.size())));
+}
+
+void SetLineEditText(QLineEdit* edit, const QString& text)
+{
+    if (HasTypingLimit(edit) && text.size() > edit->maxLength())
+        edit->setMaxLength(static_cast<int>(text.size()));
+    edit->setText(text);
 }
 
 } // namespace detail
@@ -93,7 +147,7 @@ void Control::SetWindowText(const QString& text) const
     else if (auto* group = qobject_cast<QGroupBox*>(widget))
         group->setTitle(text);
     else if (auto* edit = qobject_cast<QLineEdit*>(widget))
-        edit->setText(AsTyped(widget, text));
+        detail::SetLineEditText(edit, AsTyped(widget, text));
     else if (auto* combo = qobject_cast<QComboBox*>(widget))
         detail::SetComboTextAndSelection(combo, AsTyped(widget, text));
     else
@@ -158,7 +212,7 @@ void Button::Click() const
 void Edit::LimitText(int maxCharacters) const
 {
     if (auto* edit = qobject_cast<QLineEdit*>(Widget()))
-        edit->setMaxLength(maxCharacters > 0 ? maxCharacters : kUnlimitedTextLength);
+        LimitTyping(edit, maxCharacters);
 }
 
 void Edit::SetSel(int start, int end) const
@@ -191,7 +245,7 @@ int ComboBox::AddString(const QString& text) const
         if (combo->currentIndex() != selected) {
             combo->setCurrentIndex(selected);
             if (combo->isEditable())
-                combo->setEditText(typed);
+                detail::SetLineEditText(combo->lineEdit(), typed);
         }
     }
     return combo->count() - 1;
@@ -251,7 +305,7 @@ void ComboBox::LimitText(int maxCharacters) const
 {
     QComboBox* combo = Combo();
     if (combo != nullptr && combo->isEditable())
-        combo->lineEdit()->setMaxLength(maxCharacters > 0 ? maxCharacters : kUnlimitedTextLength);
+        LimitTyping(combo->lineEdit(), maxCharacters);
 }
 
 QProgressBar* ProgressCtrl::Bar() const

@@ -6,18 +6,27 @@
 // an empty text). User-interface thread only.
 //
 // Texts: GetWindowText returns a caption as set, "&" access keys included.
+//
+// A text limit (LimitText) stops typing only, as on Windows: a longer text that the program
+// sets (a value as a printer or a file reported it) is shown whole, in crimson, and nothing
+// more can be typed until it is shortened to the limit.
 
 #include "ui/messages.h"
 
 #include <QPointer>
 #include <QRect>
+#include <QRgb>
 #include <QString>
 #include <QWidget>
 
 class QComboBox;
+class QLineEdit;
 class QProgressBar;
 
 namespace ui {
+
+// Crimson: the text of a value that may not be written as it stands.
+inline constexpr QRgb kInvalidTextRgb = qRgb(220, 20, 60);
 
 class Control {
 public:
@@ -58,7 +67,7 @@ using StaticText = Control;
 class Edit : public Control {
 public:
     using Control::Control;
-    void LimitText(int maxCharacters) const; // 0: no limit
+    void LimitText(int maxCharacters) const; // typing only; 0: no limit
     void SetSel(int start, int end) const;   // end -1: to the end of the text
 };
 
@@ -79,7 +88,7 @@ public:
     int GetCurSel() const;
     QString GetLBText(int index) const;
     int FindStringExact(const QString& text) const;
-    void LimitText(int maxCharacters) const; // the edit field of a drop-down; 0: no limit
+    void LimitText(int maxCharacters) const; // typing in the edit field of a drop-down; 0: no limit
     // Control::SetWindowText on a drop-down sets the edit text and selects the item with that
     // text, or none; on a drop-list it selects the item with that text, or changes nothing.
 
@@ -106,6 +115,8 @@ inline constexpr char kUpperCaseProperty[] = "jetvaneUpperCase";
 inline constexpr char kControlIdProperty[] = "jetvaneControlId";
 // Sets a combo's edit text and the item that matches it (or none), keeping the text as given.
 void SetComboTextAndSelection(QComboBox* combo, const QString& text);
+// Sets a line edit's text whole, past its limit on typing.
+void SetLineEditText(QLineEdit* edit, const QString& text);
 } // namespace detail
 
 } // namespace ui

@@ -413,6 +413,7 @@ TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUncha
         {"Ack Timeout between", btp, Field('~', 0x09, "+75") + kDel, Field('~', 0x09, "+75"), 1010, "75", true},
         {"Ack Timeout negative", btp, Field('~', 0x09, "-50") + kDel, Field('~', 0x09, "-50"), 1010, "-50", true},
         {"Parity lower case", btp, Field('~', 0x05, "6E") + kDel, Field('~', 0x05, "6E"), 1013, "n", true},
+        {"Parity too long", btp, Field('~', 0x05, "4E4E") + kDel, Field('~', 0x05, "4E4E"), 1013, "NN", true},
         {"opening record", btp, BtpOpeningRecord(false), Field('~', 0x09, "+400"), 1010, "400", false},
         {"Baud Rate listed", bpp, Field('~', 0x04, "+19200") + kDel, Field('~', 0x04, "+19200"), 1012, "19200", false},
         {"Baud Rate between", bpp, Field('~', 0x04, "+57600") + kDel, Field('~', 0x04, "+57600"), 1012, "57600", true},
@@ -436,6 +437,61 @@ TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUncha
         EXPECT_EQ(Text(c.control), c.shown);
         ASSERT_EQ(Save(PathOf("second")), "Saved");
         EXPECT_EQ(ReadBytes(PathOf("second")), ReadBytes(first));
+    }
+}
+
+// A text longer than its field, as a printer reported it, shows whole in crimson and stops
+// Save To File and the updates; shortened by the technician, it saves as shortened.
+TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
+{
+    struct LongTextCase {
+        int parameter, control;
+        std::string reported;
+        QString shown, refusal; // refusal empty: within the limit
+        std::string openingHex, savedHex;
+    };
+    const std::string paper = "5249434F4820313330204C41422F4C414D";
+    const LongTextCase cases[] = {
+        {0x0A, 1003, "414243444546", "ABCDEF", "HDC: the text must be at most 5 characters.", "4355544532",
+         "4142434445"},
+        {0x0B, 1015, paper + "2058595A", "RICOH 130 LAB/LAM XYZ", "Paper Type: the text must be at most 20 characters.",
+         paper, paper + "205859"},
+        {0x0A, 1003, "4142434445", "ABCDE", {}, "4355544532", "4142434445"},
+    };
+    for (const LongTextCase& c : cases) {
+        SCOPED_TRACE(c.shown.toStdString());
+        Open<CJetvaneSettingsBTPDlg>();
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field('}', c.parameter, c.reported) + kDel, &connection, false));
+        QWidget* control = dialog->GetDlgItem(c.control).Widget();
+        EXPECT_EQ(Text(c.control), c.shown);
+        EXPECT_EQ(ShowsCrimson(control), !c.refusal.isEmpty());
+        if (!c.refusal.isEmpty()) {
+            parent.messages.clear();
+            const std::size_t asked = prompts.FileDialogs().size();
+            for (const int button : {kSaveToFile, 1000, 1001}) {
+                dialog->GotoDlgCtrl(1002);
+                prompts.AnswerMessageBox(ui::IDOK);
+                dialog->GetButton(button).Click();
+                EXPECT_EQ(LastMessage(), c.refusal);
+                EXPECT_EQ(dialog->GetFocusedDlgItem(), c.control);
+            }
+            EXPECT_EQ(prompts.FileDialogs().size(), asked);
+            EXPECT_TRUE(FramesWithCommand(0x10).empty());
+            EXPECT_TRUE(parent.messages.empty());
+
+            // One Backspace at the end; then no more fits.
+            auto* combo = qobject_cast<QComboBox*>(control);
+            QLineEdit* edit = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
+            edit->end(false);
+            gui_test::PressKey(edit, Qt::Key_Backspace);
+            gui_test::TypeText(edit, "Z");
+            EXPECT_EQ(Text(c.control), c.shown.chopped(1));
+            EXPECT_FALSE(ShowsCrimson(control));
+        }
+        std::string expected = BtpOpeningRecord(false);
+        expected.replace(expected.find(c.openingHex), c.openingHex.size(), c.savedHex);
+        ASSERT_EQ(Save(PathOf("a")), "Saved");
+        EXPECT_EQ(ReadBytes(PathOf("a")), FileFrame(0x10, expected + "q\x7F"));
     }
 }
 
