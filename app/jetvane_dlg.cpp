@@ -19,6 +19,7 @@
 #include "ui/display.h"
 #include "ui/exit_codes.h"
 #include "ui/profile.h"
+#include "ui/program_name.h"
 #include "ui/prompts.h"
 
 namespace {
@@ -102,8 +103,9 @@ bool CJetvaneDlg::OnInitDialog()
     ports.SetCurSel(0);
     ShowRememberedPort();
 
-    childWindowBaseTitle_ = QString::fromUtf8(kChildWindowBaseTitle);
-    windowTitle_ = QString::fromUtf8(kMainWindowTitle);
+    const QString programName = QString::fromLatin1(ui::kProgramName);
+    childWindowBaseTitle_ = QString::fromLatin1(kChildWindowBaseTitleFormat).arg(programName);
+    windowTitle_ = QString::fromLatin1(kMainWindowTitleFormat).arg(programName);
     SetWindowText(windowTitle_);
 
     operationState_ = STATE_IDLE;

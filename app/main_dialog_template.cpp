@@ -1,6 +1,7 @@
 #include "app/main_dialog_template.h"
 
 #include "app/resource.h"
+#include "ui/program_name.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ constexpr ControlTemplate kMainDialogControls[] = {
 const ui::DialogTemplate& MainDialogTemplate()
 {
     static const ui::DialogTemplate kTemplate{
-        "ZI Dizoziz Adarari Zideve",
+        ui::kProgramName,
         213,
         145,
         ui::dialog_style::kCentered | ui::dialog_style::kMinimizeBox,

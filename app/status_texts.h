@@ -5,8 +5,9 @@
 #include <cstdint>
 
 // ---- titles and captions
-inline constexpr char kChildWindowBaseTitle[] = "ZI Dizoziz Adarari Zideve (v2.3.1.1)";
-inline constexpr char kMainWindowTitle[] = "v2.3.1.1 ZI Dizoziz Adarari Zideve";
+// The program's name takes the place of %1.
+inline constexpr char kChildWindowBaseTitleFormat[] = "%1 (v2.3.1.1)";
+inline constexpr char kMainWindowTitleFormat[] = "v2.3.1.1 %1";
 inline constexpr char kEepromSettingsTitle[] = "QV Airport Printer EEPROM Settings";
 inline constexpr char kTitlePrefixBpp[] = "BPP ";
 inline constexpr char kTitlePrefixBtp[] = "BTP ";

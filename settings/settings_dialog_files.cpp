@@ -5,6 +5,7 @@
 #include "comms/printer_codes.h"
 #include "settings/settings_files.h"
 #include "ui/files.h"
+#include "ui/program_name.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
 #include "ui/text.h"
@@ -71,7 +72,7 @@ QString CSettingsTableDlg::DefaultConfigFileName() const
                                         QString::fromLatin1(kProfileLastLoadConfigPath));
     if (!name.isEmpty())
         name += kPathSeparator;
-    name += QString::fromLatin1(kConfigFileBaseName);
+    name += QString::fromLatin1(ui::kProgramName);
     if (kind.protocolInName && !protocolText_.isEmpty())
         name += QString::fromLatin1(kConfigFileProtocolSeparator) + protocolText_;
     return name + kExtensionSeparator + ui::Text(kind.extension);

@@ -7,7 +7,6 @@
 // a settings dialog saved or loaded. The main dialog proposes it too.
 inline constexpr char kProfileLastLoadConfigPath[] = "LastLoadConfigPath";
 
-// The file name a dialog proposes: "Jetvane", then "_" and the protocol when the dialog's
-// file kind names it, then the extension.
-inline constexpr char kConfigFileBaseName[] = "Jetvane";
+// The file name a dialog proposes: the program's name, then "_" and the protocol when the
+// dialog's file kind names it, then the extension.
 inline constexpr char kConfigFileProtocolSeparator[] = "_";

@@ -17,7 +17,7 @@ QString KeyPath(const QString& section, const QString& key)
 QString GetProfileString(const QString& section, const QString& key, const QString& defaultValue)
 {
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kProfileOrganisation),
-                             QString::fromLatin1(kProfileApplication));
+                             QString::fromLatin1(kProgramName));
     const QVariant value = settings.value(KeyPath(section, key));
     if (!value.isValid())
         return defaultValue;
@@ -30,7 +30,7 @@ QString GetProfileString(const QString& section, const QString& key, const QStri
 bool WriteProfileString(const QString& section, const QString& key, const QString& value)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kProfileOrganisation),
-                       QString::fromLatin1(kProfileApplication));
+                       QString::fromLatin1(kProgramName));
     settings.setValue(KeyPath(section, key), value);
     settings.sync();
     return settings.status() == QSettings::NoError;

@@ -15,6 +15,7 @@
 // sets XDG_CONFIG_HOME before any profile call (or calls QSettings::setPath).
 
 #include "platform/port_map.h"
+#include "ui/program_name.h"
 
 #include <QString>
 
@@ -24,7 +25,6 @@
 namespace ui {
 
 inline constexpr char kProfileOrganisation[] = "Corvandel";
-inline constexpr char kProfileApplication[] = "Jetvane";
 // The section of the program's own values.
 inline constexpr char kProfileSection[] = "Settings";
 // The section that holds the port map: key "COM3", value a device path or "virtual:NAME".

@@ -1,5 +1,6 @@
 #include "ui/prompts.h"
 
+#include "ui/program_name.h"
 #include "ui/window_registry.h"
 
 #include <QAction>
@@ -193,7 +194,7 @@ Prompts* SetPrompts(Prompts* prompts)
 int MessageBox(WindowHandle owner, const QString& text, const QString& caption, unsigned type)
 {
     // A box without a caption of its own says whose it is.
-    const QString title = caption.isEmpty() ? QString::fromUtf8(kApplicationTitle) : caption;
+    const QString title = caption.isEmpty() ? QString::fromUtf8(kProgramName) : caption;
     return CurrentPrompts().MessageBox(MessageBoxRequest{owner, text, title, type});
 }
 

@@ -119,7 +119,6 @@ Prompts* SetPrompts(Prompts* prompts);
 // A message box; an empty caption gives the program's name, as AfxMessageBox has.
 int MessageBox(WindowHandle owner, const QString& text, const QString& caption, unsigned type = MB_OK);
 // A message box of the program's own, captioned with its name (AfxMessageBox).
-inline constexpr char kApplicationTitle[] = "Jetvane";
 int AfxMessageBox(const QString& text, unsigned type = MB_OK);
 std::optional<QString> FileDialog(const FileDialogRequest& request);
 int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuItem> items);

@@ -63,8 +63,8 @@ struct Family {
 };
 
 constexpr Family kFamilies[] = {
-    {"BagTag", kBagTag6050, "BTP ZI Dizoziz Adarari Zideve (v2.3.1.1) - YT00000006050"},
-    {"BoardingPass", kBoardingPass6050, "BPP ZI Dizoziz Adarari Zideve (v2.3.1.1) - YP00000006050"},
+    {"BagTag", kBagTag6050, "BTP Jetvane (v2.3.1.1) - YT00000006050"},
+    {"BoardingPass", kBoardingPass6050, "BPP Jetvane (v2.3.1.1) - YP00000006050"},
 };
 
 class LoadFirmwareFromTheWindow : public LoadFirmware, public ::testing::WithParamInterface<Family> {};

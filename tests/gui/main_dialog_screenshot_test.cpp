@@ -38,7 +38,7 @@ TEST_F(MainDialogScreenshot, IdleDialog)
     ASSERT_TRUE(ui::SaveScreenshot(dialog->Window(), path));
 
     ExpectPictureOfWindow(path, dialog->Window());
-    EXPECT_EQ(dialog->GetWindowText(), QString(kMainWindowTitle));
+    EXPECT_EQ(dialog->GetWindowText(), QString("v2.3.1.1 Jetvane"));
 }
 
 // The program's own icon, whatever icon theme the machine has (here: none).

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kUpdateDefaults = 1000;
 constexpr int kCancel = 1002;
-constexpr char kBaseTitle[] = "ZI Dizoziz Adarari Zideve (v2.3.1.1)";
+constexpr char kBaseTitle[] = "Jetvane (v2.3.1.1)";
 
 class EditDefaultConfig : public MainDialogTest {
 protected:
@@ -51,9 +51,9 @@ TEST_F(EditDefaultConfig, PrintersSettingsOpenInPlaceOfTheMainWindowAndGoBack)
         unsigned resultMessage;
     };
     const Road roads[] = {
-        {kIdentityBoardingPass, "BPP ZI Dizoziz Adarari Zideve (v2.3.1.1) - YP00000006060 - MRV58E (S/N:SIMBPP0001)",
+        {kIdentityBoardingPass, "BPP Jetvane (v2.3.1.1) - YP00000006060 - MRV58E (S/N:SIMBPP0001)",
          WM_BPP_CONFIG_UPDATED},
-        {kIdentityBagTag, "BTP ZI Dizoziz Adarari Zideve (v2.3.1.1) - YT00000006060 - MRV41E (S/N:SIMBTP0001)",
+        {kIdentityBagTag, "BTP Jetvane (v2.3.1.1) - YT00000006060 - MRV41E (S/N:SIMBTP0001)",
          WM_CONFIG_UPDATED},
     };
     for (const Road& road : roads) {

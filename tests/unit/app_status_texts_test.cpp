@@ -68,13 +68,6 @@ TEST(StatusTexts, TitlePrefixByFamily)
     EXPECT_STREQ(TitlePrefixFor(DEVICE_TYPE_ANY), "BTP ");
 }
 
-TEST(StatusTexts, ChildCaptionWithIdentity)
-{
-    const std::string caption = std::string(kTitlePrefixBpp) + kChildWindowBaseTitle;
-    const QString text = QString::asprintf(kTitleWithIdentityFormat, caption.c_str(), "YPQV 6051");
-    EXPECT_EQ(text, "BPP ZI Dizoziz Adarari Zideve (v2.3.1.1) - YPQV 6051");
-}
-
 TEST(ExitCodes, Values)
 {
     EXPECT_EQ(EXIT_CODE_SUCCESS, 0);
