@@ -21,7 +21,7 @@ inline constexpr char kConfigFileFilter[] =
     "Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG)|*.QV_BTP_CFG; *.QV_BPP_CFG; *.QV_EEPROM_CFG||";
 inline constexpr char kFirmwareFileDefaultExtension[] = "BIN";
 inline constexpr char kFirmwareFileFilter[] =
-    "Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|F2QV1_.*||";
+    "Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|*||";
 
 // ---- configuration file types, by extension (without regard to case)
 inline constexpr char kConfigExtensionBtp[] = "QV_BTP_CFG";

@@ -9,6 +9,7 @@
 #include "tests/support/message_recorder.h"
 #include "ui/profile.h"
 
+#include <QDir>
 #include <QPointer>
 
 namespace main_dialog_test {
@@ -183,6 +184,23 @@ TEST_F(LoadFirmware, ImageLongerThanA32BitLengthIsAFileThatCannotBeRead)
     EXPECT_TRUE(OperationButtonsEnabled(true));
     KeepRunning(kQuietWatchMs);
     EXPECT_TRUE(printer->ReceivedFrames().empty());
+}
+
+// "All Files" lists every file, one whose name holds no dot too.
+TEST_F(LoadFirmware, FileDialogOffersFirmwareImagesOrEveryFile)
+{
+    OpenDialog();
+
+    Click(IDC_LOAD_FIRMWARE); // no answer queued: the dialog is cancelled
+
+    ASSERT_EQ(prompts.FileDialogs().size(), 1u);
+    const std::vector<ui::FileFilter> filters = ui::ParseFileFilter(prompts.FileDialogs()[0].filter);
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[0].description, QString("Firmware Files (*.BIN)"));
+    EXPECT_EQ(filters[0].patterns, QStringList({"F2QV1_*.BIN", "F2QV1_*.LNK"}));
+    EXPECT_EQ(filters[1].description, QString("All Files (*.*)"));
+    for (const char* name : {"F2QV1_TEST.BIN", "F2QV1_.X", "image.bin", "README"})
+        EXPECT_TRUE(QDir::match(filters[1].patterns, QString(name))) << name;
 }
 
 // ---------------------------------------------------------------- unattended

@@ -103,12 +103,12 @@ TEST(ScriptedPrompts, MenuAnswerThatNoUserCouldChooseGivesZero)
 TEST(FileFilter, MfcFormSplitsIntoDescriptionsAndPatterns)
 {
     const std::vector<ui::FileFilter> filters =
-        ui::ParseFileFilter("Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|F2QV1_.*||");
+        ui::ParseFileFilter("Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|*||");
     ASSERT_EQ(filters.size(), 2u);
     EXPECT_EQ(filters[0].description, QString("Firmware Files (*.BIN)"));
     EXPECT_EQ(filters[0].patterns, QStringList({"F2QV1_*.BIN", "F2QV1_*.LNK"}));
     EXPECT_EQ(filters[1].description, QString("All Files (*.*)"));
-    EXPECT_EQ(filters[1].patterns, QStringList({"F2QV1_.*"}));
+    EXPECT_EQ(filters[1].patterns, QStringList({"*"}));
 }
 
 TEST(FileFilter, BlanksAroundPatternSeparatorsAreDropped)
@@ -128,9 +128,9 @@ TEST(QtPrompts, FileDialogShowsEachFilterOnce)
         QStringList applied;
     };
     const Case cases[] = {
-        {"Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|F2QV1_.*||",
+        {"Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|*||",
          {"Firmware Files (*.BIN)", "All Files (*.*)"},
-         {"Firmware Files (*.BIN) (F2QV1_*.BIN F2QV1_*.LNK)", "All Files (*.*) (F2QV1_.*)"}},
+         {"Firmware Files (*.BIN) (F2QV1_*.BIN F2QV1_*.LNK)", "All Files (*.*) (*)"}},
         {"Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG)|*.QV_BTP_CFG; *.QV_BPP_CFG; *.QV_EEPROM_CFG||",
          {"Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG)"},
          {"Configuration Files (*.QV_BTP_CFG,*.QV_BPP_CFG,*.QV_EEPROM_CFG) (*.QV_BTP_CFG *.QV_BPP_CFG *.QV_EEPROM_CFG)"}},
