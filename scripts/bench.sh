@@ -5,7 +5,8 @@ cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 mkdir -p build-bench
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DJETVANE_BUILD_TESTS=OFF > build-bench/configure.log
-cmake --build build-bench -j "$(nproc)"
+jobs=${JETVANE_JOBS:-$(nproc)} # a machine shared with other builds may ask for fewer
+cmake --build build-bench -j "$jobs"
 for bench in build-bench/bench/bench_*; do
   [ -x "$bench" ] && "$bench"
 done

@@ -9,5 +9,6 @@ if [ ! -f "$root/build-run/build.ninja" ]; then
   cmake -S "$root" -B "$root/build-run" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DJETVANE_BUILD_TESTS=OFF -DJETVANE_BUILD_BENCH=OFF > "$root/build-run/configure.log"
 fi
-cmake --build "$root/build-run" -j "$(nproc)" --target jetvane jetvane-printer-sim > /dev/null
+jobs=${JETVANE_JOBS:-$(nproc)} # a machine shared with other builds may ask for fewer
+cmake --build "$root/build-run" -j "$jobs" --target jetvane jetvane-printer-sim > /dev/null
 exec "$root/build-run/app/jetvane" "$@"
