@@ -143,6 +143,8 @@ private:
     // A value read for a drop list that names none of its entries: shown as read, and written
     // back as value while the combo shows it.
     void ShowUnlisted(int controlId, const QString& shown, std::string value);
+    // The same for a number, as NumberAsRead gives it; shown without a '+'.
+    void ShowUnlistedNumber(int controlId, std::string asRead);
     // Forgets a drop list's unlisted value, unless keepSelected and the combo still shows it.
     void DropUnlisted(int controlId, bool keepSelected);
     const std::string* UnlistedValueShown(int controlId) const;

@@ -147,6 +147,14 @@ void CSettingsTableDlg::ShowUnlisted(int controlId, const QString& shown, std::s
     }
 }
 
+void CSettingsTableDlg::ShowUnlistedNumber(int controlId, std::string asRead)
+{
+    QString shown = RecordText(asRead);
+    if (shown.startsWith(QLatin1Char('+')))
+        shown.remove(0, 1);
+    ShowUnlisted(controlId, shown, std::move(asRead));
+}
+
 void CSettingsTableDlg::DropUnlisted(int controlId, bool keepSelected)
 {
     CListComboCtrl* combo = ListCombo(controlId);
@@ -458,25 +466,24 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             if (ChoiceEntryOf(row.controlId, code, index) || !keepsUnlisted)
                 combo.SetCurSel(index);
             else
-                ShowUnlisted(row.controlId, QString::number(code), SignedDecimal(code));
+                ShowUnlistedNumber(row.controlId, NumberAsRead(value));
             break;
         }
         const bool isNumber = row.encoding == SETTING_ENC_NUMBER;
         const QString entry = isNumber ? QString::number(number.number) : valueText;
+        // Only an entry of exactly this text is the value: "unistat" is not "UNISTAT".
         const int found = combo.FindStringExact(entry);
-        if (!keepsUnlisted) {
-            if (found >= 0)
-                combo.SetCurSel(found);
-            else
-                combo.SetWindowText(entry);
-        } else if (found >= 0 && combo.GetLBText(found) == entry) {
+        if (found >= 0 && combo.GetLBText(found) == entry)
             combo.SetCurSel(found);
-        } else if (entry.isEmpty()) {
+        else if (!keepsUnlisted)
+            combo.SetWindowText(entry);
+        else if (entry.isEmpty())
             // Nothing selected, and so written back empty.
             combo.SetCurSel(-1);
-        } else {
-            ShowUnlisted(row.controlId, entry, isNumber ? SignedDecimal(number.number) : HexText(valueText));
-        }
+        else if (isNumber)
+            ShowUnlistedNumber(row.controlId, NumberAsRead(value));
+        else
+            ShowUnlisted(row.controlId, entry, HexText(valueText));
         break;
     }
     case SETTING_KIND_CHECK: {

@@ -384,7 +384,7 @@ bool ShowsCrimson(QWidget* control)
 
 // Whatever record a dialog reads, the file it then saves loads again, into a fresh dialog too,
 // and saves to the same bytes; a value that names no entry of its list shows as read, in
-// crimson, and comes back as read.
+// crimson, as one more entry, and comes back as read.
 TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUnchanged)
 {
     struct RoundTripCase {
@@ -419,13 +419,38 @@ TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUncha
         {"Baud Rate between", bpp, Field('~', 0x04, "+57600") + kDel, Field('~', 0x04, "+57600"), 1012, "57600", true},
         {"Parity empty", bpp, Field('~', 0x05, "") + kDel, Field('~', 0x05, ""), 1013, "", false},
         {"Length code as index", bpp, Field('}', 0x53, "+1") + kDel, Field('}', 0x53, "+1"), 1063, "1", true},
+        {"Retries at the count", btp, Field('}', 0x33, "+10") + kDel, Field('}', 0x33, "+10"), 1051, "10", true},
+        {"Data Bits empty", btp, Field('~', 0x06, "") + kDel, Field('~', 0x06, ""), 1016, "", false},
+        // Paper Type, an edit field with a list: only an entry of exactly the text is taken.
+        {"Paper Type in lower case", btp, Field('}', 0x0B, "756E6973746174") + kDel, Field('}', 0x0B, "756E6973746174"),
+         1015, "unistat", false},
+        {"Paper Type in mixed case", btp, Field('}', 0x0B, "41746C6173205061706572") + kDel,
+         Field('}', 0x0B, "41746C6173205061706572"), 1015, "Atlas Paper", false},
+        // Numbers beyond 32 bits keep their digits.
+        {"Baud Rate beyond 32 bits", bpp, Field('~', 0x04, "+99999999999") + kDel, Field('~', 0x04, "+99999999999"),
+         1012, "99999999999", true},
+        {"Baud Rate 2^31", btp, Field('~', 0x04, "+2147483648") + kDel, Field('~', 0x04, "+2147483648"), 1012,
+         "2147483648", true},
+        {"Ack Timeout 2^31", bpp, Field('~', 0x09, "+2147483648") + kDel, Field('~', 0x09, "+2147483648"), 1010,
+         "2147483648", true},
+        {"Ack Timeout beyond 32 bits", btp, Field('~', 0x09, "+99999999999") + kDel, Field('~', 0x09, "+99999999999"),
+         1010, "99999999999", true},
+        {"Retries beyond 32 bits", btp, Field('}', 0x33, "+99999999999") + kDel, Field('}', 0x33, "+99999999999"), 1051,
+         "99999999999", true},
+        {"Region 2^31", eeprom, Field('|', 0x12, "+2147483648") + kDel, Field('|', 0x12, "+2147483648"), 1069,
+         "2147483648", true},
+        {"Region -2^31", eeprom, Field('|', 0x12, "-2147483648") + kDel, Field('|', 0x12, "-2147483648"), 1069,
+         "-2147483648", true},
     };
     for (const RoundTripCase& c : cases) {
         SCOPED_TRACE(c.what);
         c.open();
+        const qsizetype entries = Entries(c.control).size();
         ASSERT_TRUE(dialog->SetDeviceSettings(c.record, &connection, false));
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(ShowsCrimson(dialog->GetDlgItem(c.control).Widget()), c.unlisted);
+        // A value that no entry holds adds one entry; an empty one selects nothing and adds none.
+        EXPECT_EQ(Entries(c.control).size(), entries + (c.unlisted ? 1 : 0));
         EXPECT_NE(dialog->BuildSettingsString(false).find(c.field + kDel), std::string::npos);
         const QString first = PathOf("first." + ui::Text(dialog->Definition().file.extension));
         ASSERT_EQ(Save(first), "Saved");
