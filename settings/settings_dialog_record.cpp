@@ -283,7 +283,8 @@ std::string CSettingsTableDlg::BuildSettingsString(bool withPlatenErr) const
             // when the control cannot be read.
             AppendKey(record, row);
             if (HasDeviceType() && row.group == SETTING_GROUP_DEVICE && row.parameter == kProtocolKey) {
-                record += PlusDecimal(GetProtocol());
+                const std::string* unlisted = UnlistedValueShown(row.controlId);
+                record += unlisted != nullptr ? *unlisted : PlusDecimal(GetProtocol());
             } else if (HasDeviceType() && row.group == SETTING_GROUP_DEVICE && row.parameter == kDeviceTypeKey) {
                 record += PlusDecimal(GetDeviceType());
             } else if (usable) {
@@ -334,6 +335,7 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
     ResetToDefaults();
     model_.clear();
     serialNumber_.clear();
+    protocolRead_.reset();
     ReadRecord(record, restricted, true);
     if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
         SetDeviceType(definition_.ownDeviceType);
@@ -414,7 +416,8 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             return;
         case kProtocolKey:
             if (HasDeviceType()) {
-                SetProtocol(number.number);
+                protocolRead_ = NumberAsRead(value);
+                ShowProtocol(*protocolRead_);
                 ResetToDefaults();
                 return;
             }
@@ -433,8 +436,13 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             break;
         default:
             if (HasDeviceType() && IsProtocolList(row.parameter)) {
-                if (row.parameter == definition_.protocolListParameter)
+                if (row.parameter == definition_.protocolListParameter) {
                     ApplyProtocolList(valueText);
+                    // The list selects its first entry: a protocol that the record reported
+                    // before it stays as reported.
+                    if (protocolRead_)
+                        ShowProtocol(*protocolRead_);
+                }
                 return;
             }
             break;
