@@ -433,8 +433,10 @@ void CSettingsTableDlg::ResetToDefaults()
     if (const ModelOverlay* overlay = MatchingModelOverlay())
         ApplyRows(overlay->rows);
 
+    // A protocol shown as reported, without an entry of its own, brings no overlay.
     const int protocol = GetProtocol();
-    if (std::find(std::begin(kKnownProtocols), std::end(kKnownProtocols), protocol) != std::end(kKnownProtocols)) {
+    if (UnlistedValueShown(IDC_PROTOCOL) == nullptr &&
+        std::find(std::begin(kKnownProtocols), std::end(kKnownProtocols), protocol) != std::end(kKnownProtocols)) {
         SetProtocol(protocol);
         for (const ProtocolOverlay& overlay : definition_.tables.protocolOverlays) {
             if (overlay.protocol == protocol)
@@ -472,26 +474,46 @@ void CSettingsTableDlg::OnCbnSelchangeProtocol()
 void CSettingsTableDlg::SelectProtocolIndex(int index)
 {
     protocolIndex_ = index;
-    if (index >= 0)
-        protocolText_ = GetComboBox(IDC_PROTOCOL).GetLBText(index);
+    if (index < 0)
+        return;
+    // A code that no entry holds names no protocol.
+    protocolText_ =
+        UnlistedValueShown(IDC_PROTOCOL) != nullptr ? QString() : GetComboBox(IDC_PROTOCOL).GetLBText(index);
 }
 
 // ---- protocol and device type
 
 int CSettingsTableDlg::GetProtocol() const
 {
+    if (const std::string* unlisted = UnlistedValueShown(IDC_PROTOCOL))
+        return NumberOf(*unlisted);
     std::int32_t code = GetComboBox(IDC_PROTOCOL).GetCurSel();
     MapChoiceValue(IDC_PROTOCOL, code, false);
     return code < 0 ? definition_.defaultProtocol : code;
 }
 
+// A code is never taken for a position in the list: one without an entry selects none.
 bool CSettingsTableDlg::SetProtocol(int code)
 {
-    std::int32_t index = code;
-    MapChoiceValue(IDC_PROTOCOL, index, true);
+    int index = -1;
+    if (!ChoiceEntryOf(IDC_PROTOCOL, code, index))
+        index = -1;
     GetComboBox(IDC_PROTOCOL).SetCurSel(index);
     SelectProtocolIndex(index);
     return true;
+}
+
+void CSettingsTableDlg::ShowProtocol(const std::string& asRead)
+{
+    DropUnlisted(IDC_PROTOCOL, false);
+    const std::int32_t code = NumberOf(asRead);
+    int index = -1;
+    if (ChoiceEntryOf(IDC_PROTOCOL, code, index)) {
+        SetProtocol(code);
+        return;
+    }
+    ShowUnlistedNumber(IDC_PROTOCOL, asRead);
+    SelectProtocolIndex(GetComboBox(IDC_PROTOCOL).GetCurSel());
 }
 
 int CSettingsTableDlg::GetDeviceType() const

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -143,6 +144,8 @@ private:
     // A value read for a drop list that names none of its entries: shown as read, and written
     // back as value while the combo shows it.
     void ShowUnlisted(int controlId, const QString& shown, std::string value);
+    // The same for a number, as NumberAsRead gives it; shown without a '+'.
+    void ShowUnlistedNumber(int controlId, std::string asRead);
     // Forgets a drop list's unlisted value, unless keepSelected and the combo still shows it.
     void DropUnlisted(int controlId, bool keepSelected);
     const std::string* UnlistedValueShown(int controlId) const;
@@ -153,6 +156,9 @@ private:
     const ModelOverlay* MatchingModelOverlay() const;
     QString PlatenErrDefault() const;
     void SelectProtocolIndex(int index);
+    // The protocol that a record reports: its entry, or, when the combo holds none for it, the
+    // code as read, which then brings no protocol's defaults and is written back so.
+    void ShowProtocol(const std::string& asRead);
     void Update(const SettingsUpdateButton& button);
     const SettingsUpdateButton* UpdateButton(bool allConfigs, std::uint8_t command) const;
     void Close();
@@ -175,5 +181,7 @@ private:
     QString serialNumber_;
     // By control: the unlisted value of a drop list, as the record carries it.
     std::map<std::int32_t, std::string> unlistedValues_;
+    // The protocol field of the record being read, as it carries it.
+    std::optional<std::string> protocolRead_;
     QIcon icon_;
 };

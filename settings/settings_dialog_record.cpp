@@ -147,6 +147,14 @@ void CSettingsTableDlg::ShowUnlisted(int controlId, const QString& shown, std::s
     }
 }
 
+void CSettingsTableDlg::ShowUnlistedNumber(int controlId, std::string asRead)
+{
+    QString shown = RecordText(asRead);
+    if (shown.startsWith(QLatin1Char('+')))
+        shown.remove(0, 1);
+    ShowUnlisted(controlId, shown, std::move(asRead));
+}
+
 void CSettingsTableDlg::DropUnlisted(int controlId, bool keepSelected)
 {
     CListComboCtrl* combo = ListCombo(controlId);
@@ -275,7 +283,8 @@ std::string CSettingsTableDlg::BuildSettingsString(bool withPlatenErr) const
             // when the control cannot be read.
             AppendKey(record, row);
             if (HasDeviceType() && row.group == SETTING_GROUP_DEVICE && row.parameter == kProtocolKey) {
-                record += PlusDecimal(GetProtocol());
+                const std::string* unlisted = UnlistedValueShown(row.controlId);
+                record += unlisted != nullptr ? *unlisted : PlusDecimal(GetProtocol());
             } else if (HasDeviceType() && row.group == SETTING_GROUP_DEVICE && row.parameter == kDeviceTypeKey) {
                 record += PlusDecimal(GetDeviceType());
             } else if (usable) {
@@ -326,6 +335,7 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
     ResetToDefaults();
     model_.clear();
     serialNumber_.clear();
+    protocolRead_.reset();
     ReadRecord(record, restricted, true);
     if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
         SetDeviceType(definition_.ownDeviceType);
@@ -406,7 +416,8 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             return;
         case kProtocolKey:
             if (HasDeviceType()) {
-                SetProtocol(number.number);
+                protocolRead_ = NumberAsRead(value);
+                ShowProtocol(*protocolRead_);
                 ResetToDefaults();
                 return;
             }
@@ -425,8 +436,13 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             break;
         default:
             if (HasDeviceType() && IsProtocolList(row.parameter)) {
-                if (row.parameter == definition_.protocolListParameter)
+                if (row.parameter == definition_.protocolListParameter) {
                     ApplyProtocolList(valueText);
+                    // The list selects its first entry: a protocol that the record reported
+                    // before it stays as reported.
+                    if (protocolRead_)
+                        ShowProtocol(*protocolRead_);
+                }
                 return;
             }
             break;
@@ -458,25 +474,24 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             if (ChoiceEntryOf(row.controlId, code, index) || !keepsUnlisted)
                 combo.SetCurSel(index);
             else
-                ShowUnlisted(row.controlId, QString::number(code), SignedDecimal(code));
+                ShowUnlistedNumber(row.controlId, NumberAsRead(value));
             break;
         }
         const bool isNumber = row.encoding == SETTING_ENC_NUMBER;
         const QString entry = isNumber ? QString::number(number.number) : valueText;
+        // Only an entry of exactly this text is the value: "unistat" is not "UNISTAT".
         const int found = combo.FindStringExact(entry);
-        if (!keepsUnlisted) {
-            if (found >= 0)
-                combo.SetCurSel(found);
-            else
-                combo.SetWindowText(entry);
-        } else if (found >= 0 && combo.GetLBText(found) == entry) {
+        if (found >= 0 && combo.GetLBText(found) == entry)
             combo.SetCurSel(found);
-        } else if (entry.isEmpty()) {
+        else if (!keepsUnlisted)
+            combo.SetWindowText(entry);
+        else if (entry.isEmpty())
             // Nothing selected, and so written back empty.
             combo.SetCurSel(-1);
-        } else {
-            ShowUnlisted(row.controlId, entry, isNumber ? SignedDecimal(number.number) : HexText(valueText));
-        }
+        else if (isNumber)
+            ShowUnlistedNumber(row.controlId, NumberAsRead(value));
+        else
+            ShowUnlisted(row.controlId, entry, HexText(valueText));
         break;
     }
     case SETTING_KIND_CHECK: {

@@ -86,6 +86,24 @@ std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t st
     return value;
 }
 
+std::string NumberAsRead(const FieldValue& value)
+{
+    const std::string_view text = value.text;
+    std::string digits(text.substr(0, text.size() - ReadLeadingNumber(text).rest.size()));
+    if (digits.empty())
+        digits = "0";
+    return (value.negative ? "-" : "+") + digits;
+}
+
+std::int32_t NumberOf(std::string_view asRead)
+{
+    const bool negative = asRead.starts_with('-');
+    if (negative || asRead.starts_with('+'))
+        asRead.remove_prefix(1);
+    const std::int32_t number = ReadLeadingNumber(asRead).number;
+    return negative ? -number : number;
+}
+
 QString RecordText(std::string_view bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));

@@ -41,6 +41,12 @@ struct FieldValue {
 // Reads the value that starts at position start. Nothing when it runs to the end of the
 // record without a closing character (the record is then incomplete).
 std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t start);
+// A number field's value as the record carries it, to be written back so: its sign ('+' for
+// a value without one) and its leading digits, however many ("0" when there are none). A
+// number beyond 32 bits keeps every digit.
+std::string NumberAsRead(const FieldValue& value);
+// The number of such a text, saturating as the record reader does.
+std::int32_t NumberOf(std::string_view asRead);
 
 // A check box's state from a text: off when it begins with 0, F or N (either case), on
 // otherwise, an empty text included.

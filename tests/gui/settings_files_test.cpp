@@ -384,7 +384,7 @@ bool ShowsCrimson(QWidget* control)
 
 // Whatever record a dialog reads, the file it then saves loads again, into a fresh dialog too,
 // and saves to the same bytes; a value that names no entry of its list shows as read, in
-// crimson, and comes back as read.
+// crimson, as one more entry, and comes back as read.
 TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUnchanged)
 {
     struct RoundTripCase {
@@ -395,10 +395,19 @@ TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUncha
         int control;
         QString shown;
         bool unlisted;
+        std::string alsoWritten = {};
     };
     const auto bpp = [this] { Open<CJetvaneSettingsBPPDlg>(); };
     const auto btp = [this] { Open<CJetvaneSettingsBTPDlg>(); };
     const auto eeprom = [this] { Open<CJetvaneEEPROMSettingsDlg>(); };
+    // A bag-tag printer that offers SITA alone, and is set to it.
+    const std::string sitaOnly = Field('~', 0x11, "53495441");
+    const std::string sitaPrinter = sitaOnly + Field('~', 0x01, "+1") + kDel;
+    const auto btpSitaOnly = [&, this] { Open<CJetvaneSettingsBTPDlg>(0, &sitaPrinter); };
+    // No protocol's overlay: BTP Direction on (FGL clears it), Ack Timeout 0 (SITA 400, MUSE
+    // 250); BPP Hold Wait 0 (Simple AEA 10).
+    const std::string btpNoOverlay = Field('~', 0x08, "+1") + Field('~', 0x09, "+0");
+    const std::string bppNoOverlay = Field('}', 0x1F, "+0") + Field('}', 0x51, "+29");
     const std::string region5 = Field('|', 0x12, "+5");
     const RoundTripCase cases[] = {
         {"Region listed", eeprom, region5 + kDel, region5, 1069, "[JP] Japan (916,800 kHz-923,400 kHz", false},
@@ -419,14 +428,53 @@ TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUncha
         {"Baud Rate between", bpp, Field('~', 0x04, "+57600") + kDel, Field('~', 0x04, "+57600"), 1012, "57600", true},
         {"Parity empty", bpp, Field('~', 0x05, "") + kDel, Field('~', 0x05, ""), 1013, "", false},
         {"Length code as index", bpp, Field('}', 0x53, "+1") + kDel, Field('}', 0x53, "+1"), 1063, "1", true},
+        {"Retries at the count", btp, Field('}', 0x33, "+10") + kDel, Field('}', 0x33, "+10"), 1051, "10", true},
+        {"Data Bits empty", btp, Field('~', 0x06, "") + kDel, Field('~', 0x06, ""), 1016, "", false},
+        // Protocols: a code is no position in the list, and brings no protocol's defaults.
+        {"Protocol 3", btp, Field('~', 0x01, "+3") + kDel, Field('~', 0x01, "+3"), 1009, "3", true, btpNoOverlay},
+        {"Protocol 0", btp, Field('~', 0x01, "+0") + kDel, Field('~', 0x01, "+0"), 1009, "0", true, btpNoOverlay},
+        {"Protocol left out of the printer's list", btpSitaOnly, sitaOnly + Field('~', 0x01, "+2") + kDel,
+         Field('~', 0x01, "+2"), 1009, "2", true, btpNoOverlay},
+        {"MUSE left out of the printer's list", btpSitaOnly, sitaOnly + Field('~', 0x01, "+4") + kDel,
+         Field('~', 0x01, "+4"), 1009, "4", true, btpNoOverlay},
+        {"Protocol before the list", btpSitaOnly, Field('~', 0x01, "+4") + sitaOnly + kDel, Field('~', 0x01, "+4"),
+         1009, "4", true},
+        {"Protocol 5", bpp, Field('~', 0x01, "+5") + kDel, Field('~', 0x01, "+5"), 1009, "5", true, bppNoOverlay},
+        {"Protocol beyond 32 bits", bpp, Field('~', 0x01, "+99999999999") + kDel, Field('~', 0x01, "+99999999999"),
+         1009, "99999999999", true, bppNoOverlay},
+        {"Protocol negative", bpp, Field('~', 0x01, "-2") + kDel, Field('~', 0x01, "-2"), 1009, "-2", true},
+        // Paper Type, an edit field with a list: only an entry of exactly the text is taken.
+        {"Paper Type in lower case", btp, Field('}', 0x0B, "756E6973746174") + kDel, Field('}', 0x0B, "756E6973746174"),
+         1015, "unistat", false},
+        {"Paper Type in mixed case", btp, Field('}', 0x0B, "41746C6173205061706572") + kDel,
+         Field('}', 0x0B, "41746C6173205061706572"), 1015, "Atlas Paper", false},
+        // Numbers beyond 32 bits keep their digits.
+        {"Baud Rate beyond 32 bits", bpp, Field('~', 0x04, "+99999999999") + kDel, Field('~', 0x04, "+99999999999"),
+         1012, "99999999999", true},
+        {"Baud Rate 2^31", btp, Field('~', 0x04, "+2147483648") + kDel, Field('~', 0x04, "+2147483648"), 1012,
+         "2147483648", true},
+        {"Ack Timeout 2^31", bpp, Field('~', 0x09, "+2147483648") + kDel, Field('~', 0x09, "+2147483648"), 1010,
+         "2147483648", true},
+        {"Ack Timeout beyond 32 bits", btp, Field('~', 0x09, "+99999999999") + kDel, Field('~', 0x09, "+99999999999"),
+         1010, "99999999999", true},
+        {"Retries beyond 32 bits", btp, Field('}', 0x33, "+99999999999") + kDel, Field('}', 0x33, "+99999999999"), 1051,
+         "99999999999", true},
+        {"Region 2^31", eeprom, Field('|', 0x12, "+2147483648") + kDel, Field('|', 0x12, "+2147483648"), 1069,
+         "2147483648", true},
+        {"Region -2^31", eeprom, Field('|', 0x12, "-2147483648") + kDel, Field('|', 0x12, "-2147483648"), 1069,
+         "-2147483648", true},
     };
     for (const RoundTripCase& c : cases) {
         SCOPED_TRACE(c.what);
         c.open();
+        const qsizetype entries = Entries(c.control).size();
         ASSERT_TRUE(dialog->SetDeviceSettings(c.record, &connection, false));
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(ShowsCrimson(dialog->GetDlgItem(c.control).Widget()), c.unlisted);
+        // A value that no entry holds adds one entry; an empty one selects nothing and adds none.
+        EXPECT_EQ(Entries(c.control).size(), entries + (c.unlisted ? 1 : 0));
         EXPECT_NE(dialog->BuildSettingsString(false).find(c.field + kDel), std::string::npos);
+        EXPECT_NE(dialog->BuildSettingsString(false).find(c.alsoWritten + kDel), std::string::npos);
         const QString first = PathOf("first." + ui::Text(dialog->Definition().file.extension));
         ASSERT_EQ(Save(first), "Saved");
 

@@ -128,6 +128,47 @@ TEST_F(SettingsDialogTest, ChoosingTheRememberedProtocolAgainResetsNothing)
     EXPECT_EQ(Text(1003), "MINE");
 }
 
+// A protocol code that no entry holds, as the printer reported it, brings no protocol's
+// defaults and names no protocol in the file name proposed, through Reset to Defaults too,
+// until the technician picks an entry; picked again, it is written as read again.
+TEST_F(SettingsDialogTest, AReportedProtocolWithoutAnEntryStaysUntilAnotherIsPicked)
+{
+    struct Step {
+        const char* what;
+        QString chosen; // empty: Reset to Defaults
+        QString shown;
+        std::string written;
+        bool direction;
+        QString hdc;
+        QString proposed;
+    };
+    const Step steps[] = {
+        {"reset", {}, "3", "+3", true, "HDC", "Jetvane.QV_BTP_CFG"},
+        {"FGL", "FGL", "FGL", "+254", false, "HDC", "Jetvane_FGL.QV_BTP_CFG"},
+        {"SITA", "SITA", "SITA", "+1", true, "CUTE2", "Jetvane_SITA.QV_BTP_CFG"},
+        {"as read again", "3", "3", "+3", true, "HDC", "Jetvane.QV_BTP_CFG"},
+    };
+    Open<CJetvaneSettingsBTPDlg>();
+    ASSERT_TRUE(dialog->SetDeviceSettings(Field('~', 0x01, "+3") + kDel, &connection, false));
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        SetText(1003, "MINE");
+        if (step.chosen.isEmpty())
+            dialog->GetButton(1059).Click();
+        else
+            Choose(1009, step.chosen);
+        EXPECT_EQ(Text(1009), step.shown);
+        const std::string record = dialog->BuildSettingsString(false);
+        EXPECT_EQ(record.substr(0, record.find(kDel, 1)), Field('~', 0x01, step.written));
+        EXPECT_EQ(Checked(1029), step.direction);
+        EXPECT_EQ(Text(1003), step.hdc);
+        prompts.AnswerFileDialog(std::nullopt);
+        dialog->GetButton(1004).Click();
+        ASSERT_FALSE(prompts.FileDialogs().empty());
+        EXPECT_EQ(prompts.FileDialogs().back().initialFile, step.proposed);
+    }
+}
+
 TEST_F(SettingsDialogTest, ModelOverlaysFollowTheModelInAnyCase)
 {
     struct ModelCase {
