@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -259,6 +261,29 @@ TEST_F(SerialTransportTest, CloseEmptiesTheReceiveQueue)
     std::uint8_t b = 0;
     EXPECT_EQ(comms.SerialChannel().QueuedByteCount(), 0u);
     EXPECT_FALSE(comms.ReadByte(&b));
+}
+
+// A caller waiting for received bytes wakes when the reader queues them, not when its
+// wait runs out.
+TEST_F(SerialTransportTest, WaitForReceivedEndsWhenBytesAreQueued)
+{
+    ASSERT_TRUE(OpenPort(comms));
+    constexpr std::uint32_t kLongWaitMs = 5000;
+    constexpr auto kSendAfter = std::chrono::milliseconds(100);
+    // The reader polls the line every 15 ms; the rest is room for a loaded machine.
+    constexpr auto kWakeBound = std::chrono::milliseconds(1000);
+    std::thread printer([&] {
+        std::this_thread::sleep_for(kSendAfter);
+        port->SendToHost("A");
+    });
+    const auto start = std::chrono::steady_clock::now();
+
+    comms.WaitForReceived(kLongWaitMs);
+
+    const auto waited = std::chrono::steady_clock::now() - start;
+    printer.join();
+    EXPECT_EQ(comms.SerialChannel().QueuedByteCount(), 1u);
+    EXPECT_LT(waited, kSendAfter + kWakeBound);
 }
 
 // ---------------------------------------------------------------- writing

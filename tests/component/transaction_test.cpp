@@ -13,12 +13,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -280,6 +285,90 @@ TEST_F(TransactionTest, The201stStaleByteIsStillDiscarded)
     ASSERT_TRUE(Identify(1000));
 
     EXPECT_EQ(reply, "fresh");
+}
+
+// ---------------------------------------------------------------- waiting
+
+// A transaction looks at an empty queue again only after a pause; the transport wakes it
+// as soon as the reader has queued bytes, so a reply that arrives during the pause is
+// taken at once. Without the wake-up it would wait out the rest of the pause: about half
+// of it on average, over many exchanges.
+TEST_F(TransactionTest, ReplyQueuedDuringThePauseIsTakenAtOnce)
+{
+    constexpr int kExchanges = 20;
+    constexpr double kEmptyQueuePauseMs = 20;
+    // Well after the pause that follows the request, so that the transaction is waiting;
+    // the extra milliseconds spread the replies over the phases of its pauses.
+    constexpr int kReplyDelayMs = 100;
+    constexpr int kPhaseStepMs = 3;
+    using Clock = std::chrono::steady_clock;
+    const std::string answer = ReplyFrame(REPLY_ACK, "YT00000006060");
+
+    // When the reply first stood in the receive queue, seen from a thread of its own; the
+    // lock keeps a look at one exchange's queue from being noted against the next one.
+    std::mutex seenMutex;
+    std::optional<Clock::time_point> queuedAt;
+    std::atomic<bool> done{false};
+    std::thread observer([&] {
+        while (!done.load()) {
+            {
+                const std::lock_guard lock(seenMutex);
+                if (!queuedAt && comms.SerialChannel().QueuedByteCount() > 0)
+                    queuedAt = Clock::now();
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    });
+
+    std::vector<double> takenAfterMs;
+    for (int exchange = 0; exchange < kExchanges; ++exchange) {
+        {
+            const std::lock_guard lock(seenMutex);
+            queuedAt.reset();
+        }
+        PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
+            SleepRealMs(kReplyDelayMs + exchange * kPhaseStepMs % static_cast<int>(kEmptyQueuePauseMs));
+            port->SendToHost(answer);
+        });
+        EXPECT_TRUE(Identify(1500));
+        const Clock::time_point returnedAt = Clock::now();
+        const std::lock_guard lock(seenMutex);
+        // Not seen at all: taken before the observer looked again.
+        takenAfterMs.push_back(queuedAt ? std::chrono::duration<double, std::milli>(returnedAt - *queuedAt).count() : 0.0);
+    }
+    done.store(true);
+    observer.join();
+
+    double totalMs = 0;
+    std::string each;
+    for (const double ms : takenAfterMs) {
+        totalMs += ms;
+        each += std::to_string(ms) + " ";
+    }
+    EXPECT_LT(totalMs / kExchanges, kEmptyQueuePauseMs / 4) << "ms from queued to taken: " << each;
+}
+
+// The transaction sleeps through its wait on a silent line: its thread's CPU time is a
+// small part of the time-out.
+TEST_F(TransactionTest, WaitOnASilentLineSpendsLittleCpu)
+{
+    constexpr int kCpuShareLimit = 10;
+    const auto threadCpu = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+    };
+    const auto wallStart = std::chrono::steady_clock::now();
+    const auto cpuStart = threadCpu();
+
+    EXPECT_FALSE(Identify(1500));
+
+    const auto cpu = threadCpu() - cpuStart;
+    const auto wall = std::chrono::steady_clock::now() - wallStart;
+    EXPECT_GE(wall, std::chrono::milliseconds(1500));
+    EXPECT_LT(cpu * kCpuShareLimit, wall) << "CPU " << std::chrono::duration_cast<std::chrono::milliseconds>(cpu).count()
+                                          << " ms of " << std::chrono::duration_cast<std::chrono::milliseconds>(wall).count()
+                                          << " ms";
 }
 
 // ---------------------------------------------------------------- refusals

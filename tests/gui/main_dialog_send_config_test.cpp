@@ -11,6 +11,9 @@
 #include "comms/printer_codes.h"
 #include "ui/profile.h"
 
+#include <optional>
+#include <tuple>
+
 namespace main_dialog_test {
 namespace {
 
@@ -176,6 +179,81 @@ TEST_F(SendConfigFile, SilentRunWithAGoodFileEndsWithExitCodeSuccess)
     ASSERT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS, CMD_SET_SETTINGS}));
     EXPECT_EQ(FrameBytes(frames[2]), file);
 }
+
+// How the printer answers the two exchanges of a send: the type check (its settings
+// request) and the file's frame. Each runs attended (the status line, back to idle) and
+// silent (the exit code and the reason of the run's end).
+struct PrinterAnswers {
+    const char* name;
+    std::optional<printer_sim::Fault> typeCheck; // none: the settings reply
+    std::optional<printer_sim::Fault> send;      // none: an acknowledgement
+    bool sent;
+};
+
+printer_sim::Fault FaultOn(std::uint8_t command, printer_sim::FaultKind kind, std::uint8_t code = 0)
+{
+    printer_sim::Fault fault;
+    fault.kind = kind;
+    fault.command = command;
+    fault.refuseCode = code;
+    return fault;
+}
+
+const PrinterAnswers kPrinterAnswers[] = {
+    // A complete reply of code 0x60 and no payload: the printer acknowledges the request.
+    {"TypeCheckAnsweredByABareAcknowledgement",
+     FaultOn(CMD_GET_SETTINGS, printer_sim::FaultKind::Refuse, 0x60), std::nullopt, true},
+    {"PrinterSilentAfterTheTypeCheck", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::Silence), false},
+    // The acknowledgement's code byte arrives, its CRC does not match: no reply was taken.
+    {"AcknowledgementArrivesDamaged", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::WrongCrc), false},
+};
+
+void PrintTo(const PrinterAnswers& answers, std::ostream* os)
+{
+    *os << answers.name;
+}
+
+class SendConfigAnswers : public MainDialogTest,
+                          public ::testing::WithParamInterface<std::tuple<PrinterAnswers, bool>> {};
+
+TEST_P(SendConfigAnswers, FileIsSentOrTheRunSaysThePrinterDidNotAnswer)
+{
+    const auto& [answers, silent] = GetParam();
+    const std::string file = ConfigurationFrame("PAPER=TAG");
+    const QString path = WriteFile("answers.QV_BTP_CFG", file);
+    StartPrinter(kIdentityBagTag);
+    for (const std::optional<printer_sim::Fault>& fault : {answers.typeCheck, answers.send}) {
+        if (fault)
+            printer->AddFault(*fault);
+    }
+    const QString ending = answers.sent ? "Configuration Sent" : "Configuration Send FAILED";
+
+    if (silent) {
+        ui::WriteProfileString(kProfileSection, kProfilePortConnect, kPrinterPortText);
+        OpenDialog(AppWithCommandLine({"SILENT", "SENDCONFIG", path}));
+        ASSERT_TRUE(WaitUntil([] { return ui::QuitCode().has_value(); })) << Printable(StatusHistory());
+        EXPECT_EQ(ui::QuitCode(), answers.sent ? 0 : 20);
+        EXPECT_EQ(ui::QuitReason(), QString(answers.sent ? "" : "Configuration Send FAILED: the printer did not answer"));
+    } else {
+        prompts.AnswerFileDialog(path);
+        OpenDialog();
+        Click(IDC_SEND_CONFIG_FILE);
+        ASSERT_TRUE(WaitForState(STATE_IDLE)) << Printable(StatusHistory());
+        EXPECT_FALSE(ui::QuitCode().has_value());
+    }
+
+    EXPECT_EQ(Status(), ending) << Printable(StatusHistory());
+    const std::vector<printer_sim::ReceivedFrame> frames = printer->ReceivedFrames();
+    ASSERT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS, CMD_SET_SETTINGS}));
+    EXPECT_EQ(FrameBytes(frames[2]), file);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SendConfigAnswers,
+                         ::testing::Combine(::testing::ValuesIn(kPrinterAnswers), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<PrinterAnswers, bool>>& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_Silent" : "_Attended");
+                         });
 
 } // namespace
 } // namespace main_dialog_test
