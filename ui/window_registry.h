@@ -64,4 +64,8 @@ private:
 // True, and the pending request consumed, when a quit request waits for a modal loop.
 bool TakePendingQuit();
 
+// Enables or disables a control. In a dialog's window, a control that loses the keyboard
+// focus by being disabled gets it back when it is enabled again (Dialog's window keeps it).
+void EnableControl(QWidget& control, bool enable);
+
 } // namespace ui::detail
