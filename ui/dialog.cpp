@@ -177,6 +177,8 @@ protected:
             DeliverPostedMessage(static_cast<PostedMessageEvent&>(*event), *this);
             return true;
         }
+        if (event->type() == QEvent::WindowActivate)
+            NoteActivated(this);
         return QDialog::event(event);
     }
 
