@@ -155,8 +155,6 @@ void CJetvaneDlg::EnableButtons(bool enable)
 {
     for (int id : kOperationButtons)
         EnableDlgItem(id, enable);
-    if (enable && operationButton_ != 0)
-        GotoDlgCtrl(operationButton_);
 }
 
 void CJetvaneDlg::SetStatusText(const QString& text)
@@ -242,7 +240,6 @@ void CJetvaneDlg::OnBnClickedExit()
     if (childWasOpen)
         PostMessage(ui::WM_NEXTDLGCTL, IDC_EDIT_DEFAULT_CONFIG, 1);
     UpdateButtons();
-    operationButton_ = 0;
 }
 
 void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)

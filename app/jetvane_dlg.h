@@ -39,9 +39,6 @@ public:
 
     // ---- the window
     void UpdateButtons();
-    // Enabling gives the keyboard focus back to the button that started the operation: it
-    // lost it while disabled, and the focus must not stay in the port box, where the next
-    // key would replace the port and Enter would end the program.
     void EnableButtons(bool enable);
     // The universal reset behind the Exit/Cancel button: abandons a running operation and
     // returns to idle; in the idle state it ends the dialog.
@@ -144,8 +141,6 @@ private:
     void FallBackToInteractiveRun(const QString& reason = {});
     // Why the search found no printer, for the end of a silent run.
     QString DeviceNotFoundReason() const;
-    // Remembers the button that starts an operation (0: none), for the focus at its end.
-    void StartedFrom(int buttonId) { operationButton_ = buttonId; }
 
     // ---- firmware dialog
     // State 19 once the printer passed the type check: the firmware dialog takes over.
@@ -156,7 +151,6 @@ private:
     ui::LResult OnDestroyParkedFirmwareDialog(ui::WParam, ui::LParam);
 
     int accessLevel_ = 0;
-    int operationButton_ = 0; // the button whose operation runs; 0 when none
     std::string testDocumentPayload_;
     int testDocumentFilter_ = 0;
     std::string romOptionCommand_;

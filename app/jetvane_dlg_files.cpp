@@ -49,7 +49,6 @@ QString FileNotLoadedReason(const QString& path, const QString& status, const QS
 
 void CJetvaneDlg::OnBnClickedSendConfigFile()
 {
-    StartedFrom(IDC_SEND_CONFIG_FILE);
     QString initialFile = ReadProfileValue(kProfileLastLoadMainConfigFile);
     if (!commandLineFilePath_.isEmpty())
         initialFile = commandLineFilePath_;
@@ -91,7 +90,6 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
 
 void CJetvaneDlg::OnBnClickedLoadFirmware()
 {
-    StartedFrom(IDC_LOAD_FIRMWARE);
     QString initialFile = ReadProfileValue(kProfileLastLoadFirmwareFile);
     if (!commandLineFilePath_.isEmpty())
         initialFile = commandLineFilePath_;
@@ -101,10 +99,6 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
     const auto giveBackButtons = [this] {
         EnableButtons(true);
         SetExitCaption(kExitCaption);
-    };
-    const auto endWithoutSearch = [this, &giveBackButtons] {
-        giveBackButtons();
-        StartedFrom(0);
     };
 
     QString chosen;
@@ -119,7 +113,7 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
         const std::optional<QString> answer = ui::FileDialog(request);
         if (!answer) {
             SetStatusText(ui::Text(kStatusFirmwareSelectCancelled));
-            endWithoutSearch();
+            giveBackButtons();
             return;
         }
         chosen = *answer;
@@ -141,7 +135,7 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
     } else if (silentMode_) {
         PostQuit(EXIT_CODE_FILE_ERROR, FileNotLoadedReason(chosen, StatusText(), fileProblem_));
     } else {
-        endWithoutSearch();
+        giveBackButtons();
     }
 }
 

@@ -9,7 +9,6 @@
 
 void CJetvaneDlg::OnBnClickedPrintTestDocument()
 {
-    StartedFrom(IDC_PRINT_TEST_DOCUMENT);
     testDocumentPayload_ = kTestDocumentPayloadNone;
     testDocumentFilter_ = DEVICE_TYPE_ANY;
 
@@ -26,7 +25,6 @@ void CJetvaneDlg::OnBnClickedPrintTestDocument()
 
 void CJetvaneDlg::OnBnClickedROMOptions()
 {
-    StartedFrom(IDC_ROM_OPTIONS);
     romOptionCommand_ = kRomOptionCommandNone;
 
     const QPoint at = GetDlgItem(IDC_ROM_OPTIONS).GetWindowRect().topRight();
@@ -43,7 +41,6 @@ void CJetvaneDlg::OnBnClickedROMOptions()
 
 void CJetvaneDlg::OnBnClickedEditEEPROMConfig()
 {
-    StartedFrom(IDC_EDIT_EEPROM_CONFIG);
     romOptionCommand_ = kEditEepromSettingsCommand;
     StartDeviceSearch(STATE_SEARCH_ROM_OPTION);
 }

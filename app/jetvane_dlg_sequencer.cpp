@@ -44,13 +44,11 @@ QString Latin1(const std::string& bytes)
 
 void CJetvaneDlg::OnBnClickedEditDefaultConfig()
 {
-    StartedFrom(IDC_EDIT_DEFAULT_CONFIG);
     StartDeviceSearch(STATE_SEARCH_EDIT_CONFIG);
 }
 
 void CJetvaneDlg::OnBnClickedSetClock()
 {
-    StartedFrom(IDC_SET_CLOCK);
     StartDeviceSearch(STATE_SEARCH_SET_CLOCK);
 }
 

@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include "ui/window_registry.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
@@ -116,7 +118,7 @@ int Control::GetDlgCtrlID() const
 void Control::EnableWindow(bool enable) const
 {
     if (IsWindow())
-        widget_->setEnabled(enable);
+        detail::EnableControl(*widget_, enable);
 }
 
 bool Control::IsWindowEnabled() const

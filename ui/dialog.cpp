@@ -16,6 +16,7 @@
 #include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -138,6 +139,37 @@ public:
             part->installEventFilter(this);
     }
 
+    // Qt takes the keyboard focus from a control that is disabled and gives it to the next
+    // control that takes it, Cancel or Exit as often as not, where it stays once the control
+    // is enabled again: after a file dialog or a message box that a button asked while the
+    // buttons were disabled, Enter would press Cancel. The Windows dialog manager leaves the
+    // focus where it was. So the window remembers the control that lost the focus and where
+    // Qt put it, and gives the focus back when that control is enabled again, unless it has
+    // been put elsewhere meanwhile, by the program or the user. A window that is hidden or
+    // inactive only learns which control is to have the focus when it is next activated.
+    void EnableControl(QWidget& control, bool enable)
+    {
+        QWidget* focus = focusWidget();
+        const bool losesFocus =
+            !enable && control.isEnabled() && focus != nullptr && (focus == &control || control.isAncestorOf(focus));
+        // Disabling a row of buttons passes the focus along the row; the first keeps its claim.
+        const bool passedOn = !focusOwner_.isNull() && !focusOwner_->isEnabled() && focus == focusStandIn_;
+        control.setEnabled(enable);
+        if (losesFocus) {
+            if (!passedOn)
+                focusOwner_ = focus;
+            focusStandIn_ = focusWidget();
+            return;
+        }
+        QWidget* owner = focusOwner_.data();
+        if (!enable || owner == nullptr || (owner != &control && !control.isAncestorOf(owner)) || !owner->isEnabled())
+            return;
+        if (focusWidget() == focusStandIn_.data())
+            owner->setFocus(Qt::OtherFocusReason);
+        focusOwner_.clear();
+        focusStandIn_.clear();
+    }
+
 protected:
     bool event(QEvent* event) override
     {
@@ -145,6 +177,8 @@ protected:
             DeliverPostedMessage(static_cast<PostedMessageEvent&>(*event), *this);
             return true;
         }
+        if (event->type() == QEvent::WindowActivate)
+            NoteActivated(this);
         return QDialog::event(event);
     }
 
@@ -221,7 +255,18 @@ private:
     }
 
     Dialog* owner_;
+    QPointer<QWidget> focusOwner_;   // had the focus when it was disabled
+    QPointer<QWidget> focusStandIn_; // where Qt put the focus then (nullptr: nowhere)
 };
+
+void EnableControl(QWidget& control, bool enable)
+{
+    // dynamic_cast: DialogWindow has no meta-object of its own.
+    if (auto* window = dynamic_cast<DialogWindow*>(control.window()))
+        window->EnableControl(control, enable);
+    else
+        control.setEnabled(enable);
+}
 
 } // namespace detail
 

@@ -22,6 +22,10 @@
 // - Enter: a push button that has the focus is clicked; otherwise the default push button of
 //   the template, when there is one and it is enabled; otherwise, in a modal run, the IDOK
 //   command (mapped handler, else OnOK). A modeless dialog without a default button ignores it.
+// - A control that has the focus when it is disabled (EnableDlgItem, Control::EnableWindow)
+//   has it again when it is enabled, unless the focus was put elsewhere meanwhile: the
+//   buttons disabled while a file dialog or message box is asked do not leave the focus, and
+//   the next Enter, on Cancel.
 // Notifications: BN_CLICKED when the user (or Button::Click) presses a button or check box,
 // CBN_SELCHANGE when the user picks a combo item (not when code selects one), CBN_EDITCHANGE
 // when the user types in a combo's edit field, EN_CHANGE whenever an edit's text changes.

@@ -2,11 +2,13 @@
 
 #include "ui/window_registry.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEventLoop>
 #include <QMenu>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
 
 #include <atomic>
@@ -51,6 +53,7 @@ WindowMessageSink g_sink;
 std::atomic<bool> g_sinkInstalled{false};
 
 std::vector<ModalLoopScope*> g_modalLoops; // UI thread only, innermost last
+QPointer<QWidget> g_lastActivated;         // UI thread only
 
 std::mutex g_quitMutex;
 std::optional<int> g_quitCode; // guarded by g_quitMutex
@@ -156,6 +159,19 @@ void ModalLoopScope::EndForQuit()
         menu->close();
     else if (auto* dialog = qobject_cast<QDialog*>(widget_.data()))
         dialog->done(kModalEndedByQuit);
+}
+
+QWidget* WindowInFront()
+{
+    QWidget* active = QApplication::activeWindow();
+    if (active != nullptr && active->isVisible())
+        return active;
+    return g_lastActivated != nullptr && g_lastActivated->isVisible() ? g_lastActivated.data() : nullptr;
+}
+
+void NoteActivated(QWidget* window)
+{
+    g_lastActivated = window;
 }
 
 bool TakePendingQuit()

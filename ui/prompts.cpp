@@ -12,10 +12,9 @@
 #include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpacerItem>
-#include <QStyle>
-#include <QStyleOptionTitleBar>
 
 #include <algorithm>
 #include <atomic>
@@ -35,11 +34,16 @@ constexpr char kOpenDialogTitle[] = "Open";
 constexpr char kSaveDialogTitle[] = "Save As";
 // The font Qt gives title bars, which window managers draw in bold.
 constexpr char kTitleBarFontClass[] = "QMdiSubWindowTitleBar";
-// A window manager may put every button on a box's title bar, whatever the box asks for.
-constexpr Qt::WindowFlags kFullTitleBar =
-    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
-// Wide enough for the style to lay out all of a title bar's buttons.
-constexpr int kProbeTitleBarWidth = 1000;
+// A message box is a dialog of its window: a title, a close button and no more. A window
+// manager may still draw its own (openbox gives every dialog an icon, minimise, maximise
+// and close), so the title is given room beside that many.
+constexpr Qt::WindowFlags kMessageBoxFlags =
+    Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+constexpr int kTitleBarButtons = 4;
+// A title bar's button, with its spacing, as wide as twice the title's line height: window
+// managers size their buttons by the title font, and the most generous of them draw them
+// about that wide.
+constexpr int kTitleBarButtonWidthInLines = 2;
 
 QtPrompts g_qtPrompts;
 std::atomic<Prompts*> g_prompts{nullptr};
@@ -95,20 +99,24 @@ int DefaultButtonIndex(unsigned type)
     }
 }
 
-// How wide a window must be for its title bar to show the whole title: the title in the
-// bold title-bar font beside the room the style's title bar takes for its icon and buttons.
-int TitleBarWidth(const QWidget& window, const QString& title)
+// How wide a window must be for a window manager's title bar to show its whole title: the
+// title in the bold title-bar font beside the title bar's icon and buttons. (Qt's own
+// title-bar style says nothing about it: a window manager draws the title bar.)
+int TitleBarWidth(const QString& title)
 {
     QFont font = QApplication::font(kTitleBarFontClass);
     font.setBold(true);
-    QStyleOptionTitleBar bar;
-    bar.initFrom(&window);
-    bar.titleBarFlags = kFullTitleBar;
-    bar.subControls = QStyle::SC_All;
-    const QStyle* style = window.style();
-    bar.rect = QRect(0, 0, kProbeTitleBarWidth, style->pixelMetric(QStyle::PM_TitleBarHeight, &bar, &window));
-    const QRect label = style->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarLabel, &window);
-    return QFontMetrics(font).horizontalAdvance(title) + kProbeTitleBarWidth - label.width();
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(title) + kTitleBarButtons * kTitleBarButtonWidthInLines * metrics.height();
+}
+
+// The window a question belongs to, whose dialog it is: its owner's, or, when it names none
+// (AfxMessageBox) or its owner is gone, the program's window in front, as Windows gives
+// such a question the active window. nullptr when the program shows no window.
+QWidget* QuestionParent(WindowHandle owner)
+{
+    QWidget* window = detail::WindowWidget(owner);
+    return window != nullptr ? window : detail::WindowInFront();
 }
 
 // Qt reads the patterns of a name filter from its last parenthesised group, split at blanks.
@@ -215,28 +223,30 @@ int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuIt
 
 int QtPrompts::MessageBox(const MessageBoxRequest& request)
 {
-    QMessageBox box(IconOf(request.type), request.caption, request.text, QMessageBox::NoButton,
-                    detail::WindowWidget(request.owner));
+    // On the heap: the window it belongs to may go while it is shown, and take it along.
+    const QPointer<QMessageBox> box =
+        new QMessageBox(IconOf(request.type), request.caption, request.text, QMessageBox::NoButton,
+                        QuestionParent(request.owner), kMessageBoxFlags);
     const std::vector<BoxButton> buttons = ButtonsOf(request.type);
     std::vector<QPushButton*> added;
     for (const BoxButton& button : buttons)
-        added.push_back(box.addButton(button.button));
-    box.setDefaultButton(added[std::min<size_t>(DefaultButtonIndex(request.type), added.size() - 1)]);
+        added.push_back(box->addButton(button.button));
+    box->setDefaultButton(added[std::min<size_t>(DefaultButtonIndex(request.type), added.size() - 1)]);
     // The box takes its width from its text and buttons when it is shown; with a short text
     // ("Saved") that is too narrow for the title bar, which would cut the title to "...".
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        grid->addItem(new QSpacerItem(TitleBarWidth(box, request.caption), 0), grid->rowCount() - 1, 0, 1,
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(TitleBarWidth(request.caption), 0), grid->rowCount() - 1, 0, 1,
                       grid->columnCount());
     }
-    detail::ModalLoopScope scope(&box);
-    box.exec();
-    if (scope.EndedByQuit())
-        return 0;
-    for (size_t i = 0; i < added.size(); ++i) {
-        if (box.clickedButton() == added[i])
-            return buttons[i].result;
+    detail::ModalLoopScope scope(box);
+    box->exec();
+    int result = 0;
+    for (size_t i = 0; box != nullptr && i < added.size(); ++i) {
+        if (box->clickedButton() == added[i])
+            result = buttons[i].result;
     }
-    return 0;
+    delete box.data();
+    return scope.EndedByQuit() ? 0 : result;
 }
 
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
@@ -283,13 +293,16 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
 
 std::optional<QString> QtPrompts::FileDialog(const FileDialogRequest& request)
 {
-    QFileDialog dialog(detail::WindowWidget(request.owner));
-    ConfigureFileDialog(dialog, request);
-    detail::ModalLoopScope scope(&dialog);
-    const int result = dialog.exec();
-    if (scope.EndedByQuit() || result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    // On the heap: the window it belongs to may go while it is shown, and take it along.
+    const QPointer<QFileDialog> dialog = new QFileDialog(QuestionParent(request.owner));
+    ConfigureFileDialog(*dialog, request);
+    detail::ModalLoopScope scope(dialog);
+    const int result = dialog->exec();
+    const QStringList chosen = dialog != nullptr ? dialog->selectedFiles() : QStringList();
+    delete dialog.data();
+    if (scope.EndedByQuit() || result != QDialog::Accepted || chosen.isEmpty())
         return std::nullopt;
-    return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+    return QFileInfo(chosen.constFirst()).absoluteFilePath();
 }
 
 int QtPrompts::TrackPopupMenu(const PopupMenuRequest& request)

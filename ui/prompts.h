@@ -129,7 +129,11 @@ int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuIt
 // every description names its patterns itself, as in "Firmware Files (*.BIN)".
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request);
 
-// Real questions on the screen, with Qt's widgets.
+// Real questions on the screen, with Qt's widgets. A message box or file dialog is a dialog
+// of its owner's window, or of the program's window in front when it names none (or its
+// owner is gone), as Windows gives such a question the active window: shown over that window
+// and handing the activation back to it. A message box is as wide as its whole title needs
+// in a window manager's title bar.
 class QtPrompts final : public Prompts {
 public:
     int MessageBox(const MessageBoxRequest& request) override;

@@ -64,4 +64,16 @@ private:
 // True, and the pending request consumed, when a quit request waits for a modal loop.
 bool TakePendingQuit();
 
+// The program's window in front, to which a question that names no owner belongs: the
+// active window, or, while none is (a window manager hands the activation back to a window
+// only some time after the dialog in front of it closed), the dialog window that was active
+// last, while it is shown. nullptr when neither. UI thread.
+QWidget* WindowInFront();
+// A dialog window reports that it became the active window. UI thread.
+void NoteActivated(QWidget* window);
+
+// Enables or disables a control. In a dialog's window, a control that loses the keyboard
+// focus by being disabled gets it back when it is enabled again (Dialog's window keeps it).
+void EnableControl(QWidget& control, bool enable);
+
 } // namespace ui::detail

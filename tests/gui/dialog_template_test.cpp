@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace gui_test {
 namespace {
 
@@ -114,6 +116,47 @@ TEST(DialogControls, TextsAndStatesChangeThroughTheDialog)
     EXPECT_TRUE(dialog.IsDlgButtonChecked(kKeepCheckId));
     dialog.GetButton(kExitButtonId).SetWindowText("&Cancel");
     EXPECT_EQ(dialog.GetDlgItemText(kExitButtonId), QString("&Cancel"));
+}
+
+// A control that loses the keyboard focus by being disabled has it again once enabled,
+// unless it was put elsewhere meanwhile; Qt alone leaves it on the next control.
+TEST(DialogControls, FocusTakenByDisablingComesBackWithTheControl)
+{
+    struct Case {
+        const char* name;
+        int focus;
+        std::vector<int> disabled;
+        int movedTo; // 0: left where Qt put it
+        std::vector<int> enabled;
+        int focusAfter;
+    };
+    const Case cases[] = {
+        {"one button", kEditButtonId, {kEditButtonId}, 0, {kEditButtonId}, kEditButtonId},
+        {"a row, passed along it", kEditButtonId, {kEditButtonId, kSendButtonId, kKeepCheckId}, 0,
+         {kKeepCheckId, kSendButtonId, kEditButtonId}, kEditButtonId},
+        {"a row, enabled in order", kSendButtonId, {kEditButtonId, kSendButtonId, kKeepCheckId}, 0,
+         {kEditButtonId, kSendButtonId, kKeepCheckId}, kSendButtonId},
+        {"a combo's edit field", kPortComboId, {kPortComboId}, 0, {kPortComboId}, kPortComboId},
+        {"moved elsewhere meanwhile", kEditButtonId, {kEditButtonId, kSendButtonId}, kChoiceComboId,
+         {kSendButtonId, kEditButtonId}, kChoiceComboId},
+        {"another control enabled", kEditButtonId, {kEditButtonId}, 0, {kDisabledButtonId}, kSendButtonId},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SampleDialog dialog;
+        ASSERT_TRUE(dialog.Create());
+        dialog.ShowWindow(true);
+        dialog.GotoDlgCtrl(c.focus);
+        ASSERT_EQ(dialog.GetFocusedDlgItem(), c.focus);
+        for (const int id : c.disabled)
+            dialog.EnableDlgItem(id, false);
+        ASSERT_NE(dialog.GetFocusedDlgItem(), c.focus);
+        if (c.movedTo != 0)
+            dialog.GotoDlgCtrl(c.movedTo);
+        for (const int id : c.enabled)
+            dialog.EnableDlgItem(id, true);
+        EXPECT_EQ(dialog.GetFocusedDlgItem(), c.focusAfter);
+    }
 }
 
 TEST(DialogControls, ComboListsItemsAndReportsTheSelection)

@@ -1,6 +1,6 @@
 // Enter in the windows that stand in for the main window: a child without a default button
 // keeps its window, the settings dialogs' default button still fires, and a push button
-// with the focus is still pressed.
+// with the focus is still pressed, also after a file dialog or message box that it asked.
 
 #include "main_dialog_fixture.h"
 
@@ -13,13 +13,14 @@
 #include "ui/profile.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <algorithm>
 
 namespace main_dialog_test {
 namespace {
 
-enum class Child { Eeprom, BoardingPass, BagTag, Firmware };
+enum class Child { Main, Eeprom, BoardingPass, BagTag, Firmware };
 
 // A version below 6060 loads firmware over the serial line only.
 constexpr char kSerialOnlyBagTag[] = "YT00000006050";
@@ -62,6 +63,8 @@ protected:
             prompts.AnswerFileDialog(WriteFile("F2QV1_KEYS.BIN", std::string(kImageSize, '\x5A')));
         }
         OpenDialog();
+        if (child == Child::Main)
+            return dialog.get();
         const int button = child == Child::Eeprom     ? IDC_EDIT_EEPROM_CONFIG
                            : child == Child::Firmware ? IDC_LOAD_FIRMWARE
                                                       : IDC_EDIT_DEFAULT_CONFIG;
@@ -113,6 +116,97 @@ TEST_F(EnterInAChild, LeavesAWindowOnScreenAndPressesOnlyWhatItShould)
         EXPECT_TRUE(!updatesAll || (!updates.empty() && updates[0].payload.ends_with("\x7Fq\x7F")))
             << "not Update All Configs, whose own field ends the record";
         EXPECT_TRUE(FramesWithCommand(CMD_SET_EEPROM_SETTINGS).empty());
+        dialog.reset();
+        printer.reset();
+    }
+}
+
+// ---- the focus after a question
+
+enum class Answer {
+    Cancel,    // the file dialog is cancelled
+    Save,      // a file is chosen to save to, and "Saved" told
+    WrongKind, // a file of another kind is chosen to load, and "Invalid device type" told
+    Refusal,   // Width holds a number beyond its range: a message box names the field
+};
+
+struct PromptCase {
+    const char* name;
+    Child window;
+    int pressed;    // has the focus when Enter is pressed
+    Answer answer;
+    int focusAfter; // has the focus once the question is answered
+};
+
+constexpr PromptCase kPromptCases[] = {
+    {"main: Send Config File", Child::Main, IDC_SEND_CONFIG_FILE, Answer::Cancel, IDC_SEND_CONFIG_FILE},
+    {"main: Load Firmware", Child::Main, IDC_LOAD_FIRMWARE, Answer::Cancel, IDC_LOAD_FIRMWARE},
+    {"EEPROM: Save To File cancelled", Child::Eeprom, IDC_SAVE_TO_FILE, Answer::Cancel, IDC_SAVE_TO_FILE},
+    {"EEPROM: Save To File saved", Child::Eeprom, IDC_SAVE_TO_FILE, Answer::Save, IDC_SAVE_TO_FILE},
+    {"EEPROM: Load From File cancelled", Child::Eeprom, IDC_LOAD_FROM_FILE, Answer::Cancel, IDC_LOAD_FROM_FILE},
+    {"EEPROM: Load From File, other kind", Child::Eeprom, IDC_LOAD_FROM_FILE, Answer::WrongKind, IDC_LOAD_FROM_FILE},
+    {"BPP: Save To File cancelled", Child::BoardingPass, IDC_SAVE_TO_FILE, Answer::Cancel, IDC_SAVE_TO_FILE},
+    {"BPP: Save To File saved", Child::BoardingPass, IDC_SAVE_TO_FILE, Answer::Save, IDC_SAVE_TO_FILE},
+    {"BPP: Load From File cancelled", Child::BoardingPass, IDC_LOAD_FROM_FILE, Answer::Cancel, IDC_LOAD_FROM_FILE},
+    {"BTP: Save To File cancelled", Child::BagTag, IDC_SAVE_TO_FILE, Answer::Cancel, IDC_SAVE_TO_FILE},
+    {"BTP: Save To File saved", Child::BagTag, IDC_SAVE_TO_FILE, Answer::Save, IDC_SAVE_TO_FILE},
+    {"BTP: Load From File, other kind", Child::BagTag, IDC_LOAD_FROM_FILE, Answer::WrongKind, IDC_LOAD_FROM_FILE},
+    {"BTP: Enter in a field beyond its range", Child::BagTag, IDC_WIDTH, Answer::Refusal, IDC_WIDTH},
+    {"BTP: Save To File with a field beyond its range", Child::BagTag, IDC_SAVE_TO_FILE, Answer::Refusal, IDC_WIDTH},
+};
+
+// Enter, the question answered, Enter again: the second Enter does what the first did (the
+// same question is asked again) and never cancels the window, ends the program or sends.
+TEST_F(EnterInAChild, AfterAQuestionTheFocusIsWhereItWas)
+{
+    for (const PromptCase& c : kPromptCases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialog* opened = OpenChild(c.window);
+        ASSERT_NE(opened, nullptr) << Printable(StatusHistory());
+        ui::Dialog& window = *opened;
+        const int stateBefore = dialog->OperationState();
+        const std::size_t framesBefore = printer->ReceivedFrames().size();
+        switch (c.answer) {
+        case Answer::Cancel:
+            prompts.AnswerFileDialog(std::nullopt);
+            break;
+        case Answer::Save:
+            prompts.AnswerFileDialog(QDir(files.path()).filePath("Saved.CFG"));
+            prompts.AnswerMessageBox(ui::IDOK);
+            break;
+        case Answer::WrongKind:
+            prompts.AnswerFileDialog(WriteFile("Other.TXT", "text"));
+            prompts.AnswerMessageBox(ui::IDOK);
+            break;
+        case Answer::Refusal:
+            window.SetDlgItemText(IDC_WIDTH, "700");
+            prompts.AnswerMessageBox(ui::IDOK);
+            break;
+        }
+        const auto questions = [&] {
+            return c.answer == Answer::Refusal ? prompts.MessageBoxes().size() : prompts.FileDialogs().size();
+        };
+        const std::size_t askedBefore = questions();
+        const auto asked = [&] { return questions() - askedBefore; };
+        const auto pressEnter = [&] {
+            QWidget* focused = window.Window()->focusWidget();
+            gui_test::PressKey(focused != nullptr ? focused : window.Window(), Qt::Key_Return);
+            gui_test::ProcessPendingEvents();
+        };
+        window.GotoDlgCtrl(c.pressed);
+
+        pressEnter();
+        ASSERT_EQ(asked(), 1u);
+        EXPECT_EQ(window.GetFocusedDlgItem(), c.focusAfter);
+        pressEnter();
+
+        EXPECT_EQ(asked(), 2u);
+        EXPECT_EQ(window.GetFocusedDlgItem(), c.focusAfter);
+        EXPECT_TRUE(window.IsWindowVisible());
+        EXPECT_EQ(dialog->OperationState(), stateBefore);
+        EXPECT_NE(Status(), QString("Config Update Cancelled"));
+        EXPECT_EQ(printer->ReceivedFrames().size(), framesBefore);
+        EXPECT_EQ(ui::QuitCode(), std::nullopt);
         dialog.reset();
         printer.reset();
     }

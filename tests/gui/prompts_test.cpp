@@ -8,12 +8,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -256,6 +259,69 @@ TEST(QtPrompts, MessageBoxIsWideEnoughForItsTitle)
         answer.start(0);
         EXPECT_EQ(ui::AfxMessageBox(QString::fromLatin1(text), ui::MB_OK | ui::MB_ICONINFORMATION), ui::IDOK);
         EXPECT_EQ(shown, QString("Jetvane")) << text;
+    }
+}
+
+// A message box is a dialog of the window that asked it (its owner's, or the window in front
+// for a box that names none): transient for that window, with neither a minimise nor a
+// maximise button asked for, and wide enough for its whole title, in the bold title font,
+// beside a window manager's icon and three buttons, each twice the title's line height wide.
+TEST(QtPrompts, MessageBoxIsADialogOfItsWindowWithRoomForItsTitle)
+{
+    SampleDialog owner;
+    ASSERT_TRUE(owner.Create());
+    owner.ShowWindow(true);
+    owner.BringWindowToTop();
+    ASSERT_TRUE(ProcessEventsUntil([&owner] { return QApplication::activeWindow() == owner.Window(); }));
+    // A file dialog in front of the owner that has just closed: the window manager has not
+    // yet made the owner the active window again.
+    QDialog inFront;
+    const auto closeADialogInFront = [&inFront] {
+        inFront.show();
+        inFront.activateWindow();
+        EXPECT_TRUE(ProcessEventsUntil([&inFront] { return QApplication::activeWindow() == &inFront; }));
+        inFront.hide();
+    };
+    const auto saved = [] { return ui::AfxMessageBox("Saved", ui::MB_OK | ui::MB_ICONINFORMATION); };
+    struct Case {
+        const char* what;
+        std::function<void()> before;
+        std::function<int()> ask;
+    };
+    const Case cases[] = {
+        {"Saved, no owner named", [] {}, saved},
+        {"Loaded, its owner named", [] {},
+         [&owner] { return ui::MessageBox(owner.GetSafeHwnd(), "Loaded", "", ui::MB_OK); }},
+        {"a caption of its own", [] {},
+         [&owner] { return ui::MessageBox(owner.GetSafeHwnd(), "Saved", "Configuration of the printer", ui::MB_OK); }},
+        {"Saved, once a dialog in front closed", closeADialogInFront, saved},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.before();
+        QPointer<QMessageBox> shown;
+        int width = 0;
+        int wanted = 0;
+        const TestTimer look(0, [&] {
+            shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (shown == nullptr)
+                return;
+            QFont font = QApplication::font("QMdiSubWindowTitleBar");
+            font.setBold(true);
+            const QFontMetrics title(font);
+            width = shown->width();
+            wanted = title.horizontalAdvance(shown->windowTitle()) + 4 * 2 * title.height();
+            EXPECT_EQ(shown->windowType(), Qt::Dialog);
+            EXPECT_EQ(shown->windowHandle()->flags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+                      Qt::WindowFlags());
+            EXPECT_EQ(shown->parentWidget(), owner.Window());
+            EXPECT_EQ(shown->windowHandle()->transientParent(), owner.Window()->windowHandle());
+            shown->button(QMessageBox::Ok)->click();
+        });
+        const TestTimer safety(kModalSafetyMs, CloseActiveModalWidget);
+        EXPECT_EQ(c.ask(), ui::IDOK);
+        EXPECT_GE(width, wanted);
+        EXPECT_GT(wanted, 0);
     }
 }
 
