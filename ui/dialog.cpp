@@ -190,6 +190,8 @@ protected:
             return QDialog::eventFilter(watched, event);
         if (event->type() == QEvent::KeyPress && HandleDialogKey(static_cast<QKeyEvent&>(*event)))
             return true;
+        if (event->type() == QEvent::Shortcut)
+            FocusButtonPressedByAccessKey(qobject_cast<QAbstractButton*>(watched));
         if (event->type() == QEvent::ToolTip && ShowToolTip(*widget, static_cast<QHelpEvent&>(*event)))
             return true;
         return QDialog::eventFilter(watched, event);
@@ -217,6 +219,16 @@ protected:
     void reject() override { DispatchWindowMessage(WM_COMMAND, MakeCommandWParam(IDCANCEL, BN_CLICKED), 0); }
 
 private:
+    // Qt presses a button by its access key without moving the focus; the Windows dialog
+    // manager clicks it, which gives it the focus. Without the focus, Enter after the file
+    // dialog or message box that the button asked would press the default button (Update
+    // All Configs) or end the program from the port box, instead of asking again.
+    static void FocusButtonPressedByAccessKey(QAbstractButton* button)
+    {
+        if (button != nullptr && button->isEnabled() && button->focusPolicy() != Qt::NoFocus)
+            button->setFocus(Qt::ShortcutFocusReason);
+    }
+
     // The tip of the control under the mouse, when the dialog serves it.
     bool ShowToolTip(const QWidget& widget, const QHelpEvent& help)
     {

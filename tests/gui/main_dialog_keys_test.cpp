@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTest>
 
 #include <algorithm>
 
@@ -205,6 +206,53 @@ TEST_F(EnterInAChild, AfterAQuestionTheFocusIsWhereItWas)
         EXPECT_TRUE(window.IsWindowVisible());
         EXPECT_EQ(dialog->OperationState(), stateBefore);
         EXPECT_NE(Status(), QString("Config Update Cancelled"));
+        EXPECT_EQ(printer->ReceivedFrames().size(), framesBefore);
+        EXPECT_EQ(ui::QuitCode(), std::nullopt);
+        dialog.reset();
+        printer.reset();
+    }
+}
+
+// A button pressed by its access key takes the focus as a click does: Enter once the file
+// dialog is cancelled asks again, and neither presses the default button nor ends the program.
+TEST_F(EnterInAChild, AButtonPressedByItsAccessKeyKeepsTheFocusAfterItsQuestion)
+{
+    struct AccessKeyCase {
+        const char* name;
+        Child window;
+        int focusBefore;
+        Qt::Key key;
+        int pressed;
+    };
+    const AccessKeyCase cases[] = {
+        {"main: Send &Config File from the port box", Child::Main, IDC_PORT, Qt::Key_C, IDC_SEND_CONFIG_FILE},
+        {"BTP: &Save To File from a field", Child::BagTag, IDC_HDC, Qt::Key_S, IDC_SAVE_TO_FILE},
+        {"EEPROM: &Load From File from a drop list", Child::Eeprom, IDC_REGION, Qt::Key_L, IDC_LOAD_FROM_FILE},
+    };
+    for (const AccessKeyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialog* opened = OpenChild(c.window);
+        ASSERT_NE(opened, nullptr) << Printable(StatusHistory());
+        ui::Dialog& window = *opened;
+        window.GotoDlgCtrl(c.focusBefore);
+        // A key reaches the window that is active, and an access key only a button enabled.
+        const QWidget* button = window.GetDlgItem(c.pressed).Widget();
+        ASSERT_TRUE(WaitUntil([&] {
+            window.Window()->activateWindow();
+            return window.Window()->isActiveWindow() && button->isEnabled();
+        }));
+        const std::size_t framesBefore = printer->ReceivedFrames().size();
+        const std::size_t askedBefore = prompts.FileDialogs().size();
+        const auto asked = [&] { return prompts.FileDialogs().size() - askedBefore; };
+
+        QTest::keyClick(window.Window()->focusWidget(), c.key, Qt::AltModifier);
+        ASSERT_TRUE(WaitUntil([&] { return asked() == 1; })); // cancelled: no answer queued
+        EXPECT_EQ(window.GetFocusedDlgItem(), c.pressed);
+        gui_test::PressKey(window.Window()->focusWidget(), Qt::Key_Return);
+        gui_test::ProcessPendingEvents();
+
+        EXPECT_EQ(asked(), 2u);
+        EXPECT_TRUE(window.IsWindowVisible());
         EXPECT_EQ(printer->ReceivedFrames().size(), framesBefore);
         EXPECT_EQ(ui::QuitCode(), std::nullopt);
         dialog.reset();
