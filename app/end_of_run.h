@@ -26,6 +26,7 @@ inline constexpr char kReasonCommandNotHandedOver[] = "the command could not be 
 inline constexpr char kReasonNoAnswerOnPort[] = "no printer answered on COM%1";
 inline constexpr char kReasonNoAnswerOnAnyPort[] = "no printer answered on any port";
 inline constexpr char kReasonNoAnswerAndPortRefused[] = "no printer answered; %1";
+inline constexpr char kReasonPortBeyondSearch[] = "%1 is not searched: port numbers go up to COM%2";
 inline constexpr char kReasonPortNotOpenedAgain[] = "the printer's port could not be opened again: %1";
 inline constexpr char kReasonEmptyConfigFile[] = "the configuration file is empty";
 inline constexpr char kReasonFileForOtherFamily[] = "%1 is not for the %2 printer found";

@@ -75,14 +75,18 @@ void CJetvaneDlg::StartDeviceSearch(int searchState)
     search_ = std::make_unique<CQVAirDeviceSearch>();
 
     const ui::ComboBox ports = GetComboBox(IDC_PORT);
-    const std::uint8_t port = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
-    if (!search_->Start(GetSafeHwnd(), port, port)) {
+    const std::optional<std::uint8_t> port = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
+    if (port && !search_->Start(GetSafeHwnd(), *port, *port)) {
         SetStatusText(ui::Text(kStatusUnableToStartSearch));
     } else {
         operationState_ = searchState;
         SetStatusText(ui::Text(kStatusSearching));
         SetExitCaption(kCancelCaption);
         UpdateButtons();
+        // No search reaches a port beyond its 8-bit numbers: the operation ends as a search
+        // that found nothing, on no other port.
+        if (!port)
+            OnDeviceNotFound(0, 0);
     }
     timing::SleepMs(kStartPauseMs);
 }
@@ -422,7 +426,11 @@ void CJetvaneDlg::FailureEnding()
 QString CJetvaneDlg::DeviceNotFoundReason() const
 {
     const ui::ComboBox ports = GetComboBox(IDC_PORT);
-    const int onePort = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
+    const std::optional<std::uint8_t> searched = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
+    if (!searched)
+        return ui::Text(kReasonPortBeyondSearch)
+            .arg(ports.GetWindowText().trimmed(), QString::number(kHighestSearchedPort));
+    const int onePort = *searched;
     const std::optional<CQVAirDeviceSearch::OpenFailure> failure =
         search_ ? search_->LastOpenFailure() : std::nullopt;
     // A missing device matters where a technician aimed at one port; among all ports most are.

@@ -5,7 +5,7 @@
 #include "ui/text.h"
 
 
-std::uint8_t PortNumberFromCombo(int selectedIndex, const QString& typedText)
+std::optional<std::uint8_t> PortNumberFromCombo(int selectedIndex, const QString& typedText)
 {
     int port = 0;
     if (selectedIndex >= 0) {
@@ -18,6 +18,9 @@ std::uint8_t PortNumberFromCombo(int selectedIndex, const QString& typedText)
     }
     if (port < 0)
         port = 0;
+    // Digits beyond 32 bits read as the largest number, which lands here too.
+    if (port > kHighestSearchedPort)
+        return std::nullopt;
     return static_cast<std::uint8_t>(port);
 }
 

@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace ui {
 namespace {
@@ -31,13 +33,46 @@ std::atomic<bool> g_offscreenIsFallback{false};
 std::atomic<bool> g_runsWithoutDisplay{false};
 QtMessageHandler g_previousHandler = nullptr;
 
-void HoldBackPlatformComplaints(QtMsgType type, const QMessageLogContext& context, const QString& message)
+// A remark of Qt's made while the application was created, kept with where it came from.
+struct HeldRemark {
+    QtMsgType type;
+    QByteArray file;
+    int line;
+    QByteArray function;
+    QByteArray category;
+    QString message;
+};
+// Qt may remark from a thread of its own (a display connection's reader) while it starts.
+std::mutex g_heldRemarksMutex;
+std::vector<HeldRemark> g_heldRemarks;
+
+QByteArray Copy(const char* text)
 {
-    const bool platformComplaint = type != QtFatalMsg && type != QtCriticalMsg && context.category != nullptr &&
+    return text == nullptr ? QByteArray() : QByteArray(text);
+}
+
+const char* TextOrNull(const QByteArray& text)
+{
+    return text.isNull() ? nullptr : text.constData();
+}
+
+// Complaints about platforms go nowhere; a fatal message goes on at once, since the process
+// ends with it; every other remark waits until the run is known to go on.
+void HoldBackStartUpRemarks(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg) {
+        if (g_previousHandler != nullptr)
+            g_previousHandler(type, context, message);
+        return;
+    }
+    const bool platformComplaint = type != QtCriticalMsg && context.category != nullptr &&
                                    std::strncmp(context.category, kPlatformCategoryPrefix,
                                                 sizeof kPlatformCategoryPrefix - 1) == 0;
-    if (!platformComplaint && g_previousHandler != nullptr)
-        g_previousHandler(type, context, message);
+    if (!platformComplaint) {
+        const std::lock_guard<std::mutex> lock(g_heldRemarksMutex);
+        g_heldRemarks.push_back(HeldRemark{type, Copy(context.file), context.line, Copy(context.function),
+                                           Copy(context.category), message});
+    }
 }
 
 } // namespace
@@ -68,10 +103,30 @@ void AddOffscreenFallback()
 
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv)
 {
-    g_previousHandler = qInstallMessageHandler(HoldBackPlatformComplaints);
+    {
+        const std::lock_guard<std::mutex> lock(g_heldRemarksMutex);
+        g_heldRemarks.clear();
+    }
+    g_previousHandler = qInstallMessageHandler(HoldBackStartUpRemarks);
     auto application = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(g_previousHandler);
     return application;
+}
+
+void PassOnStartUpRemarks()
+{
+    std::vector<HeldRemark> remarks;
+    {
+        const std::lock_guard<std::mutex> lock(g_heldRemarksMutex);
+        remarks.swap(g_heldRemarks);
+    }
+    if (g_previousHandler == nullptr)
+        return;
+    for (const HeldRemark& remark : remarks) {
+        const QMessageLogContext context(TextOrNull(remark.file), remark.line, TextOrNull(remark.function),
+                                         TextOrNull(remark.category));
+        g_previousHandler(remark.type, context, remark.message);
+    }
 }
 
 bool FellBackToOffscreen()

@@ -28,9 +28,15 @@ bool DisplayAvailable();
 // order Qt tries them. A list that names offscreen already stays as it is.
 void AddOffscreenFallback();
 
-// The application, created while Qt's complaints about platforms it cannot use (the display
-// that did not answer, before the offscreen fallback took over) are held back.
+// The application, created while Qt's remarks are held back: its complaints about platforms
+// it cannot use (the display that did not answer, before the offscreen fallback took over)
+// go nowhere, and its other remarks (about the runtime folder, say) wait for
+// PassOnStartUpRemarks, so that a run which ends at once leaves its own line alone.
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv);
+
+// Once the run goes on: Qt's remarks held back by CreateApplication go where Qt's messages
+// go. A fatal message was never held.
+void PassOnStartUpRemarks();
 
 // Once the application exists: none of the platforms named before offscreen could be used.
 bool FellBackToOffscreen();

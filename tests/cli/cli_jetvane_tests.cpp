@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -495,6 +496,50 @@ TEST(CliSendConfigFrames, OnlyAWholeConfigurationFrameReachesThePrinter)
         EXPECT_EQ(run.err, expected.exitCode == EXIT_CODE_SUCCESS ? "" : "jetvane: " + path + ": Not a configuration file\n");
         EXPECT_EQ(printer.ReceivedBytes(), expected.reached);
     }
+}
+
+// The search numbers its ports in 8 bits; a remembered port beyond them is no port at all.
+// Cut to 8 bits, COM256 would search every port, COM261 would be COM5 and COM99999999999
+// COM255: printers wait on all of those, and none may hear a byte. COM0 is mapped as well.
+TEST(CliSendConfigFrames, RememberedPortBeyondTheSearchFindsNoPrinterAndReachesNone)
+{
+    const int printerPorts[] = {0, 1, 2, 3, 4, 5, 255};
+    std::vector<std::unique_ptr<cli_test::RecordingPtyPrinter>> printers;
+    std::string portMap = "[Ports]\n";
+    for (int port : printerPorts) {
+        printers.push_back(std::make_unique<cli_test::RecordingPtyPrinter>(BagTagPrinter()));
+        ASSERT_TRUE(printers.back()->Valid());
+        portMap += "COM" + std::to_string(port) + "=" + printers.back()->SlavePath() + "\n";
+    }
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    const std::string record = cli_test::SampleSettingsRecord();
+    ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(record)));
+    const std::vector<std::string> arguments = {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()};
+
+    for (const char* remembered : {"COM256", "COM261", "COM99999999999"}) {
+        SCOPED_TRACE(remembered);
+        ASSERT_TRUE(world.WriteProfileText(portMap + "\n[Settings]\nPortConnect=" + remembered + "\n"));
+
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, arguments, world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
+
+        ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+        EXPECT_EQ(run.end->exitCode, 21);
+        EXPECT_EQ(run.err, std::string("jetvane: Device not found: ") + remembered +
+                               " is not searched: port numbers go up to COM255\n");
+    }
+    for (const auto& printer : printers)
+        EXPECT_EQ(printer->ReceivedBytes(), "");
+
+    // The highest port the search takes is still searched.
+    ASSERT_TRUE(world.WriteProfileText(portMap + "\n[Settings]\nPortConnect=COM255\n"));
+    const cli_test::ProgramRun run = RunProgram(kJetvane, arguments, world.ProgramEnvironment(), kSendConfigLimitMs);
+    ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+    const std::vector<printer_sim::ReceivedFrame> frames = printers.back()->ReceivedFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back().payload, record);
 }
 
 // A silent SENDCONFIG of a good bag-tag file to a bag-tag printer that refuses one command.

@@ -67,6 +67,35 @@ TEST_F(DeviceNotFound, SilentSendConfigEndsWithExitCodeDeviceNotFound)
     EXPECT_EQ(Status(), kStatusDeviceNotFound);
 }
 
+// The search numbers its ports in 8 bits. A typed port beyond them is no port at all: cut to
+// 8 bits, COM261 would reach the printer on COM5, COM256 every port, COM99999999999 COM255.
+TEST_F(DeviceNotFound, TypedPortBeyondTheSearchReachesNoOtherPort)
+{
+    StartPrinter();
+    for (int alsoThePrinter : {5, 255})
+        portMap.Set(alsoThePrinter, printerLine.Device());
+    OpenDialog();
+
+    for (const char* typed : {"COM256", "COM261", "com 261", "COM99999999999"}) {
+        SCOPED_TRACE(typed);
+        ChoosePort(typed);
+        Click(IDC_SET_CLOCK);
+        ASSERT_TRUE(WaitForState(STATE_IDLE)) << Printable(StatusHistory());
+        EXPECT_EQ(Status(), "Device not found");
+        EXPECT_EQ(ExitCaption(), "E&xit");
+        EXPECT_TRUE(OperationButtonsEnabled(true));
+    }
+    KeepRunning(kQuietWatchMs);
+    EXPECT_TRUE(printer->ReceivedFrames().empty());
+    EXPECT_FALSE(ui::QuitCode().has_value());
+
+    // The highest port the search takes is still searched.
+    ChoosePort("COM255");
+    Click(IDC_SET_CLOCK);
+    ASSERT_TRUE(WaitForStatus("Clock Set")) << Printable(StatusHistory());
+    EXPECT_EQ(FramesWithCommand(CMD_SET_CLOCK).size(), 1u);
+}
+
 using Cancel = MainDialogTest;
 
 TEST_F(Cancel, CancelDuringTheSearchStopsItAndKeepsTheLastStatus)

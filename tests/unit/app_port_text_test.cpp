@@ -5,7 +5,7 @@
 
 namespace {
 
-std::uint8_t Typed(const char* text)
+std::optional<std::uint8_t> Typed(const char* text)
 {
     return PortNumberFromCombo(kPortComboNoSelection, QString::fromLatin1(text));
 }
@@ -54,16 +54,16 @@ TEST(PortText, DigitsStopAtTheFirstOtherCharacter)
     EXPECT_EQ(Typed("COM12x4"), 12);
 }
 
-TEST(PortText, PortIsPassedAsAnEightBitNumber)
+// The search takes 8 bits; a higher port has no printer rather than another port's.
+TEST(PortText, PortsBeyondTheSearchAreNoPortRatherThanCutToEightBits)
 {
-    EXPECT_EQ(Typed("COM300"), 44);
-    EXPECT_EQ(Typed("COM256"), 0);
     EXPECT_EQ(Typed("COM255"), 255);
-}
-
-TEST(PortText, HugeNumberSaturatesBeforeTheCut)
-{
-    EXPECT_EQ(Typed("COM99999999999999999999"), 255);
+    EXPECT_EQ(Typed("COM0255"), 255);
+    for (const char* beyond : {"COM256", "COM261", "COM300", "COM511", "COM65536", "com 261", "COM2147483647",
+                               "COM99999999999", "COM99999999999999999999", "COM000000000000000000000261"}) {
+        SCOPED_TRACE(beyond);
+        EXPECT_EQ(Typed(beyond), std::nullopt);
+    }
 }
 
 TEST(PortText, ComboListsAutoThenComOneToFifty)
