@@ -12,6 +12,8 @@
 
 #include <QProgressBar>
 
+#include <chrono>
+
 namespace main_dialog_test {
 namespace {
 
@@ -232,6 +234,35 @@ TEST_F(FirmwareDialogEndTest, CancelStopsBeforeTheNextBlockSendsTheAbortAndRepor
     EXPECT_EQ(firmware->Result(), 0);
     EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{CMD_FIRMWARE_BLOCK, CMD_FIRMWARE_BLOCK, CMD_ABORT}));
     EXPECT_FALSE(firmware->IsWindowVisible());
+}
+
+// The printer keeps DSR low past the test after the end command: the job would wait out its
+// whole restart budget (50 s), and the Cancel button up to 16.5 s for it, were the wait deaf to
+// the stop. The clock runs at its real speed so that those waits would count in full.
+TEST_F(FirmwareDialogEndTest, CancelWhileThePrinterRestartsEndsTheWindowAtOnceAndSendsTheAbort)
+{
+    constexpr std::uint32_t kAnHourMs = 3600000;
+    constexpr auto kWindowEndBound = std::chrono::seconds(3);
+    test_support::ScopedSpeedFactor realSpeed(1);
+    printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
+    config.restartDsrLowMs = kAnHourMs;
+    StartPrinter(config);
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kSerialOnlyVersion, kOtherName));
+    ASSERT_TRUE(firmware->LoadFirmware());
+    ASSERT_TRUE(WaitUntil([this] { return FirmwareStatus() == "Updating Flash"; })) << Printable(sampler->History());
+
+    const auto start = std::chrono::steady_clock::now();
+    firmware->GetButton(IDC_FIRMWARE_CANCEL).Click();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kWindowEndBound);
+
+    EXPECT_EQ(parent.results, std::vector<int>{0});
+    EXPECT_FALSE(firmware->IsWindowVisible());
+    ASSERT_TRUE(printer->WaitForFrames(5, kOperationWaitMs));
+    KeepRunning(kQuietWatchMs); // the job's own report reaches a finished window
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{CMD_FIRMWARE_BLOCK, CMD_FIRMWARE_BLOCK, CMD_FIRMWARE_BLOCK,
+                                                     CMD_FIRMWARE_END, CMD_ABORT}));
+    EXPECT_EQ(firmware->Result(), 0);
+    EXPECT_EQ(printer->FirmwareImage(), image);
 }
 
 // ---------------------------------------------------------------- the update-mode handshake
