@@ -333,13 +333,15 @@ bool CQVMessageParser::JobExchange(const CSendThreadContext* context, std::uint8
 void CQVMessageParser::WaitForPrinterRestart(CComms* transport)
 {
     // One budget for both phases: DSR drops while the printer restarts, then returns.
+    // Any stop ends the wait, so a Cancel meanwhile does not hold its window for the whole
+    // budget; every way of stopping sets stopRequested_, so the sleeps watch that flag.
     int waits = 0;
-    while (waits < kRestartWaits && transport->IsDSROn() && !stopOnDestruction_.load()) {
-        timing::SleepUnless(kRestartWaitMs, stopOnDestruction_);
+    while (waits < kRestartWaits && transport->IsDSROn() && !StopAsked()) {
+        timing::SleepUnless(kRestartWaitMs, stopRequested_);
         ++waits;
     }
-    while (waits < kRestartWaits && !transport->IsDSROn() && !stopOnDestruction_.load()) {
-        timing::SleepUnless(kRestartWaitMs, stopOnDestruction_);
+    while (waits < kRestartWaits && !transport->IsDSROn() && !StopAsked()) {
+        timing::SleepUnless(kRestartWaitMs, stopRequested_);
         ++waits;
     }
 }

@@ -127,7 +127,8 @@ public:
     std::optional<std::uint8_t> LastReplyCode() const;
 
     bool IsRunning() const { return running_.load(); }
-    // Asks a data-mode job to stop before its next block.
+    // Asks a data-mode job to stop before its next block, or to end its wait for the
+    // printer's restart; a job stopped in that wait still reports its result.
     void RequestStop() { stopRequested_.store(true); }
     void ClearStopRequest() { stopRequested_.store(false); }
     // Waits up to ms for the send thread to end; true when it has. Reaps a finished thread.

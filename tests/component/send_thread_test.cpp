@@ -342,6 +342,34 @@ TEST_F(SendThreadTest, StopRequestBetweenBlocksEndsTheJobWithoutEndCommand)
     EXPECT_TRUE(recorder.MessagesWithId(WM_UPDATING_FLASH).empty());
 }
 
+// The printer's DSR stays low past the test, so only the stop can end the job's wait for its
+// restart: 100 waits of 500 ms would take 12.5 s here. The job still reports as it would have.
+TEST_F(SendThreadTest, StopRequestEndsTheRestartWaitAndTheJobStillReportsItsResult)
+{
+    constexpr std::uint32_t kAnHourMs = 3600000;
+    constexpr int kStopBoundMs = 3000;
+    printer.SetRestartDsrLowMs(kAnHourMs);
+    const std::string image = TestImage(kImageSize);
+    ASSERT_TRUE(StartImage(image));
+    ASSERT_TRUE(recorder.WaitFor(WM_UPDATING_FLASH, kWaitMs));
+
+    parser->RequestStop();
+
+    ASSERT_TRUE(recorder.WaitFor(WM_SEND_DONE, kStopBoundMs));
+    std::vector<unsigned> ids;
+    for (const platform::PostedMessage& message : recorder.Messages())
+        ids.push_back(message.id);
+    EXPECT_EQ(ids, (std::vector<unsigned>{WM_LOAD_PROGRESS, WM_LOAD_PROGRESS, WM_LOAD_PROGRESS, WM_UPDATING_FLASH,
+                                          WM_SEND_DONE}));
+    EXPECT_EQ(SendDone().wParam, 1u);
+    bool ok = false;
+    parser->GetResult(&ok, nullptr, nullptr);
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(port->Dsr()) << "the printer had not come back";
+    EXPECT_EQ(printer.FirmwareImage(), image);
+    EXPECT_TRUE(printer.FirmwareEnded());
+}
+
 TEST_F(SendThreadTest, NewImageJobClearsAnEarlierStopRequest)
 {
     parser->RequestStop();

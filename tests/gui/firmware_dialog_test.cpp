@@ -12,6 +12,8 @@
 
 #include <QProgressBar>
 
+#include <chrono>
+
 namespace main_dialog_test {
 namespace {
 
@@ -234,6 +236,60 @@ TEST_F(FirmwareDialogEndTest, CancelStopsBeforeTheNextBlockSendsTheAbortAndRepor
     EXPECT_FALSE(firmware->IsWindowVisible());
 }
 
+// The printer keeps DSR low past the test after the end command: the job would wait out its
+// whole restart budget (50 s), and the Cancel button up to 16.5 s for it, were the wait deaf to
+// the stop. The clock runs at its real speed so that those waits would count in full.
+TEST_F(FirmwareDialogEndTest, CancelWhileThePrinterRestartsEndsTheWindowAtOnceAndSendsTheAbort)
+{
+    constexpr std::uint32_t kAnHourMs = 3600000;
+    constexpr auto kWindowEndBound = std::chrono::seconds(3);
+    test_support::ScopedSpeedFactor realSpeed(1);
+    printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
+    config.restartDsrLowMs = kAnHourMs;
+    StartPrinter(config);
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kSerialOnlyVersion, kOtherName));
+    ASSERT_TRUE(firmware->LoadFirmware());
+    ASSERT_TRUE(WaitUntil([this] { return FirmwareStatus() == "Updating Flash"; })) << Printable(sampler->History());
+
+    const auto start = std::chrono::steady_clock::now();
+    firmware->GetButton(IDC_FIRMWARE_CANCEL).Click();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kWindowEndBound);
+
+    EXPECT_EQ(parent.results, std::vector<int>{0});
+    EXPECT_FALSE(firmware->IsWindowVisible());
+    ASSERT_TRUE(printer->WaitForFrames(5, kOperationWaitMs));
+    KeepRunning(kQuietWatchMs); // the job's own report reaches a finished window
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{CMD_FIRMWARE_BLOCK, CMD_FIRMWARE_BLOCK, CMD_FIRMWARE_BLOCK,
+                                                     CMD_FIRMWARE_END, CMD_ABORT}));
+    EXPECT_EQ(firmware->Result(), 0);
+    EXPECT_EQ(printer->FirmwareImage(), image);
+}
+
+// A load that never started has nothing to abort: the printer hears nothing, whether the
+// window is closed by its button or destroyed without it.
+class FirmwareDialogNeverStarted : public FirmwareDialogTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FirmwareDialogNeverStarted, ClosedOrDestroyedItSendsNothing)
+{
+    const bool closedByButton = GetParam();
+    StartPrinter();
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(8192), kSerialOnlyVersion, kOtherName));
+    ASSERT_FALSE(firmware->LoadFirmware()); // one block is not enough
+
+    if (closedByButton)
+        firmware->GetButton(IDC_FIRMWARE_CANCEL).Click();
+    firmware.reset();
+    KeepRunning(kQuietWatchMs);
+
+    EXPECT_EQ(parent.results, std::vector<int>{0});
+    EXPECT_TRUE(printer->ReceivedFrames().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, FirmwareDialogNeverStarted, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "CancelButton" : "Destruction");
+                         });
+
 // ---------------------------------------------------------------- the update-mode handshake
 
 TEST_F(FirmwareDialogTest, UsbCandidateThatRefusesTheSwitchThreeTimesLoadsOverTheSerialLine)
@@ -268,6 +324,29 @@ TEST_F(FirmwareDialogTest, UsbCandidateThatNeverAnswersIsReopenedAt19200WithoutD
     EXPECT_FALSE(printerLine.Line()->Dtr());
     EXPECT_FALSE(printerLine.Line()->Rts());
     EXPECT_EQ(printer->FirmwareImage(), image);
+}
+
+// It hears only 19200 baud and the port was opened at 38400: the first two queries go unheard,
+// the reopen after the second attempt lets the third reach it, and it switches.
+TEST_F(FirmwareDialogTest, UsbCandidateThatHearsOnly19200IsReachedByTheThirdQueryAndFlashedOverUsb)
+{
+    printer_sim::PrinterConfig config = PrinterWithIdentity(kIdentityBagTag);
+    config.usbCapable = true;
+    config.line = {19200, 8, 'N', 1.0f};
+    StartPrinter(config);
+    const printer_sim::UsbSide usbSide(*printer, usb);
+    ASSERT_TRUE(OpenFirmwareDialog(TestImage(kImageSize), kUsbVersion, kCandidateName, 38400));
+
+    ASSERT_TRUE(firmware->LoadFirmware());
+    EXPECT_EQ(FirmwareStatus(), "Switching to Firmware Update");
+    ASSERT_TRUE(WaitForResult()) << Printable(sampler->History());
+
+    EXPECT_EQ(firmware->Result(), 1) << Printable(sampler->History());
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{CMD_QUERY_UPDATE_MODE, CMD_SWITCH_UPDATE_MODE}));
+    EXPECT_EQ(printerLine.Line()->HostConfig().baudRate, 19200u);
+    EXPECT_EQ(usbSide.Restarts(), 1);
+    const std::vector<std::uint8_t> flashed = usbSide.FirmwareImage();
+    EXPECT_TRUE(std::string(flashed.begin(), flashed.end()) == image) << flashed.size() << " bytes flashed";
 }
 
 TEST_F(FirmwareDialogTest, UsbCandidateThatFallsSilentAfterTheSwitchIsFlashedOverUsb)

@@ -162,7 +162,12 @@ TEST_P(LoadFirmwareRefused, NothingIsSentAndTheWindowReturnsToIdle)
     EXPECT_EQ(dialog->FirmwareDialog(), nullptr);
     EXPECT_TRUE(dialog->IsWindowVisible());
     EXPECT_TRUE(dialog->FirmwareImage().IsEmpty());
-    EXPECT_TRUE(FramesWithCommand(CMD_FIRMWARE_BLOCK).empty());
+    // The search's probe and the type check, and nothing after them: no block, no abort.
+    KeepRunning(kQuietWatchMs);
+    std::vector<std::uint8_t> heard;
+    for (const printer_sim::ReceivedFrame& frame : printer->ReceivedFrames())
+        heard.push_back(frame.command);
+    EXPECT_EQ(heard, (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Refusals, LoadFirmwareRefused, ::testing::ValuesIn(kRefusals),

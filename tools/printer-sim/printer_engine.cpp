@@ -282,6 +282,12 @@ void PrinterEngine::SetEepromRecord(const std::string& record)
     config_.eepromRecord = record;
 }
 
+void PrinterEngine::SetRestartDsrLowMs(std::uint32_t ms)
+{
+    std::lock_guard lock(mutex_);
+    config_.restartDsrLowMs = ms;
+}
+
 void PrinterEngine::AddFault(const Fault& fault)
 {
     if (fault.times == 0)

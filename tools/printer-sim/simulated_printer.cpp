@@ -98,6 +98,11 @@ void SimulatedPrinter::SetEepromRecord(const std::string& record)
     impl_->Engine().SetEepromRecord(record);
 }
 
+void SimulatedPrinter::SetRestartDsrLowMs(std::uint32_t ms)
+{
+    impl_->Engine().SetRestartDsrLowMs(ms);
+}
+
 void SimulatedPrinter::AddFault(const Fault& fault)
 {
     impl_->Engine().AddFault(fault);

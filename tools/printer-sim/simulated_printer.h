@@ -80,6 +80,8 @@ public:
     void SetIdentity(const std::string& identity);
     void SetSettingsRecord(const std::string& record);
     void SetEepromRecord(const std::string& record);
+    // How long DSR stays low in the restarts after CMD_FIRMWARE_END from now on.
+    void SetRestartDsrLowMs(std::uint32_t ms);
 
     void AddFault(const Fault& fault);
     void ClearFaults();
