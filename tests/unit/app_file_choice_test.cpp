@@ -187,6 +187,30 @@ TEST(ConfigFileFamily, TheOtherFamilyNamedInTheRecordWins)
     }
 }
 
+// A chosen path as the profile keeps it: from the working folder when relative, and as
+// written where it would not be the same file so (".." through a link is left to the system).
+TEST(ProfilePath, RelativePathsGoBehindTheWorkingFolder)
+{
+    struct Case {
+        const char* path;
+        const char* kept;
+    };
+    const Case cases[] = {
+        {"rel.QV_BTP_CFG", "/home/tech/cfg/rel.QV_BTP_CFG"},
+        {"fw/F2QV1_a.BIN", "/home/tech/cfg/fw/F2QV1_a.BIN"},
+        {"../F2QV1_a.BIN", "/home/tech/cfg/../F2QV1_a.BIN"},
+        {"gate 7.qv_bpp_cfg ", "/home/tech/cfg/gate 7.qv_bpp_cfg "},
+        {"<%FileName%>", "/home/tech/cfg/<%FileName%>"},
+        {"/srv/cfg/a.QV_BTP_CFG", "/srv/cfg/a.QV_BTP_CFG"},
+        {"<%FilePath%>/<%FileName%>", "<%FilePath%>/<%FileName%>"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(AbsoluteFilePath(c.path, "/home/tech/cfg"), c.kept);
+    }
+}
+
 TEST(Placeholders, EveryOccurrenceIsReplaced)
 {
     EXPECT_EQ(ReplaceFilePlaceholders("<%FilePath%>/<%FileName%>", "/home/tech/fw", "F2QV1_a.BIN"),
