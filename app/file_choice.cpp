@@ -3,6 +3,7 @@
 #include "comms/device_types.h"
 #include "comms/printer_codes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -87,6 +88,13 @@ bool ConfigFileFitsDevice(int fileType, const QString& upperFileName, int device
     if (fileType == deviceType)
         return true;
     return fileType == DEVICE_TYPE_ANY && upperFileName.indexOf(QLatin1String(kEepromConfigFileMarker)) > 0;
+}
+
+QString AbsoluteFilePath(const QString& path, const QString& workingFolder)
+{
+    if (path.isEmpty() || QFileInfo(path).isAbsolute() || path.startsWith(QLatin1String(kPlaceholderFilePath)))
+        return path;
+    return QDir(workingFolder).absoluteFilePath(path);
 }
 
 QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, const QString& lastName)

@@ -60,6 +60,11 @@ std::uint8_t ConfigFileCommand(int fileType);
 // kEepromConfigFileMarker after its first character fits either family.
 bool ConfigFileFitsDevice(int fileType, const QString& upperFileName, int deviceType);
 
+// A chosen path as the profile keeps it, naming the same file from any working folder: a
+// relative path behind workingFolder. An empty path, an absolute one and one that begins
+// with kPlaceholderFilePath (a folder of its own once replaced) stay as they are.
+QString AbsoluteFilePath(const QString& path, const QString& workingFolder);
+
 // Every "<%FilePath%>" replaced by lastFolder, then every "<%FileName%>" by lastName
 // (case-sensitive).
 QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, const QString& lastName);

@@ -8,10 +8,13 @@
 #include "app/resource.h"
 #include "app/status_texts.h"
 #include "comms/device_types.h"
+#include "settings/settings_record.h"
 #include "ui/exit_codes.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
 #include "ui/text.h"
+
+#include <QDir>
 
 namespace {
 
@@ -25,11 +28,13 @@ QString ReadProfileValue(const char* name)
     return ui::GetProfileString(kProfileSection, name);
 }
 
-// A shortcut (here: a symbolic link) stands for its target.
+// The file that the profile remembers and that is read: a shortcut (here: a symbolic link)
+// stands for its target, and a name given on the command line for the file in the folder
+// where the run started.
 QString ResolvedPath(const QString& chosen)
 {
     QString target;
-    return ResolveShortcutPath(chosen, target) > 0 ? target : chosen;
+    return AbsoluteFilePath(ResolveShortcutPath(chosen, target) > 0 ? target : chosen, QDir::currentPath());
 }
 
 // A file too long to count in 32 bits is one that cannot be read, like a short read.
@@ -207,10 +212,15 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     // The file goes to the printer as it stands: anything but one whole frame of its type
     // would leave the printer's receiver in the middle of a frame.
     const std::string_view bytes(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
-    if (!CQVMessageParser::StoredMessagePayload(bytes, ConfigFileCommand(configFileType_))) {
+    const std::optional<std::string> record =
+        CQVMessageParser::StoredMessagePayload(bytes, ConfigFileCommand(configFileType_));
+    if (!record) {
         configFileImage_.Free();
         SetStatusText(ui::Text(kStatusNotAConfigurationFile));
         return false;
     }
+    // Settings that name the other printer family make the file that family's, whatever its
+    // name: they are for that family's printers only.
+    configFileType_ = SettingsFileFamily(configFileType_, *record);
     return true;
 }

@@ -370,8 +370,12 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
     }
     if (!ConfigFileFitsDevice(configFileType_, configFileName_, deviceType_)) {
         SetStatusText(ui::Text(kStatusChangingDeviceTypeNotSupported));
-        FallBackToInteractiveRun(
-            ui::Text(kReasonFileForOtherFamily).arg(configFileName_, ui::Text(TitlePrefixFor(deviceType_)).trimmed()));
+        QString reason =
+            ui::Text(kReasonFileForOtherFamily).arg(configFileName_, ui::Text(TitlePrefixFor(deviceType_)).trimmed());
+        // Named for the printer found: its settings say otherwise, which the name does not show.
+        if (ConfigFileTypeFromExtension(configFileExtension_) == deviceType_)
+            reason += ui::Text(kReasonSettingsOfFamily).arg(ui::Text(TitlePrefixFor(configFileType_)).trimmed());
+        FallBackToInteractiveRun(reason);
         return;
     }
 

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CComms;
 class CCustomEditCtrl;
@@ -117,6 +118,9 @@ private:
 
     QString DefaultConfigFileName() const;
     ui::FileDialogRequest ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const;
+    // Whether any of a file's records makes it a file of the other printer family
+    // (SettingsFileFamily); never for the EEPROM dialog.
+    bool IsOtherFamilysFile(const std::vector<std::string>& records) const;
     bool HasDeviceType() const { return definition_.ownDeviceType != 0; }
     const SettingDescriptor* FirstRowOf(int controlId) const;
     // The row whose value the control shows and gives back; the printer's read-only fields

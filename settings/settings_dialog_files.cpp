@@ -10,6 +10,10 @@
 #include "ui/prompts.h"
 #include "ui/text.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 namespace {
 
 constexpr char kSaved[] = "Saved";
@@ -49,6 +53,20 @@ bool HasExtension(const QString& path, std::string_view extension)
 {
     const QString last = path.mid(path.lastIndexOf(kExtensionSeparator) + 1).trimmed();
     return last.compare(ui::Text(extension), Qt::CaseInsensitive) == 0;
+}
+
+// The payloads of the complete frames of a command that bytes hold, in their order; bytes
+// outside them are passed over.
+std::vector<std::string> FramePayloads(std::string_view bytes, std::uint8_t command)
+{
+    std::vector<std::string> payloads;
+    std::string payload;
+    MessageParseState state;
+    for (const char byte : bytes) {
+        if (CQVMessageParser::ParseByte(payload, static_cast<std::uint8_t>(byte), state) && state.command == command)
+            payloads.push_back(payload);
+    }
+    return payloads;
 }
 
 } // namespace
@@ -141,13 +159,22 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
         Tell(kUnableToOpenFile);
         return;
     }
+    const bool empty = file.LengthFits() && file.Length() == 0;
+    FileImage image;
+    const FileReadResult read = file.ReadInto(image);
+    std::vector<std::string> records;
+    if (read == FileReadResult::Ok)
+        records = FramePayloads({reinterpret_cast<const char*>(image.buffer.get()), image.length}, kind.command);
+    // Settings for the other printer family are refused as that family's file is by its name.
+    if (IsOtherFamilysFile(records)) {
+        Tell(kInvalidDeviceType);
+        return;
+    }
     RememberFile(kind, path);
-    if (file.LengthFits() && file.Length() == 0) {
+    if (empty) {
         Tell(kNoDataInFile);
         return;
     }
-    FileImage image;
-    const FileReadResult read = file.ReadInto(image);
     if (read == FileReadResult::AllocationFailed || read == FileReadResult::TooLong) {
         Tell(kUnableToLoadFile);
         return;
@@ -158,15 +185,19 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     }
     loadedConfig_.assign(reinterpret_cast<const char*>(image.buffer.get()), image.length);
 
-    std::string payload;
-    MessageParseState state;
-    for (const char byte : loadedConfig_) {
-        if (!CQVMessageParser::ParseByte(payload, static_cast<std::uint8_t>(byte), state))
-            continue;
-        if (state.command == kind.command && SetDeviceSettings(payload, connection_, false)) {
+    for (const std::string& record : records) {
+        if (SetDeviceSettings(record, connection_, false)) {
             Tell(kLoaded);
             return;
         }
     }
     Tell(kUnableToProcess);
+}
+
+bool CSettingsTableDlg::IsOtherFamilysFile(const std::vector<std::string>& records) const
+{
+    const int own = definition_.ownDeviceType;
+    return HasDeviceType() && std::any_of(records.begin(), records.end(), [own](const std::string& record) {
+               return SettingsFileFamily(own, record) != own;
+           });
 }

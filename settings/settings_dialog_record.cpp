@@ -20,7 +20,6 @@ constexpr std::uint8_t kProtocolListKeys[] = {0x11, 0x12};
 constexpr std::uint8_t kModelKey = 0x14;
 constexpr std::uint8_t kSerialNumberKey = 0x15;
 constexpr std::uint8_t kProtocolKey = 0x01;
-constexpr std::uint8_t kDeviceTypeKey = 0x03;
 constexpr std::uint8_t kPlatenErrKey = 0x18;
 
 // A check box whose field carries 'x' (or the number of 'x' or 'X') is not for this printer.

@@ -1,6 +1,8 @@
 #include "settings/settings_record.h"
 
 #include "comms/decimal_text.h"
+#include "comms/device_types.h"
+#include "settings/setting_tables.h"
 
 #include <cstdio>
 
@@ -15,6 +17,17 @@ int HexDigitValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + kHexDigitValueBase;
     return -1;
+}
+
+// The family that a device-type field's value names, if any.
+std::optional<int> FamilyNamedBy(const FieldValue& value)
+{
+    if (value.negative)
+        return std::nullopt;
+    const std::int32_t code = ReadLeadingNumber(value.text).number;
+    if (code == DEVICE_TYPE_BPP || code == DEVICE_TYPE_BTP)
+        return code;
+    return std::nullopt;
 }
 
 } // namespace
@@ -102,6 +115,24 @@ std::int32_t NumberOf(std::string_view asRead)
         asRead.remove_prefix(1);
     const std::int32_t number = ReadLeadingNumber(asRead).number;
     return negative ? -number : number;
+}
+
+int SettingsFileFamily(int familyByName, std::string_view record)
+{
+    if (familyByName != DEVICE_TYPE_BPP && familyByName != DEVICE_TYPE_BTP)
+        return familyByName;
+    const int otherFamily = familyByName == DEVICE_TYPE_BPP ? DEVICE_TYPE_BTP : DEVICE_TYPE_BPP;
+    // Each DEL opens a field: group, parameter, value.
+    for (std::size_t at = record.find(kRecordDelimiter); at != std::string_view::npos;
+         at = record.find(kRecordDelimiter, at + 1)) {
+        if (at + 3 >= record.size() || static_cast<std::uint8_t>(record[at + 1]) != SETTING_GROUP_DEVICE ||
+            static_cast<std::uint8_t>(record[at + 2]) != kDeviceTypeKey)
+            continue;
+        const std::optional<FieldValue> value = ReadFieldValue(record, at + 3);
+        if (value && FamilyNamedBy(*value) == otherFamily)
+            return otherFamily;
+    }
+    return familyByName;
 }
 
 QString RecordText(std::string_view bytes)

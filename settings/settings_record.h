@@ -20,6 +20,9 @@ inline constexpr char kRecordDelimiter = '\x7F';  // DEL: opens every field and 
 // settings in all its configurations.
 inline constexpr char kAllConfigsGroup = 'q';
 inline constexpr char kIgnoredGroup = 'r';
+// Parameter of the device-type field (group '~') of the boarding-pass and bag-tag records:
+// the printer family that the settings are for, as its device type code.
+inline constexpr std::uint8_t kDeviceTypeKey = 0x03;
 
 // The record with the 'q' field appended.
 std::string WithAllConfigsField(std::string record);
@@ -51,6 +54,13 @@ std::int32_t NumberOf(std::string_view asRead);
 // A check box's state from a text: off when it begins with 0, F or N (either case), on
 // otherwise, an empty text included.
 bool TextMeansChecked(const QString& text);
+
+// The printer family of a boarding-pass or bag-tag settings file whose name gives
+// familyByName: the other family when a device-type field of its record names that one
+// (the value read as the dialogs read it), else familyByName. Every field counts, as the
+// printer takes every one of them; a value that names neither family leaves the name to
+// decide. An EEPROM file (DEVICE_TYPE_ANY) stays its name's.
+int SettingsFileFamily(int familyByName, std::string_view record);
 
 // Bytes to UI text and back, one character per byte; characters above U+00FF become 0.
 QString RecordText(std::string_view bytes);

@@ -111,7 +111,23 @@ public:
 
     std::filesystem::path ProfilePath() const { return configHome_ / "Corvandel" / "Jetvane.conf"; }
 
-    // A file in this run's own folder.
+    // The value that the profile holds under name in section, as the program wrote it
+    // (plain paths and words need no unquoting); empty when there is none.
+    std::string ProfileValue(const std::string& section, const std::string& name) const
+    {
+        std::ifstream file(ProfilePath());
+        bool inSection = false;
+        for (std::string line; std::getline(file, line);) {
+            if (line.starts_with('['))
+                inSection = line == "[" + section + "]";
+            else if (inSection && line.starts_with(name + "="))
+                return line.substr(name.size() + 1);
+        }
+        return {};
+    }
+
+    // This run's own folder, and a file in it.
+    const std::filesystem::path& Folder() const { return folder_.Path(); }
     std::filesystem::path FilePath(const std::string& name) const { return folder_.Path() / name; }
 
     bool WriteFile(const std::string& name, const std::string& bytes) const

@@ -268,6 +268,43 @@ TEST(CliSendConfig, NoPrinterOnTheRememberedPortIsDeviceNotFound)
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_DEVICE_NOT_FOUND);
 }
 
+// Files named relative to the folder where the run starts are remembered by their absolute
+// paths, so that the next run, from whatever folder, offers the same files. The firmware
+// run's remembered port leads nowhere: its file is remembered before the search.
+TEST(CliSendConfig, RelativeFileNamesAreRememberedAsAbsolutePaths)
+{
+    struct Case {
+        const char* verb;
+        const char* relative;
+        const char* profileValue;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"SENDCONFIG", "rel.QV_BTP_CFG", "LastLoadMainConfigFile", EXIT_CODE_SUCCESS},
+        {"LOADFIRMWARE", "fw/F2QV1_REL.BIN", "LastLoadFirmwareFile", EXIT_CODE_DEVICE_NOT_FOUND},
+    };
+    for (const Case& expected : cases) {
+        SCOPED_TRACE(expected.verb);
+        test_support::PrinterSimProcess sim;
+        StartSim(sim, "BTP");
+        const CliWorld world;
+        ASSERT_TRUE(world.Valid());
+        const bool sendsConfig = expected.exitCode == EXIT_CODE_SUCCESS;
+        ASSERT_TRUE(world.WriteProfile(sendsConfig ? sim.SlavePath() : world.FilePath("no-such-device").string()));
+        std::filesystem::create_directories(world.FilePath("fw"));
+        ASSERT_TRUE(world.WriteFile(expected.relative, sendsConfig ? cli_test::ConfigurationFileBytes(
+                                                                         cli_test::SampleSettingsRecord())
+                                                                   : std::string(1000, '\x5A')));
+
+        const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", expected.verb, expected.relative},
+                                                    world.ProgramEnvironment(), kSendConfigLimitMs, world.Folder());
+
+        ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
+        EXPECT_EQ(run.end->exitCode, expected.exitCode) << run.err;
+        EXPECT_EQ(world.ProfileValue("Settings", expected.profileValue), world.FilePath(expected.relative).string());
+    }
+}
+
 // ---- the LOADFIRMWARE road against jetvane-printer-sim
 
 std::string FirmwareImage(std::size_t size)

@@ -199,6 +199,44 @@ TEST_F(RunEnd, FallBackWithoutDisplayEndsAsFailedWithTheStatusOnStandardError)
     }
 }
 
+// A settings file renamed for the other printer family is that family's by the device-type
+// field of its record ('~' 0x03: +1 bag-tag, +16 boarding-pass): the run ends as it does for
+// a file so named, and the printer hears only the search and the type check.
+TEST_F(RunEnd, SettingsRenamedForTheOtherFamilyEndAsThatFamilysFile)
+{
+    struct Case {
+        const char* printerType;
+        const char* fileName;
+        std::string record;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"BTP", kBagTagFile, "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F",
+         "jetvane: Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
+         "(its settings are for a BPP printer)"},
+        {"BPP", kBoardingPassFile, "\x7F~\x01+1\x7F~\x03+1\x7F}\x0A" "414243\x7Fq\x7F",
+         "jetvane: Changing device type not supported: GATE.QV_BPP_CFG is not for the BPP printer found "
+         "(its settings are for a BTP printer)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.printerType);
+        test_support::PrinterSimProcess printer;
+        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", c.printerType}));
+        ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
+        ASSERT_TRUE(world.WriteFile(c.fileName, cli_test::ConfigurationFileBytes(c.record)));
+
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath(c.fileName).string()},
+                       world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
+
+        ASSERT_TRUE(run.end.has_value()) << "the run kept going";
+        EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
+        EXPECT_EQ(run.err, c.line + "\n");
+        EXPECT_THAT(LoggedFrames(printer.StderrText()),
+                    ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
+    }
+}
+
 // Another program takes the printer's port between the search and the main dialog's own open.
 TEST_F(RunEnd, PortTakenAfterTheSearchEndsAsFailedAndSaysItIsInUse)
 {

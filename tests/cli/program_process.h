@@ -94,10 +94,12 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    // Starts program with the arguments (the program is not repeated in them). False when
-    // the pipes or the process could not be made; a program that cannot be executed ends
-    // at once with exit code 127.
-    bool Start(const std::string& program, const std::vector<std::string>& arguments, const Environment& environment)
+    // Starts program with the arguments (the program is not repeated in them), in
+    // workingFolder when one is given, else in this process's. False when the pipes or the
+    // process could not be made; a program that cannot be executed (or a working folder that
+    // cannot be entered) ends at once with exit code 127.
+    bool Start(const std::string& program, const std::vector<std::string>& arguments, const Environment& environment,
+               const std::string& workingFolder = {})
     {
         int out[2];
         int err[2];
@@ -133,6 +135,8 @@ public:
                 dup2(devNull, STDIN_FILENO);
             // Descriptors of the test process (a simulator's pipes, other children's) stay behind.
             close_range(3, ~0U, 0);
+            if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0)
+                _exit(kExecFailedCode);
             execve(program.c_str(), argv.data(), envp.data());
             _exit(kExecFailedCode);
         }
@@ -289,11 +293,11 @@ struct ProgramRun {
 };
 
 inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                             const Environment& environment, int limitMs)
+                             const Environment& environment, int limitMs, const std::string& workingFolder = {})
 {
     ProgramRun run;
     ProgramProcess process;
-    if (!process.Start(program, arguments, environment))
+    if (!process.Start(program, arguments, environment, workingFolder))
         return run;
     run.end = process.WaitForExit(limitMs);
     if (!run.end)

@@ -67,6 +67,18 @@ protected:
     {
         return prompts.MessageBoxes().empty() ? QString() : prompts.MessageBoxes().back().text;
     }
+    // Everything a technician can see of the dialog.
+    QStringList Seen() const
+    {
+        QStringList state{dialog->GetWindowText(), dialog->Model(), dialog->SerialNumber(), dialog->ProtocolText()};
+        for (const SettingDescriptor& row : dialog->Definition().tables.settings) {
+            QWidget* control = dialog->GetDlgItem(row.controlId).Widget();
+            state << QString::number(row.controlId) << Text(row.controlId) << Entries(row.controlId).join('|')
+                  << QString::number(Checked(row.controlId)) << QString::number(Visible(row.controlId))
+                  << QString::number(Enabled(row.controlId)) << control->palette().color(QPalette::Text).name();
+        }
+        return state;
+    }
 
     QTemporaryDir folder;
 };
@@ -331,17 +343,6 @@ TEST_F(SettingsFiles, AFieldThatCannotBeUsedDoesNotStopASave)
 
 TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
 {
-    // Everything a technician can see of the dialog.
-    const auto seen = [this] {
-        QStringList state{dialog->GetWindowText(), dialog->Model(), dialog->SerialNumber(), dialog->ProtocolText()};
-        for (const SettingDescriptor& row : dialog->Definition().tables.settings) {
-            QWidget* control = dialog->GetDlgItem(row.controlId).Widget();
-            state << QString::number(row.controlId) << Text(row.controlId) << Entries(row.controlId).join('|')
-                  << QString::number(Checked(row.controlId)) << QString::number(Visible(row.controlId))
-                  << QString::number(Enabled(row.controlId)) << control->palette().color(QPalette::Text).name();
-        }
-        return state;
-    };
     Open<CJetvaneSettingsBPPDlg>(1);
     dialog->SetTitle("Printer");
     Choose(1009, "FGL");
@@ -349,20 +350,80 @@ TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
     SetText(1058, "500");
     SetText(1045, "42");
     dialog->CheckDlgButton(1055, true);
-    const QStringList before = seen();
+    const QStringList before = Seen();
     ASSERT_EQ(Save(PathOf("before.QV_BPP_CFG")), "Saved");
 
-    // A model, a serial number, the other printer family, a protocol, two good fields, and
-    // then a value that stops at a lower-case hex digit.
+    // A model, a serial number, a list that offers the other printer family, the dialog's own
+    // family (the other one would make the file that family's), a protocol, two good fields,
+    // and then a value that stops at a lower-case hex digit.
     const std::string faulty = Field('~', 0x14, "4D5256353845") + Field('~', 0x15, "313233") +
-                               Field('~', 0x10, "425050425450") + Field('~', 0x03, "+1") + Field('~', 0x01, "+2") +
+                               Field('~', 0x10, "425050425450") + Field('~', 0x03, "+16") + Field('~', 0x01, "+2") +
                                Field('}', 0x0A, "414243") + Field('}', 0x36, "+300") + Field('}', 0x3A, "4a") + kDel;
     EXPECT_EQ(Load(Write("faulty.QV_BPP_CFG", FileFrame(0x10, faulty + "q\x7F"))),
               "Unable to process the configuration.");
 
-    EXPECT_EQ(seen(), before);
+    EXPECT_EQ(Seen(), before);
     ASSERT_EQ(Save(PathOf("after.QV_BPP_CFG")), "Saved");
     EXPECT_EQ(ReadBytes(PathOf("after.QV_BPP_CFG")), ReadBytes(PathOf("before.QV_BPP_CFG")));
+}
+
+// A file whose settings name the other printer family in a device-type field ('~' 0x03: +1
+// bag-tag, +16 boarding-pass) is that family's file, whatever its name: refused as if it
+// were so named, and the dialog, the profile and the loaded bytes stay as they were.
+// Without such a field, or with one that names the dialog's own family or none, the name
+// decides.
+TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
+{
+    struct FamilyCase {
+        const char* what;
+        bool bagTagDialog;
+        std::string fields;
+        const char* message;
+    };
+    const FamilyCase cases[] = {
+        {"boarding-pass settings named bag-tag", true, Field('~', 0x01, "+1") + Field('~', 0x03, "+16"),
+         "Invalid device type"},
+        {"bag-tag settings named boarding-pass", false, Field('~', 0x03, "+1") + Field('~', 0x01, "+2"),
+         "Invalid device type"},
+        {"the other family last", true, Field('~', 0x03, "+1") + Field('}', 0x0A, "58") + Field('~', 0x03, "+16"),
+         "Invalid device type"},
+        {"as hexadecimal digits", false, Field('~', 0x03, "31"), "Invalid device type"},
+        {"digits and more", true, Field('~', 0x03, "+16 BPP"), "Invalid device type"},
+        {"the dialog's own family", true, Field('~', 0x03, "+1"), "Loaded"},
+        {"no device-type field", false, Field('~', 0x01, "+2"), "Loaded"},
+        {"a code of no family", true, Field('~', 0x03, "+0"), "Loaded"},
+        {"a negative code", false, Field('~', 0x03, "-1"), "Loaded"},
+    };
+    for (const FamilyCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.bagTagDialog)
+            Open<CJetvaneSettingsBTPDlg>();
+        else
+            Open<CJetvaneSettingsBPPDlg>();
+        const char* const lastFile = c.bagTagDialog ? "LastLoadBTPConfigFile" : "LastLoadBPPConfigFile";
+        ui::WriteProfileString("Settings", lastFile, "earlier");
+        ui::WriteProfileString("Settings", "LastLoadConfigPath", "earlier folder");
+        SetText(1003, "GATE7");
+        const QStringList before = Seen();
+        const std::string record = c.fields + Field('}', 0x0A, "414243") + kDel + "q\x7F";
+        const QString path = Write(c.bagTagDialog ? "desk.QV_BTP_CFG" : "gate.QV_BPP_CFG", FileFrame(0x10, record));
+
+        EXPECT_EQ(Load(path), c.message);
+
+        const bool refused = QString(c.message) != "Loaded";
+        EXPECT_EQ(Text(1003), refused ? "GATE7" : "ABC");
+        if (refused) {
+            EXPECT_EQ(Seen(), before);
+            EXPECT_EQ(Profile(lastFile), "earlier");
+            EXPECT_EQ(Profile("LastLoadConfigPath"), "earlier folder");
+            EXPECT_TRUE(dialog->LoadedConfig().empty());
+        } else {
+            EXPECT_EQ(Profile(lastFile), path);
+            EXPECT_EQ(dialog->LoadedConfig(), ReadBytes(path));
+        }
+        EXPECT_TRUE(Enabled(kLoadFromFile));
+        EXPECT_TRUE(FramesWithCommand(0x10).empty());
+    }
 }
 
 // ---- values that name no entry of their drop list
