@@ -67,6 +67,31 @@ protected:
     {
         return prompts.MessageBoxes().empty() ? QString() : prompts.MessageBoxes().back().text;
     }
+    // Save To File and the update buttons each refuse to write: one message, the focus on the
+    // control, no file dialog; nothing is sent and the dialog stays open.
+    void ExpectWritesRefused(int control, const QString& message, const std::vector<int>& updates,
+                             std::uint8_t command)
+    {
+        parent.messages.clear();
+        std::vector<int> buttons{kSaveToFile};
+        buttons.insert(buttons.end(), updates.begin(), updates.end());
+        for (const int button : buttons) {
+            SCOPED_TRACE(button);
+            dialog->GotoDlgCtrl(1002);
+            const std::size_t asked = prompts.FileDialogs().size();
+            const std::size_t told = prompts.MessageBoxes().size();
+            prompts.AnswerMessageBox(ui::IDOK);
+            dialog->GetButton(button).Click();
+            EXPECT_EQ(prompts.MessageBoxes().size(), told + 1);
+            EXPECT_EQ(LastMessage(), message);
+            EXPECT_EQ(prompts.FileDialogs().size(), asked);
+            EXPECT_EQ(dialog->GetFocusedDlgItem(), control);
+        }
+        EXPECT_TRUE(FramesWithCommand(command).empty());
+        EXPECT_TRUE(parent.messages.empty());
+        EXPECT_TRUE(dialog->IsWindowVisible());
+        EXPECT_EQ(dialog->Result(), 0);
+    }
 
     QTemporaryDir folder;
 };
@@ -276,23 +301,7 @@ TEST_F(SettingsFiles, SaveAndUpdatesRefuseAFieldWithoutANumberOfItsRange)
             SetText(c.control, c.typed);
         else
             ASSERT_TRUE(dialog->SetDeviceSettings(c.reported, &connection, false));
-        parent.messages.clear();
-        std::vector<int> buttons{kSaveToFile};
-        buttons.insert(buttons.end(), c.updates.begin(), c.updates.end());
-        for (const int button : buttons) {
-            SCOPED_TRACE(button);
-            dialog->GotoDlgCtrl(1002);
-            const std::size_t asked = prompts.FileDialogs().size();
-            prompts.AnswerMessageBox(ui::IDOK);
-            dialog->GetButton(button).Click();
-            EXPECT_EQ(LastMessage(), c.message);
-            EXPECT_EQ(prompts.FileDialogs().size(), asked);
-            EXPECT_EQ(dialog->GetFocusedDlgItem(), c.control);
-        }
-        EXPECT_TRUE(FramesWithCommand(c.command).empty());
-        EXPECT_TRUE(parent.messages.empty());
-        EXPECT_TRUE(dialog->IsWindowVisible());
-        EXPECT_EQ(dialog->Result(), 0);
+        ExpectWritesRefused(c.control, c.message, c.updates, c.command);
         EXPECT_TRUE(QDir(folder.path()).isEmpty());
     }
 }
@@ -514,18 +523,7 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(ShowsCrimson(control), !c.refusal.isEmpty());
         if (!c.refusal.isEmpty()) {
-            parent.messages.clear();
-            const std::size_t asked = prompts.FileDialogs().size();
-            for (const int button : {kSaveToFile, 1000, 1001}) {
-                dialog->GotoDlgCtrl(1002);
-                prompts.AnswerMessageBox(ui::IDOK);
-                dialog->GetButton(button).Click();
-                EXPECT_EQ(LastMessage(), c.refusal);
-                EXPECT_EQ(dialog->GetFocusedDlgItem(), c.control);
-            }
-            EXPECT_EQ(prompts.FileDialogs().size(), asked);
-            EXPECT_TRUE(FramesWithCommand(0x10).empty());
-            EXPECT_TRUE(parent.messages.empty());
+            ExpectWritesRefused(c.control, c.refusal, {1000, 1001}, 0x10);
 
             // One Backspace at the end; then no more fits.
             auto* combo = qobject_cast<QComboBox*>(control);
@@ -540,6 +538,62 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
         expected.replace(expected.find(c.openingHex), c.openingHex.size(), c.savedHex);
         ASSERT_EQ(Save(PathOf("a")), "Saved");
         EXPECT_EQ(ReadBytes(PathOf("a")), FileFrame(0x10, expected + "q\x7F"));
+    }
+}
+
+// A typed character that no byte holds (above U+00FF) stops Save To File and the updates as a
+// text too long does; Latin-1 characters go out as one byte each, and load back as typed.
+TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOneByte)
+{
+    struct TypedCase {
+        const char* what;
+        std::function<void()> open;
+        int control;
+        QString typed;
+        QString refusal; // empty: written as hex, the value of its field
+        std::string hex = {};
+    };
+    const auto bpp = [this] { Open<CJetvaneSettingsBPPDlg>(); };
+    const auto btp = [this] { Open<CJetvaneSettingsBTPDlg>(); };
+    const TypedCase cases[] = {
+        {"euro in HDC", btp, 1003, "AB€",
+         "HDC: the character \"€\" (U+20AC) cannot be written; the text may hold only Latin-1 characters."},
+        {"omega in BPP's HDC", bpp, 1003, "Ω",
+         "HDC: the character \"Ω\" (U+03A9) cannot be written; the text may hold only Latin-1 characters."},
+        {"euro in Paper Type", btp, 1015, "RICOH €",
+         "Paper Type: the character \"€\" (U+20AC) cannot be written; the text may hold only Latin-1 characters."},
+        {"beyond 16 bits in Paper Type", btp, 1015, "A😀",
+         "Paper Type: the character \"😀\" (U+1F600) cannot be written; the text may hold only Latin-1 characters."},
+        {"Latin-1 in HDC", btp, 1003, "Aéü", {}, "41E9FC"},
+        {"Latin-1 in BPP's HDC", bpp, 1003, "ßñ", {}, "DFF1"},
+        {"Latin-1 in Paper Type", btp, 1015, "CAFÉ ÿ", {}, "434146C920FF"},
+    };
+    for (const TypedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.open();
+        QWidget* control = dialog->GetDlgItem(c.control).Widget();
+        auto* combo = qobject_cast<QComboBox*>(control);
+        QLineEdit* edit = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
+        ASSERT_NE(edit, nullptr);
+        edit->clear();
+        gui_test::TypeText(edit, c.typed);
+        ASSERT_EQ(Text(c.control), c.typed);
+        if (!c.refusal.isEmpty()) {
+            ExpectWritesRefused(c.control, c.refusal, {1000, 1001}, 0x10);
+            continue;
+        }
+        const int parameter = c.control == 1003 ? 0x0A : 0x0B;
+        const QString typed = PathOf("typed." + ui::Text(dialog->Definition().file.extension));
+        ASSERT_EQ(Save(typed), "Saved");
+        EXPECT_NE(ReadBytes(typed).find(c.hex + kDel), std::string::npos);
+        c.open();
+        EXPECT_EQ(Load(typed), "Loaded");
+        EXPECT_EQ(Text(c.control), c.typed);
+        ASSERT_EQ(Save(PathOf("again")), "Saved");
+        EXPECT_EQ(ReadBytes(PathOf("again")), ReadBytes(typed));
+        dialog->GetButton(1000).Click();
+        ASSERT_FALSE(FramesWithCommand(0x10).empty());
+        EXPECT_NE(FramesWithCommand(0x10).back().payload.find(Field('}', parameter, c.hex) + kDel), std::string::npos);
     }
 }
 
