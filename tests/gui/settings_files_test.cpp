@@ -9,11 +9,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace settings_test {
@@ -594,6 +599,90 @@ TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOn
         dialog->GetButton(1000).Click();
         ASSERT_FALSE(FramesWithCommand(0x10).empty());
         EXPECT_NE(FramesWithCommand(0x10).back().payload.find(Field('}', parameter, c.hex) + kDel), std::string::npos);
+    }
+}
+
+// Installs Qt's real questions in place of the scripted ones for its life.
+class RealPrompts {
+public:
+    RealPrompts() : previous_(ui::SetPrompts(&real_)) {}
+    ~RealPrompts() { ui::SetPrompts(previous_); }
+    RealPrompts(const RealPrompts&) = delete;
+    RealPrompts& operator=(const RealPrompts&) = delete;
+
+private:
+    ui::QtPrompts real_;
+    ui::Prompts* previous_;
+};
+
+// The name offered is the same for every printer of a protocol: Save To File asks before it
+// replaces a file of that name (the file dialog's own question). No keeps the file byte for
+// byte and goes back to the file dialog; Yes replaces it, keeping its mode.
+TEST_F(SettingsFiles, SaveToFileAsksBeforeItReplacesAFile)
+{
+    struct ReplaceCase {
+        const char* offered;
+        std::function<void()> open;
+        std::string saved;
+    };
+    const ReplaceCase cases[] = {
+        {"Jetvane_Simple AEA.QV_BPP_CFG", [this] { Open<CJetvaneSettingsBPPDlg>(); },
+         FileFrame(0x10, BppOpeningRecord(false) + "q\x7F")},
+        {"Jetvane_SITA.QV_BTP_CFG", [this] { Open<CJetvaneSettingsBTPDlg>(); },
+         FileFrame(0x10, BtpOpeningRecord(false) + "q\x7F")},
+        {"Jetvane.QV_EEPROM_CFG", [this] { Open<CJetvaneEEPROMSettingsDlg>(); },
+         FileFrame(0x12, kEepromDefaultsRecord)},
+    };
+    ui::WriteProfileString("Settings", "LastLoadConfigPath", folder.path());
+    for (const ReplaceCase& c : cases) {
+        SCOPED_TRACE(c.offered);
+        c.open();
+        prompts.AnswerFileDialog(std::nullopt);
+        dialog->GetButton(kSaveToFile).Click();
+        EXPECT_EQ(prompts.FileDialogs().back().flags & ui::OFN_OVERWRITEPROMPT, ui::OFN_OVERWRITEPROMPT);
+
+        const QString path = Write(c.offered, "first printer of the day");
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+        const RealPrompts real;
+        QStringList offered;
+        QStringList questions;
+        QStringList told;
+        const auto accept = gui_test::OnModal<QFileDialog>([&offered](QFileDialog& files) {
+            offered << files.selectedFiles();
+            QDialog& asked = files; // its question runs a loop of its own
+            QMetaObject::invokeMethod(&asked, &QDialog::accept, Qt::QueuedConnection);
+        });
+        const auto answer = [&questions](QMessageBox::StandardButton button) {
+            return gui_test::OnModal<QMessageBox>([&questions, button](QMessageBox& box) {
+                questions << box.text();
+                if (QAbstractButton* pressed = box.button(button))
+                    pressed->click();
+                else
+                    box.close(); // not the question: the test fails on what it was
+            });
+        };
+        const gui_test::ModalScript script({accept, answer(QMessageBox::No),
+                                            gui_test::OnModal<QFileDialog>([](QFileDialog& files) { files.reject(); }),
+                                            accept, answer(QMessageBox::Yes),
+                                            gui_test::OnModal<QMessageBox>([&told](QMessageBox& box) {
+                                                told << box.text();
+                                                box.button(QMessageBox::Ok)->click();
+                                            })});
+        // No, then Cancel: nothing written, nothing said.
+        dialog->GetButton(kSaveToFile).Click();
+        EXPECT_EQ(ReadBytes(path), "first printer of the day");
+        EXPECT_TRUE(told.isEmpty());
+        EXPECT_TRUE(Enabled(kSaveToFile));
+        // Yes: replaced.
+        dialog->GetButton(kSaveToFile).Click();
+        EXPECT_EQ(script.Left(), 0u);
+        EXPECT_EQ(offered, QStringList({path, path}));
+        EXPECT_EQ(questions.size(), 2);
+        EXPECT_EQ(told, QStringList{"Saved"});
+        EXPECT_EQ(ReadBytes(path), c.saved);
+        struct stat replaced {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &replaced), 0);
+        EXPECT_EQ(replaced.st_mode & 07777, 0640u);
     }
 }
 
