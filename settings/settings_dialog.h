@@ -133,8 +133,9 @@ private:
     // the row's key and access level tell (a control that cannot be used may still write none).
     bool RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const;
     // The first field that the record would carry and that cannot be written as it shows
-    // (a numeric edit without a number of its range, a text longer than its field) is named
-    // in a message and gets the focus: false. True when every one may be written.
+    // (a numeric edit without a number of its range, a text longer than its field or with a
+    // character above U+00FF) is named in a message and gets the focus: false. True when
+    // every one may be written.
     bool FieldsReadyToWrite(bool withPlatenErr);
     // Why a field cannot be written as its control shows it; empty when it can.
     QString WriteRefusal(const SettingDescriptor& row);

@@ -103,7 +103,10 @@ ui::FileDialogRequest CSettingsTableDlg::ConfigFileDialog(ui::FileDialogKind kin
     request.defaultExtension = ui::Text(definition_.file.extension);
     request.initialFile = initialFile;
     request.filter = QString::fromLatin1(kFilterFormat).arg(ui::Text(definition_.file.extension));
-    request.flags = ui::OFN_LONGNAMES | (kind == ui::FileDialogKind::Open ? ui::OFN_FILEMUSTEXIST : 0u);
+    // Every printer of a protocol is offered the same name: the file dialog asks before it
+    // replaces a file, and a No keeps the file and the dialog.
+    request.flags =
+        ui::OFN_LONGNAMES | (kind == ui::FileDialogKind::Open ? ui::OFN_FILEMUSTEXIST : ui::OFN_OVERWRITEPROMPT);
     return request;
 }
 

@@ -34,6 +34,12 @@ constexpr std::int32_t kSpeedCodeNormal = 'N';
 constexpr char kNumberOutOfRange[] = "%1: the value must be between %2 and %3.";
 // Said when a field shows a text, as reported, longer than the field takes.
 constexpr char kTextTooLong[] = "%1: the text must be at most %2 characters.";
+// Said when a field holds a character that no byte of the record can carry; %3 is its code
+// point, for a character that shows as nothing.
+constexpr char kCharacterWithoutByte[] =
+    "%1: the character \"%2\" (U+%3) cannot be written; the text may hold only Latin-1 characters.";
+constexpr int kCodePointDigits = 4;
+constexpr int kHexBase = 16;
 
 constexpr char kCheckedText[] = "TRUE";
 constexpr char kUncheckedText[] = "FALSE";
@@ -208,13 +214,23 @@ QString CSettingsTableDlg::WriteRefusal(const SettingDescriptor& row)
             .arg(edit->Minimum())
             .arg(edit->Maximum());
     }
-    // A reported text longer than its field would reach the record cut short.
     const bool writesText =
         row.kind == SETTING_KIND_EDIT || (row.kind == SETTING_KIND_EDIT_COMBO && row.encoding == SETTING_ENC_HEX_TEXT);
-    if (writesText && row.maxTextLength != 0 &&
-        static_cast<std::uint32_t>(GetDlgItemText(row.controlId).size()) > row.maxTextLength)
+    if (!writesText)
+        return {};
+    const QString text = GetDlgItemText(row.controlId);
+    // A reported text longer than its field would reach the record cut short.
+    if (row.maxTextLength != 0 && static_cast<std::uint32_t>(text.size()) > row.maxTextLength)
         return QString::fromUtf8(kTextTooLong).arg(FieldLabel(row.controlId)).arg(row.maxTextLength);
-    return {};
+    // A typed character above U+00FF would go out as more than one byte: another text.
+    const QString character = FirstCharacterWithoutByte(text);
+    if (character.isEmpty())
+        return {};
+    const char32_t codePoint =
+        character.size() == 2 ? QChar::surrogateToUcs4(character[0], character[1]) : character[0].unicode();
+    return QString::fromUtf8(kCharacterWithoutByte)
+        .arg(FieldLabel(row.controlId), character,
+             QString::number(codePoint, kHexBase).toUpper().rightJustified(kCodePointDigits, u'0'));
 }
 
 bool CSettingsTableDlg::FieldsReadyToWrite(bool withPlatenErr)

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int kHexDigitValueBase = 10;
+// The last character that a record carries as one byte.
+constexpr char16_t kLastByteCharacter = 0xFF;
 
 int HexDigitValue(char c)
 {
@@ -63,6 +65,17 @@ std::string HexText(const QString& text)
         hex += pair;
     }
     return hex;
+}
+
+QString FirstCharacterWithoutByte(const QString& text)
+{
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (text[at].unicode() <= kLastByteCharacter)
+            continue;
+        const bool pair = text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate();
+        return text.mid(at, pair ? 2 : 1);
+    }
+    return {};
 }
 
 std::optional<FieldValue> ReadFieldValue(std::string_view record, std::size_t start)

@@ -31,8 +31,12 @@ std::string WithAllConfigsField(std::string record);
 // gives "+-1", which does not read back).
 std::string SignedDecimal(std::int32_t value);
 std::string PlusDecimal(std::int32_t value);
-// Every character as "%02X": a character above 0xFF gives more than two digits.
+// Every character as "%02X": a character above 0xFF gives more than two digits, so a text
+// that holds one is refused before it is written (FirstCharacterWithoutByte).
 std::string HexText(const QString& text);
+// The first character of a text that no byte can hold (above U+00FF), both halves of a
+// surrogate pair included; empty when every character fits a byte.
+QString FirstCharacterWithoutByte(const QString& text);
 
 // One field's value as read from its first character up to the character that ends it.
 struct FieldValue {

@@ -126,7 +126,9 @@ int TrackPopupMenu(WindowHandle owner, QPoint screenPosition, std::vector<MenuIt
 // Sets a Qt file dialog up for a request: the title ("Open" or "Save As" when the request
 // names none), open or save, the filters, the default extension, the folder and the
 // proposed name. A filter shows its description alone when
-// every description names its patterns itself, as in "Firmware Files (*.BIN)".
+// every description names its patterns itself, as in "Firmware Files (*.BIN)". A save
+// dialog asks before it replaces an existing file only with OFN_OVERWRITEPROMPT; No to its
+// question keeps the dialog open.
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request);
 
 // Real questions on the screen, with Qt's widgets. A message box or file dialog is a dialog

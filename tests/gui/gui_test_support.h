@@ -5,15 +5,18 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
@@ -158,8 +161,66 @@ inline std::optional<std::string> RunUnprivileged(const std::function<std::strin
 
 inline void TypeText(QWidget* target, const QString& text)
 {
-    for (const QChar character : text)
-        PressKey(target, character.toUpper().unicode(), QString(character));
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        // A character beyond 16 bits comes as one key, both halves of its pair together.
+        if (text[at].isHighSurrogate() && at + 1 < text.size()) {
+            PressKey(target, Qt::Key_unknown, text.mid(at++, 2));
+            continue;
+        }
+        PressKey(target, text[at].toUpper().unicode(), QString(text[at]));
+    }
+}
+
+// Answers real modal windows (file dialogs, message boxes) as a user would, step by step: a
+// step is offered the modal window in front until it acts on it (returns true). A step that
+// starts a question of the window's own (QFileDialog::accept asking before it replaces a
+// file) must queue that action, so that the script goes on while the question is shown.
+// After kLimitMs every modal window left is rejected, so that a fault cannot hang the suite.
+// The timers end with the object.
+class ModalScript {
+public:
+    using Step = std::function<bool(QWidget* modal)>;
+    static constexpr int kTickMs = 10;
+    static constexpr int kLimitMs = 10000;
+
+    explicit ModalScript(std::deque<Step> steps) : steps_(std::move(steps)), limit_(QDeadlineTimer(kLimitMs))
+    {
+        QObject::connect(&tick_, &QTimer::timeout, &tick_, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr)
+                return;
+            if (limit_.hasExpired()) {
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+            } else if (!steps_.empty() && steps_.front()(modal)) {
+                steps_.pop_front();
+            }
+        });
+        tick_.start(kTickMs);
+    }
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+
+    // Steps that never acted.
+    std::size_t Left() const { return steps_.size(); }
+
+private:
+    std::deque<Step> steps_;
+    QDeadlineTimer limit_;
+    QTimer tick_;
+};
+
+// A step that waits for a modal window of the type T and acts on it.
+template <class T>
+ModalScript::Step OnModal(std::function<void(T&)> action)
+{
+    return [action = std::move(action)](QWidget* modal) {
+        auto* window = qobject_cast<T*>(modal);
+        if (window == nullptr)
+            return false;
+        action(*window);
+        return true;
+    };
 }
 
 } // namespace gui_test

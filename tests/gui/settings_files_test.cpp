@@ -9,11 +9,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace settings_test {
@@ -78,6 +83,31 @@ protected:
                   << QString::number(Enabled(row.controlId)) << control->palette().color(QPalette::Text).name();
         }
         return state;
+    }
+    // Save To File and the update buttons each refuse to write: one message, the focus on the
+    // control, no file dialog; nothing is sent and the dialog stays open.
+    void ExpectWritesRefused(int control, const QString& message, const std::vector<int>& updates,
+                             std::uint8_t command)
+    {
+        parent.messages.clear();
+        std::vector<int> buttons{kSaveToFile};
+        buttons.insert(buttons.end(), updates.begin(), updates.end());
+        for (const int button : buttons) {
+            SCOPED_TRACE(button);
+            dialog->GotoDlgCtrl(1002);
+            const std::size_t asked = prompts.FileDialogs().size();
+            const std::size_t told = prompts.MessageBoxes().size();
+            prompts.AnswerMessageBox(ui::IDOK);
+            dialog->GetButton(button).Click();
+            EXPECT_EQ(prompts.MessageBoxes().size(), told + 1);
+            EXPECT_EQ(LastMessage(), message);
+            EXPECT_EQ(prompts.FileDialogs().size(), asked);
+            EXPECT_EQ(dialog->GetFocusedDlgItem(), control);
+        }
+        EXPECT_TRUE(FramesWithCommand(command).empty());
+        EXPECT_TRUE(parent.messages.empty());
+        EXPECT_TRUE(dialog->IsWindowVisible());
+        EXPECT_EQ(dialog->Result(), 0);
     }
 
     QTemporaryDir folder;
@@ -288,23 +318,7 @@ TEST_F(SettingsFiles, SaveAndUpdatesRefuseAFieldWithoutANumberOfItsRange)
             SetText(c.control, c.typed);
         else
             ASSERT_TRUE(dialog->SetDeviceSettings(c.reported, &connection, false));
-        parent.messages.clear();
-        std::vector<int> buttons{kSaveToFile};
-        buttons.insert(buttons.end(), c.updates.begin(), c.updates.end());
-        for (const int button : buttons) {
-            SCOPED_TRACE(button);
-            dialog->GotoDlgCtrl(1002);
-            const std::size_t asked = prompts.FileDialogs().size();
-            prompts.AnswerMessageBox(ui::IDOK);
-            dialog->GetButton(button).Click();
-            EXPECT_EQ(LastMessage(), c.message);
-            EXPECT_EQ(prompts.FileDialogs().size(), asked);
-            EXPECT_EQ(dialog->GetFocusedDlgItem(), c.control);
-        }
-        EXPECT_TRUE(FramesWithCommand(c.command).empty());
-        EXPECT_TRUE(parent.messages.empty());
-        EXPECT_TRUE(dialog->IsWindowVisible());
-        EXPECT_EQ(dialog->Result(), 0);
+        ExpectWritesRefused(c.control, c.message, c.updates, c.command);
         EXPECT_TRUE(QDir(folder.path()).isEmpty());
     }
 }
@@ -575,18 +589,7 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(ShowsCrimson(control), !c.refusal.isEmpty());
         if (!c.refusal.isEmpty()) {
-            parent.messages.clear();
-            const std::size_t asked = prompts.FileDialogs().size();
-            for (const int button : {kSaveToFile, 1000, 1001}) {
-                dialog->GotoDlgCtrl(1002);
-                prompts.AnswerMessageBox(ui::IDOK);
-                dialog->GetButton(button).Click();
-                EXPECT_EQ(LastMessage(), c.refusal);
-                EXPECT_EQ(dialog->GetFocusedDlgItem(), c.control);
-            }
-            EXPECT_EQ(prompts.FileDialogs().size(), asked);
-            EXPECT_TRUE(FramesWithCommand(0x10).empty());
-            EXPECT_TRUE(parent.messages.empty());
+            ExpectWritesRefused(c.control, c.refusal, {1000, 1001}, 0x10);
 
             // One Backspace at the end; then no more fits.
             auto* combo = qobject_cast<QComboBox*>(control);
@@ -601,6 +604,146 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
         expected.replace(expected.find(c.openingHex), c.openingHex.size(), c.savedHex);
         ASSERT_EQ(Save(PathOf("a")), "Saved");
         EXPECT_EQ(ReadBytes(PathOf("a")), FileFrame(0x10, expected + "q\x7F"));
+    }
+}
+
+// A typed character that no byte holds (above U+00FF) stops Save To File and the updates as a
+// text too long does; Latin-1 characters go out as one byte each, and load back as typed.
+TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOneByte)
+{
+    struct TypedCase {
+        const char* what;
+        std::function<void()> open;
+        int control;
+        QString typed;
+        QString refusal; // empty: written as hex, the value of its field
+        std::string hex = {};
+    };
+    const auto bpp = [this] { Open<CJetvaneSettingsBPPDlg>(); };
+    const auto btp = [this] { Open<CJetvaneSettingsBTPDlg>(); };
+    const TypedCase cases[] = {
+        {"euro in HDC", btp, 1003, "AB€",
+         "HDC: the character \"€\" (U+20AC) cannot be written; the text may hold only Latin-1 characters."},
+        {"omega in BPP's HDC", bpp, 1003, "Ω",
+         "HDC: the character \"Ω\" (U+03A9) cannot be written; the text may hold only Latin-1 characters."},
+        {"euro in Paper Type", btp, 1015, "RICOH €",
+         "Paper Type: the character \"€\" (U+20AC) cannot be written; the text may hold only Latin-1 characters."},
+        {"beyond 16 bits in Paper Type", btp, 1015, "A😀",
+         "Paper Type: the character \"😀\" (U+1F600) cannot be written; the text may hold only Latin-1 characters."},
+        {"Latin-1 in HDC", btp, 1003, "Aéü", {}, "41E9FC"},
+        {"Latin-1 in BPP's HDC", bpp, 1003, "ßñ", {}, "DFF1"},
+        {"Latin-1 in Paper Type", btp, 1015, "CAFÉ ÿ", {}, "434146C920FF"},
+    };
+    for (const TypedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.open();
+        QWidget* control = dialog->GetDlgItem(c.control).Widget();
+        auto* combo = qobject_cast<QComboBox*>(control);
+        QLineEdit* edit = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
+        ASSERT_NE(edit, nullptr);
+        edit->clear();
+        gui_test::TypeText(edit, c.typed);
+        ASSERT_EQ(Text(c.control), c.typed);
+        if (!c.refusal.isEmpty()) {
+            ExpectWritesRefused(c.control, c.refusal, {1000, 1001}, 0x10);
+            continue;
+        }
+        const int parameter = c.control == 1003 ? 0x0A : 0x0B;
+        const QString typed = PathOf("typed." + ui::Text(dialog->Definition().file.extension));
+        ASSERT_EQ(Save(typed), "Saved");
+        EXPECT_NE(ReadBytes(typed).find(c.hex + kDel), std::string::npos);
+        c.open();
+        EXPECT_EQ(Load(typed), "Loaded");
+        EXPECT_EQ(Text(c.control), c.typed);
+        ASSERT_EQ(Save(PathOf("again")), "Saved");
+        EXPECT_EQ(ReadBytes(PathOf("again")), ReadBytes(typed));
+        dialog->GetButton(1000).Click();
+        ASSERT_FALSE(FramesWithCommand(0x10).empty());
+        EXPECT_NE(FramesWithCommand(0x10).back().payload.find(Field('}', parameter, c.hex) + kDel), std::string::npos);
+    }
+}
+
+// Installs Qt's real questions in place of the scripted ones for its life.
+class RealPrompts {
+public:
+    RealPrompts() : previous_(ui::SetPrompts(&real_)) {}
+    ~RealPrompts() { ui::SetPrompts(previous_); }
+    RealPrompts(const RealPrompts&) = delete;
+    RealPrompts& operator=(const RealPrompts&) = delete;
+
+private:
+    ui::QtPrompts real_;
+    ui::Prompts* previous_;
+};
+
+// The name offered is the same for every printer of a protocol: Save To File asks before it
+// replaces a file of that name (the file dialog's own question). No keeps the file byte for
+// byte and goes back to the file dialog; Yes replaces it, keeping its mode.
+TEST_F(SettingsFiles, SaveToFileAsksBeforeItReplacesAFile)
+{
+    struct ReplaceCase {
+        const char* offered;
+        std::function<void()> open;
+        std::string saved;
+    };
+    const ReplaceCase cases[] = {
+        {"Jetvane_Simple AEA.QV_BPP_CFG", [this] { Open<CJetvaneSettingsBPPDlg>(); },
+         FileFrame(0x10, BppOpeningRecord(false) + "q\x7F")},
+        {"Jetvane_SITA.QV_BTP_CFG", [this] { Open<CJetvaneSettingsBTPDlg>(); },
+         FileFrame(0x10, BtpOpeningRecord(false) + "q\x7F")},
+        {"Jetvane.QV_EEPROM_CFG", [this] { Open<CJetvaneEEPROMSettingsDlg>(); },
+         FileFrame(0x12, kEepromDefaultsRecord)},
+    };
+    ui::WriteProfileString("Settings", "LastLoadConfigPath", folder.path());
+    for (const ReplaceCase& c : cases) {
+        SCOPED_TRACE(c.offered);
+        c.open();
+        prompts.AnswerFileDialog(std::nullopt);
+        dialog->GetButton(kSaveToFile).Click();
+        EXPECT_EQ(prompts.FileDialogs().back().flags & ui::OFN_OVERWRITEPROMPT, ui::OFN_OVERWRITEPROMPT);
+
+        const QString path = Write(c.offered, "first printer of the day");
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+        const RealPrompts real;
+        QStringList offered;
+        QStringList questions;
+        QStringList told;
+        const auto accept = gui_test::OnModal<QFileDialog>([&offered](QFileDialog& files) {
+            offered << files.selectedFiles();
+            QDialog& asked = files; // its question runs a loop of its own
+            QMetaObject::invokeMethod(&asked, &QDialog::accept, Qt::QueuedConnection);
+        });
+        const auto answer = [&questions](QMessageBox::StandardButton button) {
+            return gui_test::OnModal<QMessageBox>([&questions, button](QMessageBox& box) {
+                questions << box.text();
+                if (QAbstractButton* pressed = box.button(button))
+                    pressed->click();
+                else
+                    box.close(); // not the question: the test fails on what it was
+            });
+        };
+        const gui_test::ModalScript script({accept, answer(QMessageBox::No),
+                                            gui_test::OnModal<QFileDialog>([](QFileDialog& files) { files.reject(); }),
+                                            accept, answer(QMessageBox::Yes),
+                                            gui_test::OnModal<QMessageBox>([&told](QMessageBox& box) {
+                                                told << box.text();
+                                                box.button(QMessageBox::Ok)->click();
+                                            })});
+        // No, then Cancel: nothing written, nothing said.
+        dialog->GetButton(kSaveToFile).Click();
+        EXPECT_EQ(ReadBytes(path), "first printer of the day");
+        EXPECT_TRUE(told.isEmpty());
+        EXPECT_TRUE(Enabled(kSaveToFile));
+        // Yes: replaced.
+        dialog->GetButton(kSaveToFile).Click();
+        EXPECT_EQ(script.Left(), 0u);
+        EXPECT_EQ(offered, QStringList({path, path}));
+        EXPECT_EQ(questions.size(), 2);
+        EXPECT_EQ(told, QStringList{"Saved"});
+        EXPECT_EQ(ReadBytes(path), c.saved);
+        struct stat replaced {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &replaced), 0);
+        EXPECT_EQ(replaced.st_mode & 07777, 0640u);
     }
 }
 
