@@ -543,6 +543,26 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
     }
 }
 
+// A protocol list without a protocol selects the list's first entry: a protocol code that an
+// earlier record reported and no entry held is not brought back.
+TEST_F(SettingsFiles, AnUnlistedProtocolOfAnEarlierRecordDoesNotComeBackWithAList)
+{
+    const std::string listOnly = Field('~', 0x11, "53495441414541") + kDel; // "SITAAEA"
+    for (const bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile);
+        Open<CJetvaneSettingsBTPDlg>();
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field('~', 0x01, "+3") + kDel, &connection, false));
+        ASSERT_EQ(Text(1009), "3");
+        if (fromFile)
+            ASSERT_EQ(Load(Write("list.QV_BTP_CFG", FileFrame(0x10, listOnly))), "Loaded");
+        else
+            ASSERT_TRUE(dialog->SetDeviceSettings(listOnly, &connection, false));
+        EXPECT_EQ(Entries(1009), QStringList({"SITA", "Simple AEA"}));
+        EXPECT_EQ(Text(1009), "SITA");
+        EXPECT_NE(dialog->BuildSettingsString(false).find(Field('~', 0x01, "+1") + kDel), std::string::npos);
+    }
+}
+
 TEST_F(SettingsFiles, AFileWithoutBlackMarkStyleShowsItsDefault)
 {
     Open<CJetvaneEEPROMSettingsDlg>();

@@ -330,6 +330,37 @@ TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
     }
 }
 
+// A sign without digits is the number 0, shown and written back as 0, whatever the field
+// showed before.
+TEST_F(SettingsDialogTest, ANumberOfASignAloneIsZero)
+{
+    struct SignCase {
+        char group;
+        int parameter;
+        const char* value;
+        int control;
+        QString shown;
+    };
+    const SignCase cases[] = {
+        {'}', 0x02, "+", 1017, "0"},  // X Start, 0 to 640, 32 by default
+        {'}', 0x02, "-", 1017, "0"},
+        {'}', 0x1F, "+", 1045, "0"},  // Hold Wait, 30 with SITA
+        {'|', 0x10, "+", 1066, "+0"}, // Cut Line Offset, -200 to 200: its numbers carry their sign
+        {'|', 0x10, "-", 1066, "+0"},
+    };
+    for (const SignCase& c : cases) {
+        SCOPED_TRACE(std::string(1, c.group) + c.value);
+        if (c.group == '|')
+            Open<CJetvaneEEPROMSettingsDlg>();
+        else
+            Open<CJetvaneSettingsBTPDlg>();
+        SetText(c.control, "7");
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field(c.group, c.parameter, c.value) + kDel, &connection, false));
+        EXPECT_EQ(Text(c.control), c.shown);
+        EXPECT_NE(dialog->BuildSettingsString(false).find(Field(c.group, c.parameter, "+0") + kDel), std::string::npos);
+    }
+}
+
 TEST_F(SettingsDialogTest, BlackMarkStyleReturnsToItsDefault)
 {
     const QString byDefault = "TOF Before Mark (Default)";
