@@ -122,9 +122,10 @@ private:
     // The row whose value the control shows and gives back; the printer's read-only fields
     // (model, serial number, lists) that share a control never are.
     const SettingDescriptor* ValueRowOf(int controlId) const;
-    // A number put into a numeric edit: in its normalised form when the range takes it, else
-    // as it is, marked invalid, so that nothing but that number can be written from it.
-    void ShowNumber(int controlId, std::int32_t number);
+    // A number, given by its sign and digits (as NumberAsRead gives it), put into a numeric
+    // edit: in its normalised form when the range takes it, else with all its digits, marked
+    // invalid, so that nothing but that number can be written from it.
+    void ShowNumber(int controlId, std::string_view asRead);
     // Whether the record built with or without Platen Err has a field of the row, as far as
     // the row's key and access level tell (a control that cannot be used may still write none).
     bool RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const;

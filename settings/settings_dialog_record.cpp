@@ -109,16 +109,18 @@ const SettingDescriptor* CSettingsTableDlg::ValueRowOf(int controlId) const
     return FirstRowOf(controlId);
 }
 
-void CSettingsTableDlg::ShowNumber(int controlId, std::int32_t number)
+void CSettingsTableDlg::ShowNumber(int controlId, std::string_view asRead)
 {
     CCustomEditCtrl* edit = NumberEdit(controlId);
     if (edit == nullptr)
         return;
-    // The sign is always given, as a record carries it.
-    if (edit->ValidateValue(QString::fromStdString(SignedDecimal(number)), 0))
+    if (edit->ValidateValue(RecordText(asRead), 0)) {
         edit->setText(edit->ValueText());
-    else
-        edit->setText(edit->NumberText(number, true));
+        return;
+    }
+    // Every digit, also of a number that 32 bits cannot hold: the field shows no number that
+    // was never reported. The sign counts as typed, as a record always carries one.
+    edit->setText(edit->NumberText(asRead.starts_with('-'), RecordText(asRead.substr(1)), true));
 }
 
 CListComboCtrl* CSettingsTableDlg::ListCombo(int controlId) const
@@ -457,7 +459,7 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
         control.SetWindowText(valueText);
         break;
     case SETTING_KIND_NUMBER:
-        ShowNumber(row.controlId, number.number);
+        ShowNumber(row.controlId, NumberAsRead(value));
         break;
     case SETTING_KIND_EDIT_COMBO:
     case SETTING_KIND_LIST_COMBO: {

@@ -299,6 +299,7 @@ TEST_F(SettingsDialogTest, AnUnlistedValueLastsUntilAnotherTakesItsPlace)
 TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
 {
     struct NumberCase {
+        char group;
         int parameter;
         const char* value;
         int control;
@@ -307,31 +308,39 @@ TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
     };
     const NumberCase cases[] = {
         // Cut Line Offset, -200 to 200: its numbers carry their sign.
-        {0x10, "-40", 1066, "-40", true},
-        {0x10, "+700", 1066, "+700", false},
-        {0x10, "-2147483648", 1066, "-2147483647", false},
-        {0x10, "+4294967346", 1066, "+2147483647", false},
-        {0x10, "+123456789012345678901234567890", 1066, "+2147483647", false},
+        {'|', 0x10, "-40", 1066, "-40", true},
+        {'|', 0x10, "+700", 1066, "+700", false},
+        {'|', 0x10, "+0700", 1066, "+700", false},
+        {'|', 0x10, "-2147483648", 1066, "-2147483648", false},
+        {'|', 0x10, "+4294967346", 1066, "+4294967346", false},
+        {'|', 0x10, "+123456789012345678901234567890", 1066, "+123456789012345678901234567890", false},
         // Read Power, 0 to 999.
-        {0x13, "+999", 1067, "999", true},
-        {0x13, "+1000", 1067, "1000", false},
-        {0x13, "-1", 1067, "-1", false},
-        {0x13, "+4294967346", 1067, "2147483647", false},
+        {'|', 0x13, "+999", 1067, "999", true},
+        {'|', 0x13, "+1000", 1067, "1000", false},
+        {'|', 0x13, "-1", 1067, "-1", false},
+        {'|', 0x13, "+4294967346", 1067, "4294967346", false},
+        // The bag-tag Length, 0 to 9999, and Start Adjust, -40 to 40.
+        {'}', 0x04, "+99999999999", 1021, "99999999999", false},
+        {'}', 0x04, "-000099999999999", 1021, "-99999999999", false},
+        {'}', 0x08, "-99999999999", 1018, "-99999999999", false},
+        {'}', 0x08, "+99999999999", 1018, "+99999999999", false},
     };
     const QColor crimson(220, 20, 60);
     for (const NumberCase& c : cases) {
         SCOPED_TRACE(c.value);
-        Open<CJetvaneEEPROMSettingsDlg>();
+        if (c.group == '|')
+            Open<CJetvaneEEPROMSettingsDlg>();
+        else
+            Open<CJetvaneSettingsBTPDlg>();
         const QColor normal = dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text);
         ASSERT_NE(normal, crimson);
-        EXPECT_TRUE(dialog->SetDeviceSettings(Field('|', c.parameter, c.value) + kDel, &connection, false));
+        EXPECT_TRUE(dialog->SetDeviceSettings(Field(c.group, c.parameter, c.value) + kDel, &connection, false));
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text), c.valid ? normal : crimson);
     }
 }
 
-// A sign without digits is the number 0, shown and written back as 0, whatever the field
-// showed before.
+// A sign without digits is the number 0, shown and written back as 0, not the field's default.
 TEST_F(SettingsDialogTest, ANumberOfASignAloneIsZero)
 {
     struct SignCase {
@@ -354,7 +363,6 @@ TEST_F(SettingsDialogTest, ANumberOfASignAloneIsZero)
             Open<CJetvaneEEPROMSettingsDlg>();
         else
             Open<CJetvaneSettingsBTPDlg>();
-        SetText(c.control, "7");
         ASSERT_TRUE(dialog->SetDeviceSettings(Field(c.group, c.parameter, c.value) + kDel, &connection, false));
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_NE(dialog->BuildSettingsString(false).find(Field(c.group, c.parameter, "+0") + kDel), std::string::npos);
