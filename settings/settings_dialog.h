@@ -22,9 +22,9 @@
 
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CComms;
 class CCustomEditCtrl;
@@ -163,9 +163,15 @@ private:
     void Update(const SettingsUpdateButton& button);
     const SettingsUpdateButton* UpdateButton(bool allConfigs, std::uint8_t command) const;
     void Close();
-    // Reads a record through, applying its fields when apply is set; false when it cannot
+    // A field of a record with the row that takes it.
+    struct RecordField {
+        const SettingDescriptor* row;
+        FieldValue value;
+    };
+    // Reads a record through, collecting the fields that a row takes; false when it cannot
     // be read to its closing DEL.
-    bool ReadRecord(std::string_view record, bool restricted, bool apply);
+    bool ReadRecord(std::string_view record, bool restricted, std::vector<RecordField>& fields);
+    void ApplyFields(const std::vector<RecordField>& fields);
     void ApplyField(const SettingDescriptor& row, const FieldValue& value);
 
     const SettingsDialogDefinition& definition_;
@@ -182,7 +188,5 @@ private:
     QString serialNumber_;
     // By control: the unlisted value of a drop list, as the record carries it.
     std::map<std::int32_t, std::string> unlistedValues_;
-    // The protocol field of the record being read, as it carries it.
-    std::optional<std::string> protocolRead_;
     QIcon icon_;
 };

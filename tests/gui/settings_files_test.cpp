@@ -67,6 +67,18 @@ protected:
     {
         return prompts.MessageBoxes().empty() ? QString() : prompts.MessageBoxes().back().text;
     }
+    // Everything a technician can see of the dialog.
+    QStringList Seen() const
+    {
+        QStringList state{dialog->GetWindowText(), dialog->Model(), dialog->SerialNumber(), dialog->ProtocolText()};
+        for (const SettingDescriptor& row : dialog->Definition().tables.settings) {
+            QWidget* control = dialog->GetDlgItem(row.controlId).Widget();
+            state << QString::number(row.controlId) << Text(row.controlId) << Entries(row.controlId).join('|')
+                  << QString::number(Checked(row.controlId)) << QString::number(Visible(row.controlId))
+                  << QString::number(Enabled(row.controlId)) << control->palette().color(QPalette::Text).name();
+        }
+        return state;
+    }
 
     QTemporaryDir folder;
 };
@@ -335,17 +347,6 @@ TEST_F(SettingsFiles, AFieldThatCannotBeUsedDoesNotStopASave)
 
 TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
 {
-    // Everything a technician can see of the dialog.
-    const auto seen = [this] {
-        QStringList state{dialog->GetWindowText(), dialog->Model(), dialog->SerialNumber(), dialog->ProtocolText()};
-        for (const SettingDescriptor& row : dialog->Definition().tables.settings) {
-            QWidget* control = dialog->GetDlgItem(row.controlId).Widget();
-            state << QString::number(row.controlId) << Text(row.controlId) << Entries(row.controlId).join('|')
-                  << QString::number(Checked(row.controlId)) << QString::number(Visible(row.controlId))
-                  << QString::number(Enabled(row.controlId)) << control->palette().color(QPalette::Text).name();
-        }
-        return state;
-    };
     Open<CJetvaneSettingsBPPDlg>(1);
     dialog->SetTitle("Printer");
     Choose(1009, "FGL");
@@ -353,7 +354,7 @@ TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
     SetText(1058, "500");
     SetText(1045, "42");
     dialog->CheckDlgButton(1055, true);
-    const QStringList before = seen();
+    const QStringList before = Seen();
     ASSERT_EQ(Save(PathOf("before.QV_BPP_CFG")), "Saved");
 
     // A model, a serial number, the other printer family, a protocol, two good fields, and
@@ -364,9 +365,102 @@ TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
     EXPECT_EQ(Load(Write("faulty.QV_BPP_CFG", FileFrame(0x10, faulty + "q\x7F"))),
               "Unable to process the configuration.");
 
-    EXPECT_EQ(seen(), before);
+    EXPECT_EQ(Seen(), before);
     ASSERT_EQ(Save(PathOf("after.QV_BPP_CFG")), "Saved");
     EXPECT_EQ(ReadBytes(PathOf("after.QV_BPP_CFG")), ReadBytes(PathOf("before.QV_BPP_CFG")));
+}
+
+// ---- fields on either side of the protocol
+
+// A record reads the same wherever its protocol field stands, from the printer or from a
+// file: the protocol and its defaults come first, then every other field as the record
+// carries it. The printer's own protocol list comes before the protocol, so that a protocol
+// the list leaves out brings no defaults wherever the list stands.
+TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
+{
+    struct OrderCase {
+        const char* what;
+        bool boardingPass;
+        std::string protocol, list; // list empty: none
+        std::vector<std::string> others;
+        std::vector<std::pair<int, QString>> texts;
+        bool direction;
+    };
+    const std::string hdcAbc = Field('}', 0x0A, "414243");
+    const std::string holdWait55 = Field('}', 0x1F, "+55");
+    const std::string ackTimeout100 = Field('~', 0x09, "+100");
+    const std::string xStart40 = Field('}', 0x02, "+40");
+    const std::string directionOn = Field('~', 0x08, "+1");
+    const std::vector<std::string> bagTagFields{hdcAbc, holdWait55, ackTimeout100, xStart40};
+    const std::vector<std::string> boardingFields{hdcAbc, holdWait55, directionOn};
+    // SITA brings HDC CUTE2, Hold Wait 30, Ack Timeout 400 and Detection HOLE; MUSE HDC MUSE,
+    // Ack Timeout 250 and HOLE; FGL clears Direction; without either, Detection is AUTO.
+    const std::vector<std::pair<int, QString>> bagTagTexts{
+        {1003, "ABC"}, {1045, "55"}, {1010, "100"}, {1017, "40"}, {1032, "HOLE"}};
+    const std::vector<std::pair<int, QString>> boardingTexts{{1003, "ABC"}, {1045, "55"}, {1009, "FGL"}};
+    const auto with = [](std::vector<std::pair<int, QString>> texts, std::pair<int, QString> more) {
+        texts.push_back(std::move(more));
+        return texts;
+    };
+    std::vector<std::pair<int, QString>> museLeftOut = with(bagTagTexts, {1009, "4"});
+    museLeftOut[4].second = "AUTO";
+    const OrderCase cases[] = {
+        {"SITA", false, Field('~', 0x01, "+1"), {}, bagTagFields, with(bagTagTexts, {1009, "SITA"}), true},
+        {"SITA listed", false, Field('~', 0x01, "+1"), Field('~', 0x11, "5349544141454120"), bagTagFields,
+         with(bagTagTexts, {1009, "SITA"}), true},
+        {"MUSE", false, Field('~', 0x01, "+4"), {}, bagTagFields, with(bagTagTexts, {1009, "MUSE"}), true},
+        {"MUSE left out of the list", false, Field('~', 0x01, "+4"), Field('~', 0x11, "53495441"), bagTagFields,
+         museLeftOut, true},
+        {"FGL", true, Field('~', 0x01, "+254"), {}, boardingFields, boardingTexts, true},
+        {"FGL listed", true, Field('~', 0x01, "+254"), Field('~', 0x12, "4145412046474C20"), boardingFields,
+         boardingTexts, true},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The protocol first, in the middle and last; the list behind it, or first.
+        const char* const orders[] = {"protocol first", "protocol in the middle", "protocol last"};
+        std::vector<std::string> records;
+        for (std::size_t at : {std::size_t{0}, c.others.size() / 2, c.others.size()}) {
+            std::vector<std::string> fields = c.others;
+            fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(at), c.protocol);
+            if (!c.list.empty())
+                fields.insert(at == 0 ? fields.begin() + 1 : fields.begin(), c.list);
+            std::string record;
+            for (const std::string& field : fields)
+                record += field;
+            records.push_back(record + kDel);
+        }
+        std::optional<QStringList> firstSeen;
+        std::string firstWritten;
+        for (std::size_t order = 0; order < records.size(); ++order) {
+            const std::string& record = records[order];
+            for (const bool fromFile : {false, true}) {
+                SCOPED_TRACE(std::string(orders[order]) + (fromFile ? ", from a file" : ", from the printer"));
+                if (c.boardingPass)
+                    Open<CJetvaneSettingsBPPDlg>();
+                else
+                    Open<CJetvaneSettingsBTPDlg>();
+                const QString path = PathOf("order." + ui::Text(dialog->Definition().file.extension));
+                if (fromFile)
+                    ASSERT_EQ(Load(Write(path, FileFrame(0x10, record))), "Loaded");
+                else
+                    ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
+                for (const auto& [id, text] : c.texts)
+                    EXPECT_EQ(Text(id), text) << id;
+                EXPECT_EQ(Checked(1029), c.direction);
+                const std::string written = dialog->BuildSettingsString(false);
+                for (const std::string& field : c.others)
+                    EXPECT_NE(written.find(field + kDel), std::string::npos) << int(field[2]);
+                EXPECT_NE(written.find(c.protocol + kDel), std::string::npos);
+                if (!firstSeen) {
+                    firstSeen = Seen();
+                    firstWritten = written;
+                }
+                EXPECT_EQ(Seen(), *firstSeen);
+                EXPECT_EQ(written, firstWritten);
+            }
+        }
+    }
 }
 
 // ---- values that name no entry of their drop list

@@ -177,6 +177,7 @@ TEST_F(SettingsDialogTest, ModelOverlaysFollowTheModelInAnyCase)
         QString xAdjust;
         QString startAdjust;
         QString emptyPlatenErr;
+        bool afterProtocol = false;
     };
     const ModelCase cases[] = {
         {true, "6D72763538", "-24", "-8", "0"},    // "mrv58": no overlay
@@ -186,11 +187,16 @@ TEST_F(SettingsDialogTest, ModelOverlaysFollowTheModelInAnyCase)
         {false, "6D7276343165", "-48", "+16", "20"}, // "mrv41e"
         {false, "4D5256353845", "-16", "-8", "0"},  // "MRV58E"
         {false, "4D52563939", "-16", "-8", "0"},    // "MRV99"
+        // Reported behind the protocol, the model comes too late for the protocol's defaults,
+        // not for Reset to Defaults.
+        {true, "4D5256353845", "-24", "-8", "0", true},
+        {false, "4D5256353845", "-48", "+16", "0", true},
     };
     for (const ModelCase& c : cases) {
-        SCOPED_TRACE(c.modelHex);
-        const std::string record =
-            Field('~', 0x14, c.modelHex) + Field('~', 0x01, c.boardingPass ? "+2" : "+1") + kDel;
+        SCOPED_TRACE(c.modelHex + (c.afterProtocol ? " after the protocol" : ""));
+        const std::string model = Field('~', 0x14, c.modelHex);
+        const std::string protocol = Field('~', 0x01, c.boardingPass ? "+2" : "+1");
+        const std::string record = (c.afterProtocol ? protocol + model : model + protocol) + kDel;
         if (c.boardingPass)
             Open<CJetvaneSettingsBPPDlg>(1);
         else
@@ -425,15 +431,17 @@ TEST_F(SettingsDialogTest, AComboWithoutSelectionWritesMinusOneWhichDoesNotReadB
     EXPECT_FALSE(dialog->SetDeviceSettings(record, &connection, false));
 }
 
-TEST_F(SettingsDialogTest, ProtocolFieldResetsWhatWasReadBeforeIt)
+// The protocol's defaults come before every field of the record, wherever it carries them.
+TEST_F(SettingsDialogTest, ProtocolFieldKeepsWhatWasReadBeforeIt)
 {
     Open<CJetvaneSettingsBTPDlg>();
     const std::string record =
         Field('}', 0x0A, "414243") + Field('}', 0x02, "+40") + Field('~', 0x01, "+4") + Field('}', 0x03, "+50") + kDel;
     ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
-    EXPECT_EQ(Text(1003), "MUSE"); // the MUSE overlay over the HDC read before
-    EXPECT_EQ(Text(1017), "32");   // X Start back at its default
-    EXPECT_EQ(Text(1020), "50");   // Width read after the reset
+    EXPECT_EQ(Text(1003), "ABC");  // HDC as read, not MUSE's
+    EXPECT_EQ(Text(1017), "40");   // X Start as read, not its default
+    EXPECT_EQ(Text(1020), "50");   // Width read after the protocol
+    EXPECT_EQ(Text(1010), "250");  // MUSE's Ack Timeout, which the record does not carry
     EXPECT_EQ(Text(1009), "MUSE");
 }
 
