@@ -382,49 +382,33 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
         const char* what;
         bool boardingPass;
         std::string protocol, list; // list empty: none
-        std::vector<std::string> others;
-        std::vector<std::pair<int, QString>> texts;
-        bool direction;
+        QString shown, detection;
     };
-    const std::string hdcAbc = Field('}', 0x0A, "414243");
-    const std::string holdWait55 = Field('}', 0x1F, "+55");
-    const std::string ackTimeout100 = Field('~', 0x09, "+100");
-    const std::string xStart40 = Field('}', 0x02, "+40");
-    const std::string directionOn = Field('~', 0x08, "+1");
-    const std::vector<std::string> bagTagFields{hdcAbc, holdWait55, ackTimeout100, xStart40};
-    const std::vector<std::string> boardingFields{hdcAbc, holdWait55, directionOn};
-    // SITA brings HDC CUTE2, Hold Wait 30, Ack Timeout 400 and Detection HOLE; MUSE HDC MUSE,
-    // Ack Timeout 250 and HOLE; FGL clears Direction; without either, Detection is AUTO.
-    const std::vector<std::pair<int, QString>> bagTagTexts{
-        {1003, "ABC"}, {1045, "55"}, {1010, "100"}, {1017, "40"}, {1032, "HOLE"}};
-    const std::vector<std::pair<int, QString>> boardingTexts{{1003, "ABC"}, {1045, "55"}, {1009, "FGL"}};
-    const auto with = [](std::vector<std::pair<int, QString>> texts, std::pair<int, QString> more) {
-        texts.push_back(std::move(more));
-        return texts;
-    };
-    std::vector<std::pair<int, QString>> museLeftOut = with(bagTagTexts, {1009, "4"});
-    museLeftOut[4].second = "AUTO";
+    // HDC "ABC" and Hold Wait 55, which every protocol's defaults replace; Direction on, which
+    // FGL clears; Ack Timeout 100 where SITA has 400; X Start 40, 32 by default.
+    const std::string hdc = Field('}', 0x0A, "414243");
+    const std::string holdWait = Field('}', 0x1F, "+55");
+    const std::vector<std::string> bagTagFields{hdc, holdWait, Field('~', 0x09, "+100"), Field('}', 0x02, "+40")};
+    const std::vector<std::string> boardingFields{hdc, holdWait, Field('~', 0x08, "+1")};
+    // SITA and MUSE bring Detection HOLE; a protocol that the printer's list leaves out brings
+    // nothing, and Detection stays AUTO.
     const OrderCase cases[] = {
-        {"SITA", false, Field('~', 0x01, "+1"), {}, bagTagFields, with(bagTagTexts, {1009, "SITA"}), true},
-        {"SITA listed", false, Field('~', 0x01, "+1"), Field('~', 0x11, "5349544141454120"), bagTagFields,
-         with(bagTagTexts, {1009, "SITA"}), true},
-        {"MUSE", false, Field('~', 0x01, "+4"), {}, bagTagFields, with(bagTagTexts, {1009, "MUSE"}), true},
-        {"MUSE left out of the list", false, Field('~', 0x01, "+4"), Field('~', 0x11, "53495441"), bagTagFields,
-         museLeftOut, true},
-        {"FGL", true, Field('~', 0x01, "+254"), {}, boardingFields, boardingTexts, true},
-        {"FGL listed", true, Field('~', 0x01, "+254"), Field('~', 0x12, "4145412046474C20"), boardingFields,
-         boardingTexts, true},
+        {"SITA", false, Field('~', 0x01, "+1"), {}, "SITA", "HOLE"},
+        {"SITA listed", false, Field('~', 0x01, "+1"), Field('~', 0x11, "5349544141454120"), "SITA", "HOLE"},
+        {"MUSE left out of the list", false, Field('~', 0x01, "+4"), Field('~', 0x11, "53495441"), "4", "AUTO"},
+        {"FGL", true, Field('~', 0x01, "+254"), {}, "FGL", "HOLE"},
+        {"FGL listed", true, Field('~', 0x01, "+254"), Field('~', 0x12, "4145412046474C20"), "FGL", "HOLE"},
     };
+    const char* const orders[] = {"protocol first", "protocol in the middle", "protocol last"};
     for (const OrderCase& c : cases) {
         SCOPED_TRACE(c.what);
-        // The protocol first, in the middle and last; the list behind it, or first.
-        const char* const orders[] = {"protocol first", "protocol in the middle", "protocol last"};
+        const std::vector<std::string>& others = c.boardingPass ? boardingFields : bagTagFields;
+        // The list behind the protocol, or first.
         std::vector<std::string> records;
-        for (std::size_t at : {std::size_t{0}, c.others.size() / 2, c.others.size()}) {
-            std::vector<std::string> fields = c.others;
+        for (const std::size_t at : {std::size_t{0}, others.size() / 2, others.size()}) {
+            std::vector<std::string> fields = others;
             fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(at), c.protocol);
-            if (!c.list.empty())
-                fields.insert(at == 0 ? fields.begin() + 1 : fields.begin(), c.list);
+            fields.insert(at == 0 ? fields.begin() + 1 : fields.begin(), c.list);
             std::string record;
             for (const std::string& field : fields)
                 record += field;
@@ -433,7 +417,6 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
         std::optional<QStringList> firstSeen;
         std::string firstWritten;
         for (std::size_t order = 0; order < records.size(); ++order) {
-            const std::string& record = records[order];
             for (const bool fromFile : {false, true}) {
                 SCOPED_TRACE(std::string(orders[order]) + (fromFile ? ", from a file" : ", from the printer"));
                 if (c.boardingPass)
@@ -442,14 +425,16 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
                     Open<CJetvaneSettingsBTPDlg>();
                 const QString path = PathOf("order." + ui::Text(dialog->Definition().file.extension));
                 if (fromFile)
-                    ASSERT_EQ(Load(Write(path, FileFrame(0x10, record))), "Loaded");
+                    ASSERT_EQ(Load(Write(path, FileFrame(0x10, records[order]))), "Loaded");
                 else
-                    ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
-                for (const auto& [id, text] : c.texts)
-                    EXPECT_EQ(Text(id), text) << id;
-                EXPECT_EQ(Checked(1029), c.direction);
+                    ASSERT_TRUE(dialog->SetDeviceSettings(records[order], &connection, false));
+                EXPECT_EQ(Text(1003), "ABC");
+                EXPECT_EQ(Text(1045), "55");
+                EXPECT_EQ(Text(1009), c.shown);
+                EXPECT_EQ(Text(1032), c.detection);
+                EXPECT_TRUE(Checked(1029));
                 const std::string written = dialog->BuildSettingsString(false);
-                for (const std::string& field : c.others)
+                for (const std::string& field : others)
                     EXPECT_NE(written.find(field + kDel), std::string::npos) << int(field[2]);
                 EXPECT_NE(written.find(c.protocol + kDel), std::string::npos);
                 if (!firstSeen) {
