@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 
@@ -31,9 +32,6 @@ constexpr QChar kMinusSign = u'-';
 constexpr QChar kPlusSign = u'+';
 // The locale's sign when it has none: matches no character.
 constexpr QChar kNoSign = u'\0';
-
-constexpr char kSignedValueFormat[] = "%+01d";
-constexpr char kValueFormat[] = "%01d";
 
 // Step amounts of the keys and the wheel.
 constexpr std::int64_t kPageStep = 10;           // Page Up / Page Down while step is 1 or less
@@ -341,7 +339,23 @@ bool CCustomEditCtrl::ValidateValue(QString text, std::int32_t delta)
 
 QString CCustomEditCtrl::NumberText(std::int32_t number, bool signTyped) const
 {
-    return QString::asprintf(signTyped && plusSignMode_ ? kSignedValueFormat : kValueFormat, static_cast<int>(number));
+    return NumberText(number < 0, QString::number(std::abs(std::int64_t{number})), signTyped);
+}
+
+// As "%+01d" (a sign typed in plus-sign mode) or "%01d" would print it: no leading zeros,
+// and a minus only before a number other than 0.
+QString CCustomEditCtrl::NumberText(bool negative, QStringView digits, bool signTyped) const
+{
+    while (digits.size() > 1 && digits.front() == u'0')
+        digits = digits.mid(1);
+    if (digits.isEmpty())
+        digits = u"0";
+    QString text;
+    if (negative && digits != u"0")
+        text += kMinusSign;
+    else if (signTyped && plusSignMode_)
+        text += kPlusSign;
+    return text.append(digits);
 }
 
 void CCustomEditCtrl::GetValueText(QString& out)

@@ -26,6 +26,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 
@@ -45,6 +46,8 @@ public:
     void GetValueText(QString& out);
     // A number in the form validation gives its value text.
     QString NumberText(std::int32_t number, bool signTyped) const;
+    // The same for a number given by its sign and its decimal digits, however many.
+    QString NumberText(bool negative, QStringView digits, bool signTyped) const;
 
     // The results of the last validation that got that far.
     const QString& ValueText() const { return valueText_; }

@@ -345,7 +345,7 @@ bool CSettingsTableDlg::SetControlValue(const SettingDefault* row)
         control.SetWindowText(text);
         break;
     case SETTING_KIND_NUMBER:
-        ShowNumber(row->controlId, row->value);
+        ShowNumber(row->controlId, SignedDecimal(row->value));
         break;
     case SETTING_KIND_EDIT_COMBO:
     case SETTING_KIND_LIST_COMBO: {

@@ -22,7 +22,6 @@
 
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -126,9 +125,10 @@ private:
     // The row whose value the control shows and gives back; the printer's read-only fields
     // (model, serial number, lists) that share a control never are.
     const SettingDescriptor* ValueRowOf(int controlId) const;
-    // A number put into a numeric edit: in its normalised form when the range takes it, else
-    // as it is, marked invalid, so that nothing but that number can be written from it.
-    void ShowNumber(int controlId, std::int32_t number);
+    // A number, given by its sign and digits (as NumberAsRead gives it), put into a numeric
+    // edit: in its normalised form when the range takes it, else with all its digits, marked
+    // invalid, so that nothing but that number can be written from it.
+    void ShowNumber(int controlId, std::string_view asRead);
     // Whether the record built with or without Platen Err has a field of the row, as far as
     // the row's key and access level tell (a control that cannot be used may still write none).
     bool RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const;
@@ -167,9 +167,15 @@ private:
     void Update(const SettingsUpdateButton& button);
     const SettingsUpdateButton* UpdateButton(bool allConfigs, std::uint8_t command) const;
     void Close();
-    // Reads a record through, applying its fields when apply is set; false when it cannot
+    // A field of a record with the row that takes it.
+    struct RecordField {
+        const SettingDescriptor* row;
+        FieldValue value;
+    };
+    // Reads a record through, collecting the fields that a row takes; false when it cannot
     // be read to its closing DEL.
-    bool ReadRecord(std::string_view record, bool restricted, bool apply);
+    bool ReadRecord(std::string_view record, bool restricted, std::vector<RecordField>& fields);
+    void ApplyFields(const std::vector<RecordField>& fields);
     void ApplyField(const SettingDescriptor& row, const FieldValue& value);
 
     const SettingsDialogDefinition& definition_;
@@ -186,7 +192,5 @@ private:
     QString serialNumber_;
     // By control: the unlisted value of a drop list, as the record carries it.
     std::map<std::int32_t, std::string> unlistedValues_;
-    // The protocol field of the record being read, as it carries it.
-    std::optional<std::string> protocolRead_;
     QIcon icon_;
 };

@@ -11,6 +11,8 @@
 #include <QLatin1Char>
 
 #include <algorithm>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -55,6 +57,13 @@ bool IsReportedOnly(const SettingDescriptor& row)
     return row.group == SETTING_GROUP_DEVICE &&
            (row.parameter == kModelKey || row.parameter == kSerialNumberKey || row.parameter == kDeviceTypeListKey ||
             IsProtocolList(row.parameter));
+}
+
+// The rows of the device group that a drop list carries: among them the protocol, the device
+// type, the printer's own lists and what it reports of itself.
+bool IsDeviceCombo(const SettingDescriptor& row)
+{
+    return IsComboKind(row.kind) && row.group == SETTING_GROUP_DEVICE;
 }
 
 bool IsReadOnlyKey(const SettingDescriptor& row, bool withPlatenErr)
@@ -114,16 +123,18 @@ const SettingDescriptor* CSettingsTableDlg::ValueRowOf(int controlId) const
     return FirstRowOf(controlId);
 }
 
-void CSettingsTableDlg::ShowNumber(int controlId, std::int32_t number)
+void CSettingsTableDlg::ShowNumber(int controlId, std::string_view asRead)
 {
     CCustomEditCtrl* edit = NumberEdit(controlId);
     if (edit == nullptr)
         return;
-    // The sign is always given, as a record carries it.
-    if (edit->ValidateValue(QString::fromStdString(SignedDecimal(number)), 0))
+    if (edit->ValidateValue(RecordText(asRead), 0)) {
         edit->setText(edit->ValueText());
-    else
-        edit->setText(edit->NumberText(number, true));
+        return;
+    }
+    // Every digit, also of a number that 32 bits cannot hold: the field shows no number that
+    // was never reported. The sign counts as typed, as a record always carries one.
+    edit->setText(edit->NumberText(asRead.starts_with('-'), RecordText(asRead.substr(1)), true));
 }
 
 CListComboCtrl* CSettingsTableDlg::ListCombo(int controlId) const
@@ -344,20 +355,20 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
     if (connection == nullptr || !HasWindow())
         return false;
     // A record that cannot be read to its end changes nothing (a file that fails to load
-    // leaves the dialog as it was): it is read through once before any control is touched.
-    if (!ReadRecord(record, restricted, false))
+    // leaves the dialog as it was): it is read through before any control is touched.
+    std::vector<RecordField> fields;
+    if (!ReadRecord(record, restricted, fields))
         return false;
     ResetToDefaults();
     model_.clear();
     serialNumber_.clear();
-    protocolRead_.reset();
-    ReadRecord(record, restricted, true);
+    ApplyFields(fields);
     if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
         SetDeviceType(definition_.ownDeviceType);
     return true;
 }
 
-bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, bool apply)
+bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, std::vector<RecordField>& fields)
 {
     if (text.empty())
         return false;
@@ -392,8 +403,8 @@ bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, bool 
                 break;
             }
         }
-        if (found != nullptr && apply)
-            ApplyField(*found, *value);
+        if (found != nullptr)
+            fields.push_back({found, *value});
         at = value->stop;
         // Fields without a row, and numbers followed by other characters, are passed over
         // up to the next field.
@@ -404,6 +415,39 @@ bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, bool 
         }
     }
     return true;
+}
+
+// The protocol's reset would put back the defaults of every field read before it, and a
+// printer or a hand-made file may carry the protocol anywhere: the protocol goes first, with
+// its reset, then every other field in the record's order. The printer's protocol lists go
+// before the protocol, which is judged against them wherever they stand; the reset's model
+// overlay counts only a model reported ahead of the protocol.
+void CSettingsTableDlg::ApplyFields(const std::vector<RecordField>& fields)
+{
+    const auto isProtocol = [this](const RecordField& field) {
+        return HasDeviceType() && IsDeviceCombo(*field.row) && field.row->parameter == kProtocolKey;
+    };
+    const auto isProtocolList = [this](const RecordField& field) {
+        return HasDeviceType() && IsDeviceCombo(*field.row) && IsProtocolList(field.row->parameter);
+    };
+    for (const RecordField& field : fields) {
+        if (isProtocolList(field))
+            ApplyField(*field.row, field.value);
+    }
+    // Each protocol's reset undoes the one before: the last protocol is the one that counts.
+    const auto last = std::find_if(fields.rbegin(), fields.rend(), isProtocol);
+    if (last != fields.rend()) {
+        const auto protocol = std::prev(last.base());
+        for (auto field = fields.begin(); field != protocol; ++field) {
+            if (IsDeviceCombo(*field->row) && field->row->parameter == kModelKey)
+                ApplyField(*field->row, field->value);
+        }
+        ApplyField(*protocol->row, protocol->value);
+    }
+    for (const RecordField& field : fields) {
+        if (!isProtocol(field) && !isProtocolList(field))
+            ApplyField(*field.row, field.value);
+    }
 }
 
 void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValue& value)
@@ -421,7 +465,7 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
         valueText.prepend(QLatin1Char('-'));
     }
 
-    if (IsComboKind(row.kind) && row.group == SETTING_GROUP_DEVICE) {
+    if (IsDeviceCombo(row)) {
         switch (row.parameter) {
         case kModelKey:
             model_ = valueText;
@@ -431,8 +475,7 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             return;
         case kProtocolKey:
             if (HasDeviceType()) {
-                protocolRead_ = NumberAsRead(value);
-                ShowProtocol(*protocolRead_);
+                ShowProtocol(NumberAsRead(value));
                 ResetToDefaults();
                 return;
             }
@@ -451,13 +494,8 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
             break;
         default:
             if (HasDeviceType() && IsProtocolList(row.parameter)) {
-                if (row.parameter == definition_.protocolListParameter) {
+                if (row.parameter == definition_.protocolListParameter)
                     ApplyProtocolList(valueText);
-                    // The list selects its first entry: a protocol that the record reported
-                    // before it stays as reported.
-                    if (protocolRead_)
-                        ShowProtocol(*protocolRead_);
-                }
                 return;
             }
             break;
@@ -472,7 +510,7 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
         control.SetWindowText(valueText);
         break;
     case SETTING_KIND_NUMBER:
-        ShowNumber(row.controlId, number.number);
+        ShowNumber(row.controlId, NumberAsRead(value));
         break;
     case SETTING_KIND_EDIT_COMBO:
     case SETTING_KIND_LIST_COMBO: {

@@ -25,11 +25,13 @@ constexpr char kBaseTitle[] = "Jetvane (v2.3.1.1)";
 class EditDefaultConfig : public MainDialogTest {
 protected:
     // Opens the printer's settings dialog through the main window; the printer reports its
-    // factory record with extraFields (whole fields, each closed by DEL) behind it.
-    CJetvaneSettingsDeviceInterface& OpenSettings(const std::string& identity, const std::string& extraFields = {})
+    // factory record with extraFields (whole fields, each closed by DEL) behind it and
+    // leadingFields (each opened by DEL) ahead of it.
+    CJetvaneSettingsDeviceInterface& OpenSettings(const std::string& identity, const std::string& extraFields = {},
+                                                  const std::string& leadingFields = {})
     {
         printer_sim::PrinterConfig config = PrinterWithIdentity(identity);
-        config.settingsRecord = printer_sim::DefaultSettingsRecord(config.type) + extraFields;
+        config.settingsRecord = leadingFields + printer_sim::DefaultSettingsRecord(config.type) + extraFields;
         config.eepromRecord = printer_sim::DefaultEepromRecord(config.type);
         StartPrinter(config);
         OpenDialog();
@@ -78,6 +80,28 @@ TEST_F(EditDefaultConfig, PrintersSettingsOpenInPlaceOfTheMainWindowAndGoBack)
         ASSERT_EQ(FramesWithCommand(CMD_SET_SETTINGS).size(), 1u);
         // The record ends with the Platen Err row's neighbours and the closing DEL.
         EXPECT_EQ(FramesWithCommand(CMD_SET_SETTINGS)[0].payload.back(), '\x7F');
+        dialog.reset();
+        printer.reset();
+    }
+}
+
+// Settings that a printer reports ahead of its protocol go back to it as it reported them,
+// not as the protocol's defaults.
+TEST_F(EditDefaultConfig, SettingsReportedBeforeTheProtocolGoBackAsReported)
+{
+    const std::string hdcAbc = "\x7F}\x0A" "414243";
+    const std::string holdWait55 = "\x7F}\x1F+55";
+    for (const char* identity : {kIdentityBagTag, kIdentityBoardingPass}) {
+        SCOPED_TRACE(identity);
+        CJetvaneSettingsDeviceInterface& settings = OpenSettings(identity, {}, hdcAbc + holdWait55);
+        EXPECT_EQ(settings.GetDlgItemText(1003), "ABC");
+        EXPECT_EQ(settings.GetDlgItemText(1045), "55");
+        settings.GetButton(kUpdateDefaults).Click();
+        EXPECT_EQ(Status(), kStatusConfigUpdated);
+        const std::vector<printer_sim::ReceivedFrame> sent = FramesWithCommand(CMD_SET_SETTINGS);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_NE(sent[0].payload.find(hdcAbc + '\x7F'), std::string::npos);
+        EXPECT_NE(sent[0].payload.find(holdWait55 + '\x7F'), std::string::npos);
         dialog.reset();
         printer.reset();
     }

@@ -228,6 +228,32 @@ TEST_F(SettingsEngine, EveryPrinterSettingShowsItsDefaultAfterARecordOfOneField)
     }
 }
 
+// A code is never taken for a position in the list: one that no entry holds selects none.
+TEST_F(SettingsEngine, SetProtocolSelectsOnlyTheEntryThatHoldsTheCode)
+{
+    struct ProtocolCase {
+        bool boardingPass;
+        int code;
+        int selected;
+        QString shown;
+    };
+    const ProtocolCase cases[] = {
+        {false, 4, 0, "MUSE"},      {false, 254, 3, "FGL"}, {false, 3, -1, ""}, {false, 0, -1, ""},
+        {false, 2, 2, "Simple AEA"}, {true, 254, 1, "FGL"},  {true, 1, -1, ""},  {true, 0, -1, ""},
+    };
+    for (const ProtocolCase& c : cases) {
+        SCOPED_TRACE(c.code);
+        if (c.boardingPass)
+            Open<CJetvaneSettingsBPPDlg>();
+        else
+            Open<CJetvaneSettingsBTPDlg>();
+        EXPECT_TRUE(dialog->SetProtocol(c.code));
+        EXPECT_EQ(Selection(1009), c.selected);
+        EXPECT_EQ(Text(1009), c.shown);
+        EXPECT_EQ(dialog->ProtocolIndex(), c.selected);
+    }
+}
+
 TEST_F(SettingsEngine, ProposedNameWithoutAProtocolTextHasNoSeparator)
 {
     struct NameCase {

@@ -307,6 +307,10 @@ TEST_F(SettingsFiles, SaveAndUpdatesRefuseAFieldWithoutANumberOfItsRange)
         {"beyond 32 bits", eeprom, 1066, Field('|', 0x10, "+4294967346") + kDel, {}, cutLine, {1000}, 0x12},
         {"thirty digits", eeprom, 1067, Field('|', 0x13, "+123456789012345678901234567890") + kDel, {},
          "Read Power: the value must be between 0 and 999.", {1000}, 0x12},
+        {"Length beyond 32 bits", btp, 1021, Field('}', 0x04, "+99999999999") + kDel, {},
+         "Length: the value must be between 0 and 9999.", {1000, 1001}, 0x10},
+        {"Start Adjust beyond 32 bits", btp, 1018, Field('}', 0x08, "-99999999999") + kDel, {},
+         "Start Adjust: the value must be between -40 and 40.", {1000, 1001}, 0x10},
         {"a sign alone", bpp, 1058, {}, "-", fixedLen, {1000, 1001}, 0x10},
         {"nothing", bpp, 1058, {}, "", fixedLen, {1000, 1001}, 0x10},
         {"a letter", bpp, 1035, {}, "3x", "Cut Pos Adj: the value must be between -30 and 30.", {1000, 1001}, 0x10},
@@ -437,6 +441,84 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
         }
         EXPECT_TRUE(Enabled(kLoadFromFile));
         EXPECT_TRUE(FramesWithCommand(0x10).empty());
+    }
+}
+
+// ---- fields on either side of the protocol
+
+// A record reads the same wherever its protocol field stands, from the printer or from a
+// file: the protocol and its defaults come first, then every other field as the record
+// carries it. The printer's own protocol list comes before the protocol, so that a protocol
+// the list leaves out brings no defaults wherever the list stands.
+TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
+{
+    struct OrderCase {
+        const char* what;
+        bool boardingPass;
+        std::string protocol, list; // list empty: none
+        QString shown, detection;
+    };
+    // HDC "ABC" and Hold Wait 55, which every protocol's defaults replace; Direction on, which
+    // FGL clears; Ack Timeout 100 where SITA has 400; X Start 40, 32 by default.
+    const std::string hdc = Field('}', 0x0A, "414243");
+    const std::string holdWait = Field('}', 0x1F, "+55");
+    const std::vector<std::string> bagTagFields{hdc, holdWait, Field('~', 0x09, "+100"), Field('}', 0x02, "+40")};
+    const std::vector<std::string> boardingFields{hdc, holdWait, Field('~', 0x08, "+1")};
+    // SITA and MUSE bring Detection HOLE; a protocol that the printer's list leaves out brings
+    // nothing, and Detection stays AUTO.
+    const OrderCase cases[] = {
+        {"SITA", false, Field('~', 0x01, "+1"), {}, "SITA", "HOLE"},
+        {"SITA listed", false, Field('~', 0x01, "+1"), Field('~', 0x11, "5349544141454120"), "SITA", "HOLE"},
+        {"MUSE left out of the list", false, Field('~', 0x01, "+4"), Field('~', 0x11, "53495441"), "4", "AUTO"},
+        {"FGL", true, Field('~', 0x01, "+254"), {}, "FGL", "HOLE"},
+        {"FGL listed", true, Field('~', 0x01, "+254"), Field('~', 0x12, "4145412046474C20"), "FGL", "HOLE"},
+    };
+    const char* const orders[] = {"protocol first", "protocol in the middle", "protocol last"};
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string>& others = c.boardingPass ? boardingFields : bagTagFields;
+        // The list behind the protocol, or first.
+        std::vector<std::string> records;
+        for (const std::size_t at : {std::size_t{0}, others.size() / 2, others.size()}) {
+            std::vector<std::string> fields = others;
+            fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(at), c.protocol);
+            fields.insert(at == 0 ? fields.begin() + 1 : fields.begin(), c.list);
+            std::string record;
+            for (const std::string& field : fields)
+                record += field;
+            records.push_back(record + kDel);
+        }
+        std::optional<QStringList> firstSeen;
+        std::string firstWritten;
+        for (std::size_t order = 0; order < records.size(); ++order) {
+            for (const bool fromFile : {false, true}) {
+                SCOPED_TRACE(std::string(orders[order]) + (fromFile ? ", from a file" : ", from the printer"));
+                if (c.boardingPass)
+                    Open<CJetvaneSettingsBPPDlg>();
+                else
+                    Open<CJetvaneSettingsBTPDlg>();
+                const QString path = PathOf("order." + ui::Text(dialog->Definition().file.extension));
+                if (fromFile)
+                    ASSERT_EQ(Load(Write(path, FileFrame(0x10, records[order]))), "Loaded");
+                else
+                    ASSERT_TRUE(dialog->SetDeviceSettings(records[order], &connection, false));
+                EXPECT_EQ(Text(1003), "ABC");
+                EXPECT_EQ(Text(1045), "55");
+                EXPECT_EQ(Text(1009), c.shown);
+                EXPECT_EQ(Text(1032), c.detection);
+                EXPECT_TRUE(Checked(1029));
+                const std::string written = dialog->BuildSettingsString(false);
+                for (const std::string& field : others)
+                    EXPECT_NE(written.find(field + kDel), std::string::npos) << int(field[2]);
+                EXPECT_NE(written.find(c.protocol + kDel), std::string::npos);
+                if (!firstSeen) {
+                    firstSeen = Seen();
+                    firstWritten = written;
+                }
+                EXPECT_EQ(Seen(), *firstSeen);
+                EXPECT_EQ(written, firstWritten);
+            }
+        }
     }
 }
 
@@ -744,6 +826,26 @@ TEST_F(SettingsFiles, SaveToFileAsksBeforeItReplacesAFile)
         struct stat replaced {};
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &replaced), 0);
         EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+    }
+}
+
+// A protocol list without a protocol selects the list's first entry: a protocol code that an
+// earlier record reported and no entry held is not brought back.
+TEST_F(SettingsFiles, AnUnlistedProtocolOfAnEarlierRecordDoesNotComeBackWithAList)
+{
+    const std::string listOnly = Field('~', 0x11, "53495441414541") + kDel; // "SITAAEA"
+    for (const bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile);
+        Open<CJetvaneSettingsBTPDlg>();
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field('~', 0x01, "+3") + kDel, &connection, false));
+        ASSERT_EQ(Text(1009), "3");
+        if (fromFile)
+            ASSERT_EQ(Load(Write("list.QV_BTP_CFG", FileFrame(0x10, listOnly))), "Loaded");
+        else
+            ASSERT_TRUE(dialog->SetDeviceSettings(listOnly, &connection, false));
+        EXPECT_EQ(Entries(1009), QStringList({"SITA", "Simple AEA"}));
+        EXPECT_EQ(Text(1009), "SITA");
+        EXPECT_NE(dialog->BuildSettingsString(false).find(Field('~', 0x01, "+1") + kDel), std::string::npos);
     }
 }
 

@@ -177,6 +177,7 @@ TEST_F(SettingsDialogTest, ModelOverlaysFollowTheModelInAnyCase)
         QString xAdjust;
         QString startAdjust;
         QString emptyPlatenErr;
+        bool afterProtocol = false;
     };
     const ModelCase cases[] = {
         {true, "6D72763538", "-24", "-8", "0"},    // "mrv58": no overlay
@@ -186,11 +187,16 @@ TEST_F(SettingsDialogTest, ModelOverlaysFollowTheModelInAnyCase)
         {false, "6D7276343165", "-48", "+16", "20"}, // "mrv41e"
         {false, "4D5256353845", "-16", "-8", "0"},  // "MRV58E"
         {false, "4D52563939", "-16", "-8", "0"},    // "MRV99"
+        // Reported behind the protocol, the model comes too late for the protocol's defaults,
+        // not for Reset to Defaults.
+        {true, "4D5256353845", "-24", "-8", "0", true},
+        {false, "4D5256353845", "-48", "+16", "0", true},
     };
     for (const ModelCase& c : cases) {
-        SCOPED_TRACE(c.modelHex);
-        const std::string record =
-            Field('~', 0x14, c.modelHex) + Field('~', 0x01, c.boardingPass ? "+2" : "+1") + kDel;
+        SCOPED_TRACE(c.modelHex + (c.afterProtocol ? " after the protocol" : ""));
+        const std::string model = Field('~', 0x14, c.modelHex);
+        const std::string protocol = Field('~', 0x01, c.boardingPass ? "+2" : "+1");
+        const std::string record = (c.afterProtocol ? protocol + model : model + protocol) + kDel;
         if (c.boardingPass)
             Open<CJetvaneSettingsBPPDlg>(1);
         else
@@ -299,6 +305,7 @@ TEST_F(SettingsDialogTest, AnUnlistedValueLastsUntilAnotherTakesItsPlace)
 TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
 {
     struct NumberCase {
+        char group;
         int parameter;
         const char* value;
         int control;
@@ -307,26 +314,64 @@ TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
     };
     const NumberCase cases[] = {
         // Cut Line Offset, -200 to 200: its numbers carry their sign.
-        {0x10, "-40", 1066, "-40", true},
-        {0x10, "+700", 1066, "+700", false},
-        {0x10, "-2147483648", 1066, "-2147483647", false},
-        {0x10, "+4294967346", 1066, "+2147483647", false},
-        {0x10, "+123456789012345678901234567890", 1066, "+2147483647", false},
+        {'|', 0x10, "-40", 1066, "-40", true},
+        {'|', 0x10, "+700", 1066, "+700", false},
+        {'|', 0x10, "+0700", 1066, "+700", false},
+        {'|', 0x10, "-2147483648", 1066, "-2147483648", false},
+        {'|', 0x10, "+4294967346", 1066, "+4294967346", false},
+        {'|', 0x10, "+123456789012345678901234567890", 1066, "+123456789012345678901234567890", false},
         // Read Power, 0 to 999.
-        {0x13, "+999", 1067, "999", true},
-        {0x13, "+1000", 1067, "1000", false},
-        {0x13, "-1", 1067, "-1", false},
-        {0x13, "+4294967346", 1067, "2147483647", false},
+        {'|', 0x13, "+999", 1067, "999", true},
+        {'|', 0x13, "+1000", 1067, "1000", false},
+        {'|', 0x13, "-1", 1067, "-1", false},
+        {'|', 0x13, "+4294967346", 1067, "4294967346", false},
+        // The bag-tag Length, 0 to 9999, and Start Adjust, -40 to 40.
+        {'}', 0x04, "+99999999999", 1021, "99999999999", false},
+        {'}', 0x04, "-000099999999999", 1021, "-99999999999", false},
+        {'}', 0x08, "-99999999999", 1018, "-99999999999", false},
+        {'}', 0x08, "+99999999999", 1018, "+99999999999", false},
     };
     const QColor crimson(220, 20, 60);
     for (const NumberCase& c : cases) {
         SCOPED_TRACE(c.value);
-        Open<CJetvaneEEPROMSettingsDlg>();
+        if (c.group == '|')
+            Open<CJetvaneEEPROMSettingsDlg>();
+        else
+            Open<CJetvaneSettingsBTPDlg>();
         const QColor normal = dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text);
         ASSERT_NE(normal, crimson);
-        EXPECT_TRUE(dialog->SetDeviceSettings(Field('|', c.parameter, c.value) + kDel, &connection, false));
+        EXPECT_TRUE(dialog->SetDeviceSettings(Field(c.group, c.parameter, c.value) + kDel, &connection, false));
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(dialog->GetDlgItem(c.control).Widget()->palette().color(QPalette::Text), c.valid ? normal : crimson);
+    }
+}
+
+// A sign without digits is the number 0, shown and written back as 0, not the field's default.
+TEST_F(SettingsDialogTest, ANumberOfASignAloneIsZero)
+{
+    struct SignCase {
+        char group;
+        int parameter;
+        const char* value;
+        int control;
+        QString shown;
+    };
+    const SignCase cases[] = {
+        {'}', 0x02, "+", 1017, "0"},  // X Start, 0 to 640, 32 by default
+        {'}', 0x02, "-", 1017, "0"},
+        {'}', 0x1F, "+", 1045, "0"},  // Hold Wait, 30 with SITA
+        {'|', 0x10, "+", 1066, "+0"}, // Cut Line Offset, -200 to 200: its numbers carry their sign
+        {'|', 0x10, "-", 1066, "+0"},
+    };
+    for (const SignCase& c : cases) {
+        SCOPED_TRACE(std::string(1, c.group) + c.value);
+        if (c.group == '|')
+            Open<CJetvaneEEPROMSettingsDlg>();
+        else
+            Open<CJetvaneSettingsBTPDlg>();
+        ASSERT_TRUE(dialog->SetDeviceSettings(Field(c.group, c.parameter, c.value) + kDel, &connection, false));
+        EXPECT_EQ(Text(c.control), c.shown);
+        EXPECT_NE(dialog->BuildSettingsString(false).find(Field(c.group, c.parameter, "+0") + kDel), std::string::npos);
     }
 }
 
@@ -386,15 +431,17 @@ TEST_F(SettingsDialogTest, AComboWithoutSelectionWritesMinusOneWhichDoesNotReadB
     EXPECT_FALSE(dialog->SetDeviceSettings(record, &connection, false));
 }
 
-TEST_F(SettingsDialogTest, ProtocolFieldResetsWhatWasReadBeforeIt)
+// The protocol's defaults come before every field of the record, wherever it carries them.
+TEST_F(SettingsDialogTest, ProtocolFieldKeepsWhatWasReadBeforeIt)
 {
     Open<CJetvaneSettingsBTPDlg>();
     const std::string record =
         Field('}', 0x0A, "414243") + Field('}', 0x02, "+40") + Field('~', 0x01, "+4") + Field('}', 0x03, "+50") + kDel;
     ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
-    EXPECT_EQ(Text(1003), "MUSE"); // the MUSE overlay over the HDC read before
-    EXPECT_EQ(Text(1017), "32");   // X Start back at its default
-    EXPECT_EQ(Text(1020), "50");   // Width read after the reset
+    EXPECT_EQ(Text(1003), "ABC");  // HDC as read, not MUSE's
+    EXPECT_EQ(Text(1017), "40");   // X Start as read, not its default
+    EXPECT_EQ(Text(1020), "50");   // Width read after the protocol
+    EXPECT_EQ(Text(1010), "250");  // MUSE's Ack Timeout, which the record does not carry
     EXPECT_EQ(Text(1009), "MUSE");
 }
 
