@@ -18,8 +18,7 @@ constexpr int kMaxDrainBytes = 201;
 constexpr std::uint32_t kMinimumTimeoutMs = 1000;
 constexpr std::uint32_t kPauseAfterWriteMs = 50;
 constexpr std::uint32_t kEmptyQueuePauseMs = 20;
-constexpr int kBytesBeforePause = 51; // the 52nd byte in a row without a frame pauses
-constexpr std::uint32_t kIdleStreamPauseMs = 20;
+constexpr int kBytesBeforePause = 51; // the 52nd byte in a row without a frame pauses, or looks at the time
 constexpr std::uint32_t kFrameStreamPauseMs = 10;
 constexpr int kThreadStartPolls = 50;
 constexpr std::uint32_t kThreadStartPollMs = 10;
@@ -53,14 +52,43 @@ std::uint32_t LongestFrameLineMs(const CCommsSerialChannel& channel)
     return static_cast<std::uint32_t>((bits * kMsPerSecond + baudRate - 1) / baudRate);
 }
 
+// Where the receiver stands in a frame: its header (start byte to the last length digit),
+// or past it, in a frame whose header was whole and whose length fits.
+bool InFrameHeader(const MessageParseState& state)
+{
+    switch (state.state) {
+    case CQVMessageParser::PARSE_START:
+    case CQVMessageParser::PARSE_FLAGS:
+    case CQVMessageParser::PARSE_DIRECTION:
+    case CQVMessageParser::PARSE_COMMAND:
+    case CQVMessageParser::PARSE_LENGTH:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool InFrameBody(const MessageParseState& state)
+{
+    return state.state == CQVMessageParser::PARSE_PAYLOAD || state.state == CQVMessageParser::PARSE_ESCAPE ||
+           state.state == CQVMessageParser::PARSE_CRC;
+}
+
 // A transaction's receive loop; abort (when given) ends it early with false.
 //
-// The deadline counts from the last byte that started or continued a frame: bytes that leave
-// the receiver idle (a device that talks but never frames) do not hold it open. Beyond that,
-// no transaction outlasts its time-out plus the line time of the longest frame the receiver
-// takes, plus the loop's own pauses while it reads such a frame (every 52 bytes it pauses,
-// which at high baud rates is slower than the line): a port that keeps starting frames
-// without ever finishing one ends there, and a genuine reply never reaches that limit.
+// The deadline counts from the last byte of a frame whose header was whole with a length
+// that fits. Other bytes do not hold the transaction open: a device that talks without
+// framing (text, or binary data, where every 0x09 starts a frame that the next bytes
+// abandon) costs a transaction its time-out and no more. A header that began before the
+// deadline may still finish after it, as long as its bytes keep coming, so a reply that
+// starts just in time is not cut in its header. Beyond that, no transaction outlasts its
+// time-out plus the line time of the longest frame the receiver takes, plus the loop's own
+// pauses while it reads such a frame (every 52 bytes it pauses, which at high baud rates is
+// slower than the line): a port that keeps sending well-formed frames without ever finishing
+// one ends there, and a genuine reply never reaches that limit.
+//
+// Bytes outside a frame are read without the pause, so that a stream of them never outruns
+// the loop and a reply behind them is read while it is still in time.
 bool Transaction(CComms* transport, const std::string& frame, std::uint32_t timeoutMs, MessageParseState* state,
                  std::string* reply, const std::atomic<bool>* abort)
 {
@@ -85,38 +113,52 @@ bool Transaction(CComms* transport, const std::string& frame, std::uint32_t time
     timing::Deadline deadline(timeout);
     timing::Deadline overall(timeout + LongestFrameLineMs(transport->SerialChannel()));
     int framePausesCredited = 0;
+    // Whether the header being received began before the deadline passed, and when its
+    // latest byte came.
+    bool headerInTime = false;
+    std::uint64_t lastHeaderByteAt = 0;
+    const auto timedOut = [&] {
+        return deadline.Passed() &&
+               !(headerInTime && InFrameHeader(*state) && timing::NowMs() - lastHeaderByteAt <= timeout);
+    };
 
     int bytesWithoutFrame = 0;
     while (!aborted.load() && !overall.Passed()) {
         if (!transport->ReadByte(&b)) {
             transport->WaitForReceived(kEmptyQueuePauseMs);
-            if (deadline.Passed())
+            if (timedOut())
                 return false;
             continue;
         }
+        const bool wasInBody = InFrameBody(*state);
         if (CQVMessageParser::ParseByte(*reply, b, *state))
             return true;
-        const bool idle = state->state == CQVMessageParser::PARSE_IDLE;
+        // A byte of a frame whose header was whole, the one that made it whole included.
+        const bool frameByte = wasInBody || InFrameBody(*state);
+        if (!frameByte && InFrameHeader(*state)) {
+            if (state->state == CQVMessageParser::PARSE_START)
+                headerInTime = !deadline.Passed();
+            lastHeaderByteAt = timing::NowMs();
+        }
         if (bytesWithoutFrame < kBytesBeforePause) {
             ++bytesWithoutFrame;
-            if (!idle)
+            if (frameByte)
                 deadline.Arm(timeout);
             continue;
         }
         bytesWithoutFrame = 0;
-        if (idle) {
-            timing::SleepMs(kIdleStreamPauseMs);
-            if (deadline.Passed())
+        if (!frameByte) {
+            if (timedOut())
                 return false;
-        } else {
-            const std::uint64_t pausedAt = timing::NowMs();
-            timing::SleepMs(kFrameStreamPauseMs);
-            if (framePausesCredited < kLongestFramePauses) {
-                overall.Extend(timing::NowMs() - pausedAt);
-                ++framePausesCredited;
-            }
-            deadline.Arm(timeout);
+            continue;
         }
+        const std::uint64_t pausedAt = timing::NowMs();
+        timing::SleepMs(kFrameStreamPauseMs);
+        if (framePausesCredited < kLongestFramePauses) {
+            overall.Extend(timing::NowMs() - pausedAt);
+            ++framePausesCredited;
+        }
+        deadline.Arm(timeout);
     }
     return false;
 }

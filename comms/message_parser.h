@@ -102,10 +102,13 @@ public:
     static std::optional<std::string> StoredMessagePayload(std::string_view bytes, std::uint8_t command);
 
     // ---- transactions on the calling thread
-    // The time-out counts from the last byte that started or continued a frame; bytes that
-    // leave the parser idle do not extend it. No transaction outlasts its time-out plus the
-    // line time of kLongestFrameBytes at the transport's line settings (plus the loop's own
-    // pauses while reading such a frame), however the other end keeps talking.
+    // The time-out counts from the last byte of a frame whose header was whole with a length
+    // that fits (a header that began in time may finish after it); other bytes, which
+    // leave the parser idle or abandon the frame in its header, do not extend it, so a
+    // device that talks without framing costs the time-out and no more. No transaction
+    // outlasts its time-out plus the line time of kLongestFrameBytes at the transport's line
+    // settings (plus the loop's own pauses while reading such a frame), however the other
+    // end keeps talking.
     // abort, when given, ends the wait early with false (used by stoppable callers).
     static bool TransactWithTimeout(CComms* transport, const std::string& frame, std::uint32_t timeoutMs,
                                     MessageParseState* state, std::string* reply,

@@ -184,6 +184,23 @@ TEST_F(TransactionTest, ReplyInChunksWithShortGapsIsAccepted)
     EXPECT_EQ(reply, "chunks of a reply");
 }
 
+// The reply begins just before the time-out and its header is still arriving when the
+// time-out passes: it is taken, as every byte of it came within the time-out of the last.
+TEST_F(TransactionTest, ReplyBegunJustBeforeTheTimeoutIsTaken)
+{
+    const std::string frame = ReplyFrame(REPLY_ACK, "just in time");
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
+        SleepRealMs(900);
+        port->SendToHost(frame.substr(0, 6));
+        SleepRealMs(400);
+        port->SendToHost(frame.substr(6));
+    });
+
+    ASSERT_TRUE(Identify(1000));
+
+    EXPECT_EQ(reply, "just in time");
+}
+
 TEST_F(TransactionTest, GapLongerThanTheTimeoutFailsEvenWithHalfAFrame)
 {
     const std::string frame = ReplyFrame(REPLY_ACK, "too late");
