@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -375,102 +374,65 @@ TEST(QtPrompts, QuestionWithoutOwnerIsNoDialogOfAHiddenWindow)
     EXPECT_NE(transientParent, hidden.Window()->windowHandle());
 }
 
-// A file in a folder of the test's own, to be offered as the initial file.
-class RealFileDialog : public ::testing::Test {
-protected:
-    RealFileDialog()
-    {
-        QFile file(existing);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("first printer");
-    }
-
-    ui::FileDialogRequest Request(ui::FileDialogKind kind, unsigned flags) const
-    {
-        ui::FileDialogRequest request;
-        request.kind = kind;
-        request.defaultExtension = "QV_BTP_CFG";
-        request.initialFile = existing;
-        request.filter = "Configuration Files (*.QV_BTP_CFG)|*.QV_BTP_CFG||";
-        request.flags = flags;
-        return request;
-    }
-
+// Cancel gives no file, although the dialog still names the initial one. A save dialog asked to
+// confirm asks before it replaces a file, in its own words: No keeps the file and the dialog,
+// Yes gives the file. Without the flag it does not ask.
+TEST(QtPrompts, FileDialogGivesTheFileOnlyOnceTheUserHasChosenIt)
+{
     QTemporaryDir folder;
     const QString existing = folder.filePath("Jetvane_SITA.QV_BTP_CFG");
-};
-
-// Queued: a question that accepting asks runs a loop of its own.
-void QueueAccept(QFileDialog& dialog)
-{
-    QDialog& asked = dialog; // QFileDialog's own accept is reached through QDialog's
-    QMetaObject::invokeMethod(&asked, &QDialog::accept, Qt::QueuedConnection);
-}
-
-void PressCancel(QFileDialog& dialog)
-{
-    auto* buttons = dialog.findChild<QDialogButtonBox*>();
-    ASSERT_NE(buttons, nullptr);
-    buttons->button(QDialogButtonBox::Cancel)->click();
-}
-
-// Cancel gives no file, although the dialog still names the initial one.
-TEST_F(RealFileDialog, CancelGivesNoFileWithAnInitialFileNamed)
-{
-    for (const ui::FileDialogKind kind : {ui::FileDialogKind::Open, ui::FileDialogKind::Save}) {
-        SCOPED_TRACE(kind == ui::FileDialogKind::Open ? "open" : "save");
-        QStringList named;
-        const ModalScript script({OnModal<QFileDialog>([&named](QFileDialog& dialog) {
-            named = dialog.selectedFiles();
-            PressCancel(dialog);
-        })});
-        EXPECT_EQ(ui::QtPrompts().FileDialog(Request(kind, ui::OFN_LONGNAMES | ui::OFN_FILEMUSTEXIST)), std::nullopt);
-        EXPECT_EQ(script.Left(), 0u);
-        EXPECT_EQ(named, QStringList{existing});
-    }
-}
-
-// A save dialog asked to confirm asks before it replaces a file, in its own words: No keeps the
-// file and the dialog, Yes gives the file. Without the flag it does not ask.
-TEST_F(RealFileDialog, SaveDialogAsksBeforeItReplacesAFile)
-{
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("first printer");
+    file.close();
     struct Case {
         const char* what;
+        ui::FileDialogKind kind;
         unsigned flags;
         std::vector<QMessageBox::StandardButton> answers; // to the question, in turn
         std::optional<QString> chosen;
     };
+    const unsigned mustExist = ui::OFN_LONGNAMES | ui::OFN_FILEMUSTEXIST;
+    const unsigned confirm = ui::OFN_LONGNAMES | ui::OFN_OVERWRITEPROMPT;
     const Case cases[] = {
-        {"No, then Cancel", ui::OFN_LONGNAMES | ui::OFN_OVERWRITEPROMPT, {QMessageBox::No}, std::nullopt},
-        {"No, then Yes", ui::OFN_LONGNAMES | ui::OFN_OVERWRITEPROMPT, {QMessageBox::No, QMessageBox::Yes}, existing},
-        {"not asked to confirm", ui::OFN_LONGNAMES, {}, existing},
+        {"open, Cancel", ui::FileDialogKind::Open, mustExist, {}, std::nullopt},
+        {"save, Cancel", ui::FileDialogKind::Save, mustExist, {}, std::nullopt},
+        {"No, then Cancel", ui::FileDialogKind::Save, confirm, {QMessageBox::No}, std::nullopt},
+        {"No, then Yes", ui::FileDialogKind::Save, confirm, {QMessageBox::No, QMessageBox::Yes}, existing},
+        {"not asked to confirm", ui::FileDialogKind::Save, ui::OFN_LONGNAMES, {}, existing},
     };
+    ui::FileDialogRequest request;
+    request.defaultExtension = "QV_BTP_CFG";
+    request.initialFile = existing;
+    request.filter = "Configuration Files (*.QV_BTP_CFG)|*.QV_BTP_CFG||";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        bool confirms = false;
+        QStringList named;
         QStringList questions;
-        std::deque<ModalScript::Step> steps{OnModal<QFileDialog>([&confirms](QFileDialog& dialog) {
-            confirms = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
-            QueueAccept(dialog);
-        })};
+        bool confirms = false;
+        const auto fileDialog = [&named, &confirms](bool accept) {
+            return OnModal<QFileDialog>([&named, &confirms, accept](QFileDialog& dialog) {
+                if (named.isEmpty())
+                    named = dialog.selectedFiles();
+                confirms = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
+                accept ? AcceptLater(dialog) : PressCancel(dialog);
+            });
+        };
+        std::deque<ModalScript::Step> steps{fileDialog(!c.answers.empty() || c.chosen)};
         for (const QMessageBox::StandardButton answer : c.answers) {
-            steps.push_back(OnModal<QMessageBox>([&questions, answer](QMessageBox& box) {
-                questions << box.text();
-                box.button(answer)->click();
-            }));
-            // Back in the file dialog after No: accept again, or give up.
-            if (answer == QMessageBox::No)
-                steps.push_back(OnModal<QFileDialog>([&c](QFileDialog& dialog) {
-                    if (c.chosen)
-                        QueueAccept(dialog);
-                    else
-                        PressCancel(dialog);
-                }));
+            steps.push_back(Press(answer, questions));
+            if (answer == QMessageBox::No) // back in the file dialog
+                steps.push_back(fileDialog(c.chosen.has_value()));
         }
         const ModalScript script(std::move(steps));
-        EXPECT_EQ(ui::QtPrompts().FileDialog(Request(ui::FileDialogKind::Save, c.flags)), c.chosen);
+        request.kind = c.kind;
+        request.flags = c.flags;
+        EXPECT_EQ(ui::QtPrompts().FileDialog(request), c.chosen);
         EXPECT_EQ(script.Left(), 0u);
-        EXPECT_EQ(confirms, !c.answers.empty());
+        EXPECT_EQ(named, QStringList{existing});
+        if (c.kind == ui::FileDialogKind::Save) {
+            EXPECT_EQ(confirms, !c.answers.empty());
+        }
         EXPECT_EQ(questions.size(), static_cast<qsizetype>(c.answers.size()));
         for (const QString& question : questions)
             EXPECT_TRUE(question.contains("Jetvane_SITA.QV_BTP_CFG")) << question.toStdString();

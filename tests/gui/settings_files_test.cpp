@@ -9,11 +9,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QAbstractButton>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -396,21 +392,19 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
         const char* what;
         bool bagTagDialog;
         std::string fields;
-        const char* message;
+        bool refused;
     };
     const FamilyCase cases[] = {
-        {"boarding-pass settings named bag-tag", true, Field('~', 0x01, "+1") + Field('~', 0x03, "+16"),
-         "Invalid device type"},
-        {"bag-tag settings named boarding-pass", false, Field('~', 0x03, "+1") + Field('~', 0x01, "+2"),
-         "Invalid device type"},
+        {"boarding-pass settings named bag-tag", true, Field('~', 0x01, "+1") + Field('~', 0x03, "+16"), true},
+        {"bag-tag settings named boarding-pass", false, Field('~', 0x03, "+1") + Field('~', 0x01, "+2"), true},
         {"the other family last", true, Field('~', 0x03, "+1") + Field('}', 0x0A, "58") + Field('~', 0x03, "+16"),
-         "Invalid device type"},
-        {"as hexadecimal digits", false, Field('~', 0x03, "31"), "Invalid device type"},
-        {"digits and more", true, Field('~', 0x03, "+16 BPP"), "Invalid device type"},
-        {"the dialog's own family", true, Field('~', 0x03, "+1"), "Loaded"},
-        {"no device-type field", false, Field('~', 0x01, "+2"), "Loaded"},
-        {"a code of no family", true, Field('~', 0x03, "+0"), "Loaded"},
-        {"a negative code", false, Field('~', 0x03, "-1"), "Loaded"},
+         true},
+        {"as hexadecimal digits", false, Field('~', 0x03, "31"), true},
+        {"digits and more", true, Field('~', 0x03, "+16 BPP"), true},
+        {"the dialog's own family", true, Field('~', 0x03, "+1"), false},
+        {"no device-type field", false, Field('~', 0x01, "+2"), false},
+        {"a code of no family", true, Field('~', 0x03, "+0"), false},
+        {"a negative code", false, Field('~', 0x03, "-1"), false},
     };
     for (const FamilyCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -425,12 +419,9 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
         const QStringList before = Seen();
         const std::string record = c.fields + Field('}', 0x0A, "414243") + kDel + "q\x7F";
         const QString path = Write(c.bagTagDialog ? "desk.QV_BTP_CFG" : "gate.QV_BPP_CFG", FileFrame(0x10, record));
-
-        EXPECT_EQ(Load(path), c.message);
-
-        const bool refused = QString(c.message) != "Loaded";
-        EXPECT_EQ(Text(1003), refused ? "GATE7" : "ABC");
-        if (refused) {
+        EXPECT_EQ(Load(path), c.refused ? "Invalid device type" : "Loaded");
+        EXPECT_EQ(Text(1003), c.refused ? "GATE7" : "ABC");
+        if (c.refused) {
             EXPECT_EQ(Seen(), before);
             EXPECT_EQ(Profile(lastFile), "earlier");
             EXPECT_EQ(Profile("LastLoadConfigPath"), "earlier folder");
@@ -473,35 +464,27 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
         {"FGL", true, Field('~', 0x01, "+254"), {}, "FGL", "HOLE"},
         {"FGL listed", true, Field('~', 0x01, "+254"), Field('~', 0x12, "4145412046474C20"), "FGL", "HOLE"},
     };
-    const char* const orders[] = {"protocol first", "protocol in the middle", "protocol last"};
     for (const OrderCase& c : cases) {
-        SCOPED_TRACE(c.what);
         const std::vector<std::string>& others = c.boardingPass ? boardingFields : bagTagFields;
-        // The list behind the protocol, or first.
-        std::vector<std::string> records;
+        QStringList firstSeen;
+        std::string firstWritten;
+        // The protocol first, in the middle and last; the list behind it, or first.
         for (const std::size_t at : {std::size_t{0}, others.size() / 2, others.size()}) {
             std::vector<std::string> fields = others;
             fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(at), c.protocol);
             fields.insert(at == 0 ? fields.begin() + 1 : fields.begin(), c.list);
-            std::string record;
-            for (const std::string& field : fields)
-                record += field;
-            records.push_back(record + kDel);
-        }
-        std::optional<QStringList> firstSeen;
-        std::string firstWritten;
-        for (std::size_t order = 0; order < records.size(); ++order) {
+            const std::string record = std::accumulate(fields.begin(), fields.end(), std::string()) + kDel;
             for (const bool fromFile : {false, true}) {
-                SCOPED_TRACE(std::string(orders[order]) + (fromFile ? ", from a file" : ", from the printer"));
+                SCOPED_TRACE(std::string(c.what) + ", protocol at " + std::to_string(at) + (fromFile ? ", file" : ""));
                 if (c.boardingPass)
                     Open<CJetvaneSettingsBPPDlg>();
                 else
                     Open<CJetvaneSettingsBTPDlg>();
-                const QString path = PathOf("order." + ui::Text(dialog->Definition().file.extension));
+                const QString name = "order." + ui::Text(dialog->Definition().file.extension);
                 if (fromFile)
-                    ASSERT_EQ(Load(Write(path, FileFrame(0x10, records[order]))), "Loaded");
+                    ASSERT_EQ(Load(Write(name, FileFrame(0x10, record))), "Loaded");
                 else
-                    ASSERT_TRUE(dialog->SetDeviceSettings(records[order], &connection, false));
+                    ASSERT_TRUE(dialog->SetDeviceSettings(record, &connection, false));
                 EXPECT_EQ(Text(1003), "ABC");
                 EXPECT_EQ(Text(1045), "55");
                 EXPECT_EQ(Text(1009), c.shown);
@@ -511,11 +494,11 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
                 for (const std::string& field : others)
                     EXPECT_NE(written.find(field + kDel), std::string::npos) << int(field[2]);
                 EXPECT_NE(written.find(c.protocol + kDel), std::string::npos);
-                if (!firstSeen) {
+                if (firstWritten.empty()) {
                     firstSeen = Seen();
                     firstWritten = written;
                 }
-                EXPECT_EQ(Seen(), *firstSeen);
+                EXPECT_EQ(Seen(), firstSeen);
                 EXPECT_EQ(written, firstWritten);
             }
         }
@@ -730,7 +713,6 @@ TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOn
             ExpectWritesRefused(c.control, c.refusal, {1000, 1001}, 0x10);
             continue;
         }
-        const int parameter = c.control == 1003 ? 0x0A : 0x0B;
         const QString typed = PathOf("typed." + ui::Text(dialog->Definition().file.extension));
         ASSERT_EQ(Save(typed), "Saved");
         EXPECT_NE(ReadBytes(typed).find(c.hex + kDel), std::string::npos);
@@ -741,21 +723,16 @@ TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOn
         EXPECT_EQ(ReadBytes(PathOf("again")), ReadBytes(typed));
         dialog->GetButton(1000).Click();
         ASSERT_FALSE(FramesWithCommand(0x10).empty());
-        EXPECT_NE(FramesWithCommand(0x10).back().payload.find(Field('}', parameter, c.hex) + kDel), std::string::npos);
+        const std::string sent = Field('}', c.control == 1003 ? 0x0A : 0x0B, c.hex) + kDel;
+        EXPECT_NE(FramesWithCommand(0x10).back().payload.find(sent), std::string::npos);
     }
 }
 
-// Installs Qt's real questions in place of the scripted ones for its life.
-class RealPrompts {
-public:
-    RealPrompts() : previous_(ui::SetPrompts(&real_)) {}
-    ~RealPrompts() { ui::SetPrompts(previous_); }
-    RealPrompts(const RealPrompts&) = delete;
-    RealPrompts& operator=(const RealPrompts&) = delete;
-
-private:
-    ui::QtPrompts real_;
-    ui::Prompts* previous_;
+// Qt's real questions in place of the scripted ones for its life.
+struct RealPrompts {
+    ui::QtPrompts real;
+    ui::Prompts* const scripted = ui::SetPrompts(&real);
+    ~RealPrompts() { ui::SetPrompts(scripted); }
 };
 
 // The name offered is the same for every printer of a protocol: Save To File asks before it
@@ -787,30 +764,15 @@ TEST_F(SettingsFiles, SaveToFileAsksBeforeItReplacesAFile)
         const QString path = Write(c.offered, "first printer of the day");
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
         const RealPrompts real;
-        QStringList offered;
-        QStringList questions;
-        QStringList told;
+        QStringList offered, questions, told;
         const auto accept = gui_test::OnModal<QFileDialog>([&offered](QFileDialog& files) {
             offered << files.selectedFiles();
-            QDialog& asked = files; // its question runs a loop of its own
-            QMetaObject::invokeMethod(&asked, &QDialog::accept, Qt::QueuedConnection);
+            gui_test::AcceptLater(files);
         });
-        const auto answer = [&questions](QMessageBox::StandardButton button) {
-            return gui_test::OnModal<QMessageBox>([&questions, button](QMessageBox& box) {
-                questions << box.text();
-                if (QAbstractButton* pressed = box.button(button))
-                    pressed->click();
-                else
-                    box.close(); // not the question: the test fails on what it was
-            });
-        };
-        const gui_test::ModalScript script({accept, answer(QMessageBox::No),
-                                            gui_test::OnModal<QFileDialog>([](QFileDialog& files) { files.reject(); }),
-                                            accept, answer(QMessageBox::Yes),
-                                            gui_test::OnModal<QMessageBox>([&told](QMessageBox& box) {
-                                                told << box.text();
-                                                box.button(QMessageBox::Ok)->click();
-                                            })});
+        const gui_test::ModalScript script({accept, gui_test::Press(QMessageBox::No, questions),
+                                            gui_test::OnModal<QFileDialog>(gui_test::PressCancel), accept,
+                                            gui_test::Press(QMessageBox::Yes, questions),
+                                            gui_test::Press(QMessageBox::Ok, told)});
         // No, then Cancel: nothing written, nothing said.
         dialog->GetButton(kSaveToFile).Click();
         EXPECT_EQ(ReadBytes(path), "first printer of the day");
