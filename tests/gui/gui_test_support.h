@@ -170,11 +170,9 @@ inline void TypeText(QWidget* target, const QString& text)
 {
     for (qsizetype at = 0; at < text.size(); ++at) {
         // A character beyond 16 bits comes as one key, both halves of its pair together.
-        if (text[at].isHighSurrogate() && at + 1 < text.size()) {
-            PressKey(target, Qt::Key_unknown, text.mid(at++, 2));
-            continue;
-        }
-        PressKey(target, text[at].toUpper().unicode(), QString(text[at]));
+        const bool pair = text[at].isHighSurrogate() && at + 1 < text.size();
+        PressKey(target, pair ? int{Qt::Key_unknown} : text[at].toUpper().unicode(), text.mid(at, pair ? 2 : 1));
+        at += pair ? 1 : 0;
     }
 }
 
@@ -202,8 +200,6 @@ public:
         });
         tick_.start(kTickMs);
     }
-    ModalScript(const ModalScript&) = delete;
-    ModalScript& operator=(const ModalScript&) = delete;
 
     // Steps that never acted.
     std::size_t Left() const { return steps_.size(); }

@@ -194,7 +194,7 @@ struct PrinterAnswers {
     const char* identity = kIdentityBagTag;
     const char* fileName = "answers.QV_BTP_CFG";
     std::string record = "PAPER=TAG";
-    const char* refusal = nullptr; // the silent run's reason when refused as the other family's
+    const char* refusal = nullptr; // why a silent run ends when refused as the other family's
 };
 
 printer_sim::Fault FaultOn(std::uint8_t command, printer_sim::FaultKind kind, std::uint8_t code = 0)
@@ -215,16 +215,13 @@ const PrinterAnswers kPrinterAnswers[] = {
     {"AcknowledgementArrivesDamaged", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::WrongCrc), false},
     {"BoardingPassSettingsNamedForABagTagPrinter", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG",
      "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F",
-     "Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
-     "(its settings are for a BPP printer)"},
+     "DESK.QV_BTP_CFG is not for the BTP printer found (its settings are for a BPP printer)"},
     {"BagTagSettingsNamedForABoardingPassPrinter", {}, {}, false, kIdentityBoardingPass, "gate.QV_BPP_CFG",
      "\x7F~\x01+1\x7F}\x0A" "414243\x7F~\x03+1\x7Fq\x7F",
-     "Changing device type not supported: GATE.QV_BPP_CFG is not for the BPP printer found "
-     "(its settings are for a BTP printer)"},
+     "GATE.QV_BPP_CFG is not for the BPP printer found (its settings are for a BTP printer)"},
     // As hexadecimal digits, read as the dialogs read them: the text 16.
     {"BoardingPassSettingsInHexDigits", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03" "3136\x7F",
-     "Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
-     "(its settings are for a BPP printer)"},
+     "DESK.QV_BTP_CFG is not for the BTP printer found (its settings are for a BPP printer)"},
     {"BoardingPassSettingsNamedBagTagToABoardingPassPrinter", {}, {}, true, kIdentityBoardingPass, "desk.QV_BTP_CFG",
      "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F"},
     {"DeviceTypeOfNoFamily", {}, {}, true, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03+0\x7F~\x03-16\x7Fq\x7F"},
@@ -256,7 +253,7 @@ TEST_P(SendConfigAnswers, FileIsSentOrTheRunSaysWhyNot)
                            : answers.refusal ? "Changing device type not supported"
                                              : "Configuration Send FAILED";
     const QString reason = answers.sent      ? ""
-                           : answers.refusal ? answers.refusal
+                           : answers.refusal ? QString("Changing device type not supported: ") + answers.refusal
                                              : "Configuration Send FAILED: the printer did not answer";
 
     if (silent) {
