@@ -1,13 +1,18 @@
 #pragma once
 // Helpers for tests that drive windows: bounded event processing and typed keys.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
@@ -26,6 +31,8 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 // QStrings in test failures as their text.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -163,20 +170,15 @@ inline void TypeText(QWidget* target, const QString& text)
 {
     for (qsizetype at = 0; at < text.size(); ++at) {
         // A character beyond 16 bits comes as one key, both halves of its pair together.
-        if (text[at].isHighSurrogate() && at + 1 < text.size()) {
-            PressKey(target, Qt::Key_unknown, text.mid(at++, 2));
-            continue;
-        }
-        PressKey(target, text[at].toUpper().unicode(), QString(text[at]));
+        const bool pair = text[at].isHighSurrogate() && at + 1 < text.size();
+        PressKey(target, pair ? int{Qt::Key_unknown} : text[at].toUpper().unicode(), text.mid(at, pair ? 2 : 1));
+        at += pair ? 1 : 0;
     }
 }
 
 // Answers real modal windows (file dialogs, message boxes) as a user would, step by step: a
-// step is offered the modal window in front until it acts on it (returns true). A step that
-// starts a question of the window's own (QFileDialog::accept asking before it replaces a
-// file) must queue that action, so that the script goes on while the question is shown.
-// After kLimitMs every modal window left is rejected, so that a fault cannot hang the suite.
-// The timers end with the object.
+// step is offered the modal window in front until it acts on it (returns true). After
+// kLimitMs every modal window left is rejected, so that a fault cannot hang the suite.
 class ModalScript {
 public:
     using Step = std::function<bool(QWidget* modal)>;
@@ -198,8 +200,6 @@ public:
         });
         tick_.start(kTickMs);
     }
-    ModalScript(const ModalScript&) = delete;
-    ModalScript& operator=(const ModalScript&) = delete;
 
     // Steps that never acted.
     std::size_t Left() const { return steps_.size(); }
@@ -221,6 +221,33 @@ ModalScript::Step OnModal(std::function<void(T&)> action)
         action(*window);
         return true;
     };
+}
+
+// Accepts once the step has returned: the question that accepting may ask (QFileDialog's,
+// before it replaces a file) runs a loop of its own, and the script goes on while it is shown.
+inline void AcceptLater(QDialog& dialog)
+{
+    QMetaObject::invokeMethod(&dialog, &QDialog::accept, Qt::QueuedConnection);
+}
+
+inline void PressCancel(QFileDialog& dialog)
+{
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    buttons->button(QDialogButtonBox::Cancel)->click();
+}
+
+// A step that notes a message box's text and presses its button; a box without that button
+// is closed, and the test fails on what it said.
+inline ModalScript::Step Press(QMessageBox::StandardButton button, QStringList& texts)
+{
+    return OnModal<QMessageBox>([button, &texts](QMessageBox& box) {
+        texts << box.text();
+        if (QAbstractButton* pressed = box.button(button))
+            pressed->click();
+        else
+            box.close();
+    });
 }
 
 } // namespace gui_test

@@ -181,104 +181,20 @@ TEST_F(SendConfigFile, SilentRunWithAGoodFileEndsWithExitCodeSuccess)
     EXPECT_EQ(FrameBytes(frames[2]), file);
 }
 
-// A settings file goes by the printer family that its record names in a device-type field
-// ('~' 0x03: +1 bag-tag, +16 boarding-pass), whatever its name says: renamed for the other
-// family it is refused as that family's file is, attended (back to idle) and silent (exit
-// code 20 and why); it reaches a printer of its own family. A field that names neither
-// family leaves the name to decide.
-struct FamilyCase {
-    const char* name;
-    const char* fileName;
-    std::string record;
-    const char* identity;
-    const char* silentReason; // nullptr: the file is sent
-};
-
-const FamilyCase kFamilyCases[] = {
-    {"BoardingPassSettingsNamedForABagTagPrinter", "desk.QV_BTP_CFG",
-     "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F", kIdentityBagTag,
-     "Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
-     "(its settings are for a BPP printer)"},
-    {"BagTagSettingsNamedForABoardingPassPrinter", "gate.QV_BPP_CFG",
-     "\x7F~\x01+1\x7F}\x0A" "414243\x7F~\x03+1\x7Fq\x7F", kIdentityBoardingPass,
-     "Changing device type not supported: GATE.QV_BPP_CFG is not for the BPP printer found "
-     "(its settings are for a BTP printer)"},
-    // The value as hexadecimal digits: read as the dialogs read it, the text 16.
-    {"BoardingPassSettingsInHexDigits", "desk.QV_BTP_CFG", "\x7F~\x03" "3136\x7F", kIdentityBagTag,
-     "Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
-     "(its settings are for a BPP printer)"},
-    {"BoardingPassSettingsNamedBagTagToABoardingPassPrinter", "desk.QV_BTP_CFG",
-     "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F", kIdentityBoardingPass, nullptr},
-    {"DeviceTypeOfNoFamily", "desk.QV_BTP_CFG", "\x7F~\x03+0\x7F~\x03-16\x7Fq\x7F", kIdentityBagTag, nullptr},
-};
-
-void PrintTo(const FamilyCase& family, std::ostream* os)
-{
-    *os << family.name;
-}
-
-// A silent run where nobody could take over from it.
-class RunWithoutDisplay {
-public:
-    RunWithoutDisplay() { ui::SetRunsWithoutDisplay(true); }
-    ~RunWithoutDisplay() { ui::SetRunsWithoutDisplay(false); }
-    RunWithoutDisplay(const RunWithoutDisplay&) = delete;
-    RunWithoutDisplay& operator=(const RunWithoutDisplay&) = delete;
-};
-
-class SendConfigFamily : public MainDialogTest,
-                         public ::testing::WithParamInterface<std::tuple<FamilyCase, bool>> {};
-
-TEST_P(SendConfigFamily, FileGoesOnlyToAPrinterOfTheFamilyItsSettingsName)
-{
-    const auto& [family, silent] = GetParam();
-    const std::string file = ConfigurationFrame(family.record);
-    const QString path = WriteFile(family.fileName, file);
-    StartPrinter(family.identity);
-    const bool sent = family.silentReason == nullptr;
-    const QString ending = sent ? "Configuration Sent" : "Changing device type not supported";
-
-    if (silent) {
-        const RunWithoutDisplay withoutDisplay;
-        ui::WriteProfileString(kProfileSection, kProfilePortConnect, kPrinterPortText);
-        OpenDialog(AppWithCommandLine({"SILENT", "SENDCONFIG", path}));
-        ASSERT_TRUE(WaitUntil([] { return ui::QuitCode().has_value(); })) << Printable(StatusHistory());
-        EXPECT_EQ(ui::QuitCode(), sent ? 0 : 20);
-        EXPECT_EQ(ui::QuitReason(), QString(sent ? "" : family.silentReason));
-    } else {
-        prompts.AnswerFileDialog(path);
-        OpenDialog();
-        Click(IDC_SEND_CONFIG_FILE);
-        ASSERT_TRUE(WaitUntil([&] { return Status() == ending && dialog->OperationState() == STATE_IDLE; }))
-            << Printable(StatusHistory());
-        EXPECT_FALSE(ui::QuitCode().has_value());
-    }
-
-    EXPECT_EQ(Status(), ending) << Printable(StatusHistory());
-    const std::vector<printer_sim::ReceivedFrame> frames = printer->ReceivedFrames();
-    if (sent) {
-        ASSERT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS, CMD_SET_SETTINGS}));
-        EXPECT_EQ(FrameBytes(frames[2]), file);
-    } else {
-        EXPECT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS}));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Families, SendConfigFamily,
-                         ::testing::Combine(::testing::ValuesIn(kFamilyCases), ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<std::tuple<FamilyCase, bool>>& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) ? "_Silent" : "_Attended");
-                         });
-
 // How the printer answers the two exchanges of a send: the type check (its settings
 // request) and the file's frame. Each runs attended (the status line, back to idle) and
 // silent (the exit code and the reason of the run's end).
+// A file goes by the family its record names in a device-type field ('~' 0x03: +1 bag-tag,
+// +16 boarding-pass), whatever its name says; a field of neither family leaves it to the name.
 struct PrinterAnswers {
     const char* name;
     std::optional<printer_sim::Fault> typeCheck; // none: the settings reply
     std::optional<printer_sim::Fault> send;      // none: an acknowledgement
     bool sent;
+    const char* identity = kIdentityBagTag;
+    const char* fileName = "answers.QV_BTP_CFG";
+    std::string record = "PAPER=TAG";
+    const char* refusal = nullptr; // why a silent run ends when refused as the other family's
 };
 
 printer_sim::Fault FaultOn(std::uint8_t command, printer_sim::FaultKind kind, std::uint8_t code = 0)
@@ -297,6 +213,18 @@ const PrinterAnswers kPrinterAnswers[] = {
     {"PrinterSilentAfterTheTypeCheck", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::Silence), false},
     // The acknowledgement's code byte arrives, its CRC does not match: no reply was taken.
     {"AcknowledgementArrivesDamaged", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::WrongCrc), false},
+    {"BoardingPassSettingsNamedForABagTagPrinter", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG",
+     "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F",
+     "DESK.QV_BTP_CFG is not for the BTP printer found (its settings are for a BPP printer)"},
+    {"BagTagSettingsNamedForABoardingPassPrinter", {}, {}, false, kIdentityBoardingPass, "gate.QV_BPP_CFG",
+     "\x7F~\x01+1\x7F}\x0A" "414243\x7F~\x03+1\x7Fq\x7F",
+     "GATE.QV_BPP_CFG is not for the BPP printer found (its settings are for a BTP printer)"},
+    // As hexadecimal digits, read as the dialogs read them: the text 16.
+    {"BoardingPassSettingsInHexDigits", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03" "3136\x7F",
+     "DESK.QV_BTP_CFG is not for the BTP printer found (its settings are for a BPP printer)"},
+    {"BoardingPassSettingsNamedBagTagToABoardingPassPrinter", {}, {}, true, kIdentityBoardingPass, "desk.QV_BTP_CFG",
+     "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F"},
+    {"DeviceTypeOfNoFamily", {}, {}, true, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03+0\x7F~\x03-16\x7Fq\x7F"},
 };
 
 void PrintTo(const PrinterAnswers& answers, std::ostream* os)
@@ -304,37 +232,52 @@ void PrintTo(const PrinterAnswers& answers, std::ostream* os)
     *os << answers.name;
 }
 
+// Silent runs go without a display, where nobody could take over from them.
 class SendConfigAnswers : public MainDialogTest,
-                          public ::testing::WithParamInterface<std::tuple<PrinterAnswers, bool>> {};
+                          public ::testing::WithParamInterface<std::tuple<PrinterAnswers, bool>> {
+protected:
+    ~SendConfigAnswers() override { ui::SetRunsWithoutDisplay(false); }
+};
 
-TEST_P(SendConfigAnswers, FileIsSentOrTheRunSaysThePrinterDidNotAnswer)
+TEST_P(SendConfigAnswers, FileIsSentOrTheRunSaysWhyNot)
 {
     const auto& [answers, silent] = GetParam();
-    const std::string file = ConfigurationFrame("PAPER=TAG");
-    const QString path = WriteFile("answers.QV_BTP_CFG", file);
-    StartPrinter(kIdentityBagTag);
+    const std::string file = ConfigurationFrame(answers.record);
+    const QString path = WriteFile(answers.fileName, file);
+    StartPrinter(answers.identity);
     for (const std::optional<printer_sim::Fault>& fault : {answers.typeCheck, answers.send}) {
         if (fault)
             printer->AddFault(*fault);
     }
-    const QString ending = answers.sent ? "Configuration Sent" : "Configuration Send FAILED";
+    const QString ending = answers.sent      ? "Configuration Sent"
+                           : answers.refusal ? "Changing device type not supported"
+                                             : "Configuration Send FAILED";
+    const QString reason = answers.sent      ? ""
+                           : answers.refusal ? QString("Changing device type not supported: ") + answers.refusal
+                                             : "Configuration Send FAILED: the printer did not answer";
 
     if (silent) {
+        ui::SetRunsWithoutDisplay(true);
         ui::WriteProfileString(kProfileSection, kProfilePortConnect, kPrinterPortText);
         OpenDialog(AppWithCommandLine({"SILENT", "SENDCONFIG", path}));
         ASSERT_TRUE(WaitUntil([] { return ui::QuitCode().has_value(); })) << Printable(StatusHistory());
         EXPECT_EQ(ui::QuitCode(), answers.sent ? 0 : 20);
-        EXPECT_EQ(ui::QuitReason(), QString(answers.sent ? "" : "Configuration Send FAILED: the printer did not answer"));
+        EXPECT_EQ(ui::QuitReason(), reason);
     } else {
         prompts.AnswerFileDialog(path);
         OpenDialog();
         Click(IDC_SEND_CONFIG_FILE);
-        ASSERT_TRUE(WaitForState(STATE_IDLE)) << Printable(StatusHistory());
+        ASSERT_TRUE(WaitUntil([&] { return Status() == ending && dialog->OperationState() == STATE_IDLE; }))
+            << Printable(StatusHistory());
         EXPECT_FALSE(ui::QuitCode().has_value());
     }
 
     EXPECT_EQ(Status(), ending) << Printable(StatusHistory());
     const std::vector<printer_sim::ReceivedFrame> frames = printer->ReceivedFrames();
+    if (answers.refusal) {
+        EXPECT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS}));
+        return;
+    }
     ASSERT_EQ(Commands(frames), (std::vector<std::uint8_t>{CMD_IDENTIFY, CMD_GET_SETTINGS, CMD_SET_SETTINGS}));
     EXPECT_EQ(FrameBytes(frames[2]), file);
 }

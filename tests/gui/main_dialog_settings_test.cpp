@@ -85,12 +85,11 @@ TEST_F(EditDefaultConfig, PrintersSettingsOpenInPlaceOfTheMainWindowAndGoBack)
     }
 }
 
-// Settings that a printer reports ahead of its protocol go back to it as it reported them,
-// not as the protocol's defaults.
+// Settings that a printer reports ahead of its protocol go back to it as reported, not as the
+// protocol's defaults.
 TEST_F(EditDefaultConfig, SettingsReportedBeforeTheProtocolGoBackAsReported)
 {
-    const std::string hdcAbc = "\x7F}\x0A" "414243";
-    const std::string holdWait55 = "\x7F}\x1F+55";
+    const std::string hdcAbc = "\x7F}\x0A" "414243", holdWait55 = "\x7F}\x1F+55";
     for (const char* identity : {kIdentityBagTag, kIdentityBoardingPass}) {
         SCOPED_TRACE(identity);
         CJetvaneSettingsDeviceInterface& settings = OpenSettings(identity, {}, hdcAbc + holdWait55);
@@ -100,8 +99,8 @@ TEST_F(EditDefaultConfig, SettingsReportedBeforeTheProtocolGoBackAsReported)
         EXPECT_EQ(Status(), kStatusConfigUpdated);
         const std::vector<printer_sim::ReceivedFrame> sent = FramesWithCommand(CMD_SET_SETTINGS);
         ASSERT_EQ(sent.size(), 1u);
-        EXPECT_NE(sent[0].payload.find(hdcAbc + '\x7F'), std::string::npos);
-        EXPECT_NE(sent[0].payload.find(holdWait55 + '\x7F'), std::string::npos);
+        for (const std::string& field : {hdcAbc, holdWait55})
+            EXPECT_NE(sent[0].payload.find(field + '\x7F'), std::string::npos) << field;
         dialog.reset();
         printer.reset();
     }

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -265,24 +264,18 @@ TEST(QtPrompts, MessageBoxIsWideEnoughForItsTitle)
     }
 }
 
-// Creates the window and shows it as the active one; false when it does not become active.
-bool ShownActive(SampleDialog& window)
-{
-    if (!window.Create())
-        return false;
-    window.ShowWindow(true);
-    window.BringWindowToTop();
-    return ProcessEventsUntil([&window] { return QApplication::activeWindow() == window.Window(); });
-}
-
 // A message box is a dialog of the window that asked it (its owner's, or the window in front
 // for a box that names none): transient for that window, with neither a minimise nor a
 // maximise button asked for, and wide enough for its whole title, in the bold title font,
 // beside a window manager's icon and three buttons, each twice the title's line height wide.
+// A box that names no owner is no dialog of a hidden window, which would keep it out of sight.
 TEST(QtPrompts, MessageBoxIsADialogOfItsWindowWithRoomForItsTitle)
 {
     SampleDialog owner;
-    ASSERT_TRUE(ShownActive(owner));
+    ASSERT_TRUE(owner.Create());
+    owner.ShowWindow(true);
+    owner.BringWindowToTop();
+    ASSERT_TRUE(ProcessEventsUntil([&owner] { return QApplication::activeWindow() == owner.Window(); }));
     // A file dialog in front of the owner that has just closed: the window manager has not
     // yet made the owner the active window again.
     QDialog inFront;
@@ -297,6 +290,7 @@ TEST(QtPrompts, MessageBoxIsADialogOfItsWindowWithRoomForItsTitle)
         const char* what;
         std::function<void()> before;
         std::function<int()> ask;
+        bool ownersDialog = true;
     };
     const Case cases[] = {
         {"Saved, no owner named", [] {}, saved},
@@ -305,6 +299,7 @@ TEST(QtPrompts, MessageBoxIsADialogOfItsWindowWithRoomForItsTitle)
         {"a caption of its own", [] {},
          [&owner] { return ui::MessageBox(owner.GetSafeHwnd(), "Saved", "Configuration of the printer", ui::MB_OK); }},
         {"Saved, once a dialog in front closed", closeADialogInFront, saved},
+        {"Saved, its window hidden", [&owner] { owner.ShowWindow(false); }, saved, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -324,8 +319,8 @@ TEST(QtPrompts, MessageBoxIsADialogOfItsWindowWithRoomForItsTitle)
             EXPECT_EQ(shown->windowType(), Qt::Dialog);
             EXPECT_EQ(shown->windowHandle()->flags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
                       Qt::WindowFlags());
-            EXPECT_EQ(shown->parentWidget(), owner.Window());
-            EXPECT_EQ(shown->windowHandle()->transientParent(), owner.Window()->windowHandle());
+            EXPECT_EQ(shown->parentWidget() == owner.Window(), c.ownersDialog);
+            EXPECT_EQ(shown->windowHandle()->transientParent() == owner.Window()->windowHandle(), c.ownersDialog);
             shown->button(QMessageBox::Ok)->click();
         });
         const TestTimer safety(kModalSafetyMs, CloseActiveModalWidget);
@@ -355,122 +350,62 @@ TEST(QtPrompts, MessageBoxReturnsTheIdOfTheButtonPressed)
     EXPECT_EQ(shownText, QString("Switch printer type?"));
 }
 
-// A question that names no owner, asked while the window that was active last is hidden, is
-// no dialog of that window: a window manager would keep it out of sight with its window.
-TEST(QtPrompts, QuestionWithoutOwnerIsNoDialogOfAHiddenWindow)
+// Cancel gives no file, although the dialog still names the initial one. A save dialog asked to
+// confirm asks before it replaces a file, in its own words: No keeps the file and the dialog,
+// Yes gives the file. Without the flag it does not ask.
+TEST(QtPrompts, FileDialogGivesTheFileOnlyOnceTheUserHasChosenIt)
 {
-    SampleDialog hidden;
-    ASSERT_TRUE(ShownActive(hidden));
-    hidden.ShowWindow(false);
-    QWidget* parent = hidden.Window();
-    QWindow* transientParent = hidden.Window()->windowHandle();
-    const ModalScript script({OnModal<QMessageBox>([&](QMessageBox& box) {
-        parent = box.parentWidget();
-        transientParent = box.windowHandle()->transientParent();
-        box.button(QMessageBox::Ok)->click();
-    })});
-    EXPECT_EQ(ui::AfxMessageBox("Saved", ui::MB_OK | ui::MB_ICONINFORMATION), ui::IDOK);
-    EXPECT_EQ(script.Left(), 0u);
-    EXPECT_NE(parent, hidden.Window());
-    EXPECT_NE(transientParent, hidden.Window()->windowHandle());
-}
-
-// A file in a folder of the test's own, to be offered as the initial file.
-class RealFileDialog : public ::testing::Test {
-protected:
-    RealFileDialog()
-    {
-        QFile file(existing);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("first printer");
-    }
-
-    ui::FileDialogRequest Request(ui::FileDialogKind kind, unsigned flags) const
-    {
-        ui::FileDialogRequest request;
-        request.kind = kind;
-        request.defaultExtension = "QV_BTP_CFG";
-        request.initialFile = existing;
-        request.filter = "Configuration Files (*.QV_BTP_CFG)|*.QV_BTP_CFG||";
-        request.flags = flags;
-        return request;
-    }
-
     QTemporaryDir folder;
     const QString existing = folder.filePath("Jetvane_SITA.QV_BTP_CFG");
-};
-
-// Queued: a question that accepting asks runs a loop of its own.
-void QueueAccept(QFileDialog& dialog)
-{
-    QDialog& asked = dialog; // QFileDialog's own accept is reached through QDialog's
-    QMetaObject::invokeMethod(&asked, &QDialog::accept, Qt::QueuedConnection);
-}
-
-void PressCancel(QFileDialog& dialog)
-{
-    auto* buttons = dialog.findChild<QDialogButtonBox*>();
-    ASSERT_NE(buttons, nullptr);
-    buttons->button(QDialogButtonBox::Cancel)->click();
-}
-
-// Cancel gives no file, although the dialog still names the initial one.
-TEST_F(RealFileDialog, CancelGivesNoFileWithAnInitialFileNamed)
-{
-    for (const ui::FileDialogKind kind : {ui::FileDialogKind::Open, ui::FileDialogKind::Save}) {
-        SCOPED_TRACE(kind == ui::FileDialogKind::Open ? "open" : "save");
-        QStringList named;
-        const ModalScript script({OnModal<QFileDialog>([&named](QFileDialog& dialog) {
-            named = dialog.selectedFiles();
-            PressCancel(dialog);
-        })});
-        EXPECT_EQ(ui::QtPrompts().FileDialog(Request(kind, ui::OFN_LONGNAMES | ui::OFN_FILEMUSTEXIST)), std::nullopt);
-        EXPECT_EQ(script.Left(), 0u);
-        EXPECT_EQ(named, QStringList{existing});
-    }
-}
-
-// A save dialog asked to confirm asks before it replaces a file, in its own words: No keeps the
-// file and the dialog, Yes gives the file. Without the flag it does not ask.
-TEST_F(RealFileDialog, SaveDialogAsksBeforeItReplacesAFile)
-{
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("first printer") > 0 && file.flush());
     struct Case {
         const char* what;
+        ui::FileDialogKind kind;
         unsigned flags;
         std::vector<QMessageBox::StandardButton> answers; // to the question, in turn
         std::optional<QString> chosen;
     };
+    const unsigned mustExist = ui::OFN_LONGNAMES | ui::OFN_FILEMUSTEXIST;
+    const unsigned confirm = ui::OFN_LONGNAMES | ui::OFN_OVERWRITEPROMPT;
     const Case cases[] = {
-        {"No, then Cancel", ui::OFN_LONGNAMES | ui::OFN_OVERWRITEPROMPT, {QMessageBox::No}, std::nullopt},
-        {"No, then Yes", ui::OFN_LONGNAMES | ui::OFN_OVERWRITEPROMPT, {QMessageBox::No, QMessageBox::Yes}, existing},
-        {"not asked to confirm", ui::OFN_LONGNAMES, {}, existing},
+        {"open, Cancel", ui::FileDialogKind::Open, mustExist, {}, std::nullopt},
+        {"save, Cancel", ui::FileDialogKind::Save, mustExist, {}, std::nullopt},
+        {"No, then Cancel", ui::FileDialogKind::Save, confirm, {QMessageBox::No}, std::nullopt},
+        {"No, then Yes", ui::FileDialogKind::Save, confirm, {QMessageBox::No, QMessageBox::Yes}, existing},
+        {"not asked to confirm", ui::FileDialogKind::Save, ui::OFN_LONGNAMES, {}, existing},
     };
+    ui::FileDialogRequest request;
+    request.defaultExtension = "QV_BTP_CFG";
+    request.initialFile = existing;
+    request.filter = "Configuration Files (*.QV_BTP_CFG)|*.QV_BTP_CFG||";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        QStringList named, questions;
         bool confirms = false;
-        QStringList questions;
-        std::deque<ModalScript::Step> steps{OnModal<QFileDialog>([&confirms](QFileDialog& dialog) {
-            confirms = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
-            QueueAccept(dialog);
-        })};
+        const auto fileDialog = [&named, &confirms](bool accept) {
+            return OnModal<QFileDialog>([&named, &confirms, accept](QFileDialog& dialog) {
+                if (named.isEmpty())
+                    named = dialog.selectedFiles();
+                confirms = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
+                accept ? AcceptLater(dialog) : PressCancel(dialog);
+            });
+        };
+        std::deque<ModalScript::Step> steps{fileDialog(!c.answers.empty() || c.chosen)};
         for (const QMessageBox::StandardButton answer : c.answers) {
-            steps.push_back(OnModal<QMessageBox>([&questions, answer](QMessageBox& box) {
-                questions << box.text();
-                box.button(answer)->click();
-            }));
-            // Back in the file dialog after No: accept again, or give up.
-            if (answer == QMessageBox::No)
-                steps.push_back(OnModal<QFileDialog>([&c](QFileDialog& dialog) {
-                    if (c.chosen)
-                        QueueAccept(dialog);
-                    else
-                        PressCancel(dialog);
-                }));
+            steps.push_back(Press(answer, questions));
+            if (answer == QMessageBox::No) // back in the file dialog
+                steps.push_back(fileDialog(c.chosen.has_value()));
         }
         const ModalScript script(std::move(steps));
-        EXPECT_EQ(ui::QtPrompts().FileDialog(Request(ui::FileDialogKind::Save, c.flags)), c.chosen);
+        request.kind = c.kind;
+        request.flags = c.flags;
+        EXPECT_EQ(ui::QtPrompts().FileDialog(request), c.chosen);
         EXPECT_EQ(script.Left(), 0u);
-        EXPECT_EQ(confirms, !c.answers.empty());
+        EXPECT_EQ(named, QStringList{existing});
+        if (c.kind == ui::FileDialogKind::Save) {
+            EXPECT_EQ(confirms, !c.answers.empty());
+        }
         EXPECT_EQ(questions.size(), static_cast<qsizetype>(c.answers.size()));
         for (const QString& question : questions)
             EXPECT_TRUE(question.contains("Jetvane_SITA.QV_BTP_CFG")) << question.toStdString();

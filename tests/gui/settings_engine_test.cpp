@@ -231,12 +231,7 @@ TEST_F(SettingsEngine, EveryPrinterSettingShowsItsDefaultAfterARecordOfOneField)
 // A code is never taken for a position in the list: one that no entry holds selects none.
 TEST_F(SettingsEngine, SetProtocolSelectsOnlyTheEntryThatHoldsTheCode)
 {
-    struct ProtocolCase {
-        bool boardingPass;
-        int code;
-        int selected;
-        QString shown;
-    };
+    struct ProtocolCase { bool boardingPass; int code, selected; QString shown; };
     const ProtocolCase cases[] = {
         {false, 4, 0, "MUSE"},      {false, 254, 3, "FGL"}, {false, 3, -1, ""}, {false, 0, -1, ""},
         {false, 2, 2, "Simple AEA"}, {true, 254, 1, "FGL"},  {true, 1, -1, ""},  {true, 0, -1, ""},

@@ -9,14 +9,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QAbstractButton>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <numeric>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,13 +83,12 @@ protected:
     }
     // Save To File and the update buttons each refuse to write: one message, the focus on the
     // control, no file dialog; nothing is sent and the dialog stays open.
-    void ExpectWritesRefused(int control, const QString& message, const std::vector<int>& updates,
-                             std::uint8_t command)
+    void ExpectWritesRefused(int control, const QString& message, std::vector<int> updates = {1000, 1001},
+                             std::uint8_t command = 0x10)
     {
         parent.messages.clear();
-        std::vector<int> buttons{kSaveToFile};
-        buttons.insert(buttons.end(), updates.begin(), updates.end());
-        for (const int button : buttons) {
+        updates.insert(updates.begin(), kSaveToFile);
+        for (const int button : updates) {
             SCOPED_TRACE(button);
             dialog->GotoDlgCtrl(1002);
             const std::size_t asked = prompts.FileDialogs().size();
@@ -108,6 +104,14 @@ protected:
         EXPECT_TRUE(parent.messages.empty());
         EXPECT_TRUE(dialog->IsWindowVisible());
         EXPECT_EQ(dialog->Result(), 0);
+    }
+    // Reads a record as the printer reports it, or from a file that holds it.
+    bool Read(const std::string& record, bool fromFile)
+    {
+        if (!fromFile)
+            return dialog->SetDeviceSettings(record, &connection, false);
+        const QString name = "read." + ui::Text(dialog->Definition().file.extension);
+        return Load(Write(name, FileFrame(0x10, record))) == "Loaded";
     }
 
     QTemporaryDir folder;
@@ -371,9 +375,8 @@ TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
     const QStringList before = Seen();
     ASSERT_EQ(Save(PathOf("before.QV_BPP_CFG")), "Saved");
 
-    // A model, a serial number, a list that offers the other printer family, the dialog's own
-    // family (the other one would make the file that family's), a protocol, two good fields,
-    // and then a value that stops at a lower-case hex digit.
+    // A model, a serial number, a list that offers the other family, the dialog's own family, a
+    // protocol, two good fields, and then a value that stops at a lower-case hex digit.
     const std::string faulty = Field('~', 0x14, "4D5256353845") + Field('~', 0x15, "313233") +
                                Field('~', 0x10, "425050425450") + Field('~', 0x03, "+16") + Field('~', 0x01, "+2") +
                                Field('}', 0x0A, "414243") + Field('}', 0x36, "+300") + Field('}', 0x3A, "4a") + kDel;
@@ -385,32 +388,23 @@ TEST_F(SettingsFiles, AFileThatFailsToLoadLeavesEveryControlAsItWas)
     EXPECT_EQ(ReadBytes(PathOf("after.QV_BPP_CFG")), ReadBytes(PathOf("before.QV_BPP_CFG")));
 }
 
-// A file whose settings name the other printer family in a device-type field ('~' 0x03: +1
-// bag-tag, +16 boarding-pass) is that family's file, whatever its name: refused as if it
-// were so named, and the dialog, the profile and the loaded bytes stay as they were.
-// Without such a field, or with one that names the dialog's own family or none, the name
-// decides.
+// Settings that name the other family in a device-type field ('~' 0x03: +1 bag-tag, +16
+// boarding-pass) make the file that family's, whatever its name: refused, the dialog, the
+// profile and the loaded bytes stay as they were. Otherwise the name decides.
 TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
 {
-    struct FamilyCase {
-        const char* what;
-        bool bagTagDialog;
-        std::string fields;
-        const char* message;
-    };
+    struct FamilyCase { const char* what; bool bagTagDialog; std::string fields; bool refused; };
     const FamilyCase cases[] = {
-        {"boarding-pass settings named bag-tag", true, Field('~', 0x01, "+1") + Field('~', 0x03, "+16"),
-         "Invalid device type"},
-        {"bag-tag settings named boarding-pass", false, Field('~', 0x03, "+1") + Field('~', 0x01, "+2"),
-         "Invalid device type"},
+        {"boarding-pass settings named bag-tag", true, Field('~', 0x01, "+1") + Field('~', 0x03, "+16"), true},
+        {"bag-tag settings named boarding-pass", false, Field('~', 0x03, "+1") + Field('~', 0x01, "+2"), true},
         {"the other family last", true, Field('~', 0x03, "+1") + Field('}', 0x0A, "58") + Field('~', 0x03, "+16"),
-         "Invalid device type"},
-        {"as hexadecimal digits", false, Field('~', 0x03, "31"), "Invalid device type"},
-        {"digits and more", true, Field('~', 0x03, "+16 BPP"), "Invalid device type"},
-        {"the dialog's own family", true, Field('~', 0x03, "+1"), "Loaded"},
-        {"no device-type field", false, Field('~', 0x01, "+2"), "Loaded"},
-        {"a code of no family", true, Field('~', 0x03, "+0"), "Loaded"},
-        {"a negative code", false, Field('~', 0x03, "-1"), "Loaded"},
+         true},
+        {"as hexadecimal digits", false, Field('~', 0x03, "31"), true},
+        {"digits and more", true, Field('~', 0x03, "+16 BPP"), true},
+        {"the dialog's own family", true, Field('~', 0x03, "+1"), false},
+        {"no device-type field", false, Field('~', 0x01, "+2"), false},
+        {"a code of no family", true, Field('~', 0x03, "+0"), false},
+        {"a negative code", false, Field('~', 0x03, "-1"), false},
     };
     for (const FamilyCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -425,20 +419,14 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
         const QStringList before = Seen();
         const std::string record = c.fields + Field('}', 0x0A, "414243") + kDel + "q\x7F";
         const QString path = Write(c.bagTagDialog ? "desk.QV_BTP_CFG" : "gate.QV_BPP_CFG", FileFrame(0x10, record));
-
-        EXPECT_EQ(Load(path), c.message);
-
-        const bool refused = QString(c.message) != "Loaded";
-        EXPECT_EQ(Text(1003), refused ? "GATE7" : "ABC");
-        if (refused) {
+        EXPECT_EQ(Load(path), c.refused ? "Invalid device type" : "Loaded");
+        EXPECT_EQ(Text(1003), c.refused ? "GATE7" : "ABC");
+        if (c.refused) {
             EXPECT_EQ(Seen(), before);
-            EXPECT_EQ(Profile(lastFile), "earlier");
             EXPECT_EQ(Profile("LastLoadConfigPath"), "earlier folder");
-            EXPECT_TRUE(dialog->LoadedConfig().empty());
-        } else {
-            EXPECT_EQ(Profile(lastFile), path);
-            EXPECT_EQ(dialog->LoadedConfig(), ReadBytes(path));
         }
+        EXPECT_EQ(Profile(lastFile), c.refused ? "earlier" : path);
+        EXPECT_EQ(dialog->LoadedConfig(), c.refused ? std::string() : ReadBytes(path));
         EXPECT_TRUE(Enabled(kLoadFromFile));
         EXPECT_TRUE(FramesWithCommand(0x10).empty());
     }
@@ -446,26 +434,19 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
 
 // ---- fields on either side of the protocol
 
-// A record reads the same wherever its protocol field stands, from the printer or from a
-// file: the protocol and its defaults come first, then every other field as the record
-// carries it. The printer's own protocol list comes before the protocol, so that a protocol
-// the list leaves out brings no defaults wherever the list stands.
+// A record reads the same wherever its protocol stands, from the printer or a file: the
+// printer's protocol list, then the protocol and its defaults, then every other field as
+// carried, so that a protocol the list leaves out brings no defaults wherever the list stands.
 TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
 {
-    struct OrderCase {
-        const char* what;
-        bool boardingPass;
-        std::string protocol, list; // list empty: none
-        QString shown, detection;
-    };
+    struct OrderCase { const char* what; bool boardingPass; std::string protocol, list; QString shown, detection; };
     // HDC "ABC" and Hold Wait 55, which every protocol's defaults replace; Direction on, which
     // FGL clears; Ack Timeout 100 where SITA has 400; X Start 40, 32 by default.
-    const std::string hdc = Field('}', 0x0A, "414243");
-    const std::string holdWait = Field('}', 0x1F, "+55");
+    const std::string hdc = Field('}', 0x0A, "414243"), holdWait = Field('}', 0x1F, "+55");
     const std::vector<std::string> bagTagFields{hdc, holdWait, Field('~', 0x09, "+100"), Field('}', 0x02, "+40")};
     const std::vector<std::string> boardingFields{hdc, holdWait, Field('~', 0x08, "+1")};
     // SITA and MUSE bring Detection HOLE; a protocol that the printer's list leaves out brings
-    // nothing, and Detection stays AUTO.
+    // nothing, and Detection stays AUTO. An empty list: none.
     const OrderCase cases[] = {
         {"SITA", false, Field('~', 0x01, "+1"), {}, "SITA", "HOLE"},
         {"SITA listed", false, Field('~', 0x01, "+1"), Field('~', 0x11, "5349544141454120"), "SITA", "HOLE"},
@@ -473,49 +454,35 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
         {"FGL", true, Field('~', 0x01, "+254"), {}, "FGL", "HOLE"},
         {"FGL listed", true, Field('~', 0x01, "+254"), Field('~', 0x12, "4145412046474C20"), "FGL", "HOLE"},
     };
-    const char* const orders[] = {"protocol first", "protocol in the middle", "protocol last"};
     for (const OrderCase& c : cases) {
-        SCOPED_TRACE(c.what);
         const std::vector<std::string>& others = c.boardingPass ? boardingFields : bagTagFields;
-        // The list behind the protocol, or first.
-        std::vector<std::string> records;
+        QStringList firstSeen;
+        std::string firstWritten;
+        // The protocol first, in the middle and last; the list behind it, or first.
         for (const std::size_t at : {std::size_t{0}, others.size() / 2, others.size()}) {
             std::vector<std::string> fields = others;
             fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(at), c.protocol);
             fields.insert(at == 0 ? fields.begin() + 1 : fields.begin(), c.list);
-            std::string record;
-            for (const std::string& field : fields)
-                record += field;
-            records.push_back(record + kDel);
-        }
-        std::optional<QStringList> firstSeen;
-        std::string firstWritten;
-        for (std::size_t order = 0; order < records.size(); ++order) {
+            const std::string record = std::accumulate(fields.begin(), fields.end(), std::string()) + kDel;
             for (const bool fromFile : {false, true}) {
-                SCOPED_TRACE(std::string(orders[order]) + (fromFile ? ", from a file" : ", from the printer"));
+                SCOPED_TRACE(std::string(c.what) + ", protocol at " + std::to_string(at) + (fromFile ? ", file" : ""));
                 if (c.boardingPass)
                     Open<CJetvaneSettingsBPPDlg>();
                 else
                     Open<CJetvaneSettingsBTPDlg>();
-                const QString path = PathOf("order." + ui::Text(dialog->Definition().file.extension));
-                if (fromFile)
-                    ASSERT_EQ(Load(Write(path, FileFrame(0x10, records[order]))), "Loaded");
-                else
-                    ASSERT_TRUE(dialog->SetDeviceSettings(records[order], &connection, false));
-                EXPECT_EQ(Text(1003), "ABC");
-                EXPECT_EQ(Text(1045), "55");
-                EXPECT_EQ(Text(1009), c.shown);
-                EXPECT_EQ(Text(1032), c.detection);
+                ASSERT_TRUE(Read(record, fromFile));
+                EXPECT_EQ(QStringList({Text(1003), Text(1045), Text(1009), Text(1032)}),
+                          QStringList({"ABC", "55", c.shown, c.detection}));
                 EXPECT_TRUE(Checked(1029));
                 const std::string written = dialog->BuildSettingsString(false);
                 for (const std::string& field : others)
                     EXPECT_NE(written.find(field + kDel), std::string::npos) << int(field[2]);
                 EXPECT_NE(written.find(c.protocol + kDel), std::string::npos);
-                if (!firstSeen) {
+                if (firstWritten.empty()) {
                     firstSeen = Seen();
                     firstWritten = written;
                 }
-                EXPECT_EQ(Seen(), *firstSeen);
+                EXPECT_EQ(Seen(), firstSeen);
                 EXPECT_EQ(written, firstWritten);
             }
         }
@@ -671,7 +638,7 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(ShowsCrimson(control), !c.refusal.isEmpty());
         if (!c.refusal.isEmpty()) {
-            ExpectWritesRefused(c.control, c.refusal, {1000, 1001}, 0x10);
+            ExpectWritesRefused(c.control, c.refusal);
 
             // One Backspace at the end; then no more fits.
             auto* combo = qobject_cast<QComboBox*>(control);
@@ -693,25 +660,22 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
 // text too long does; Latin-1 characters go out as one byte each, and load back as typed.
 TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOneByte)
 {
+    // Without a refusal: written as hex, the value of its field.
     struct TypedCase {
         const char* what;
         std::function<void()> open;
         int control;
-        QString typed;
-        QString refusal; // empty: written as hex, the value of its field
+        QString typed, refusal;
         std::string hex = {};
     };
     const auto bpp = [this] { Open<CJetvaneSettingsBPPDlg>(); };
     const auto btp = [this] { Open<CJetvaneSettingsBTPDlg>(); };
+    const QString noByte = " cannot be written; the text may hold only Latin-1 characters.";
     const TypedCase cases[] = {
-        {"euro in HDC", btp, 1003, "AB€",
-         "HDC: the character \"€\" (U+20AC) cannot be written; the text may hold only Latin-1 characters."},
-        {"omega in BPP's HDC", bpp, 1003, "Ω",
-         "HDC: the character \"Ω\" (U+03A9) cannot be written; the text may hold only Latin-1 characters."},
-        {"euro in Paper Type", btp, 1015, "RICOH €",
-         "Paper Type: the character \"€\" (U+20AC) cannot be written; the text may hold only Latin-1 characters."},
-        {"beyond 16 bits in Paper Type", btp, 1015, "A😀",
-         "Paper Type: the character \"😀\" (U+1F600) cannot be written; the text may hold only Latin-1 characters."},
+        {"euro in HDC", btp, 1003, "AB€", "HDC: the character \"€\" (U+20AC)" + noByte},
+        {"omega in BPP's HDC", bpp, 1003, "Ω", "HDC: the character \"Ω\" (U+03A9)" + noByte},
+        {"euro in Paper Type", btp, 1015, "RICOH €", "Paper Type: the character \"€\" (U+20AC)" + noByte},
+        {"beyond 16 bits in Paper Type", btp, 1015, "A😀", "Paper Type: the character \"😀\" (U+1F600)" + noByte},
         {"Latin-1 in HDC", btp, 1003, "Aéü", {}, "41E9FC"},
         {"Latin-1 in BPP's HDC", bpp, 1003, "ßñ", {}, "DFF1"},
         {"Latin-1 in Paper Type", btp, 1015, "CAFÉ ÿ", {}, "434146C920FF"},
@@ -727,10 +691,9 @@ TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOn
         gui_test::TypeText(edit, c.typed);
         ASSERT_EQ(Text(c.control), c.typed);
         if (!c.refusal.isEmpty()) {
-            ExpectWritesRefused(c.control, c.refusal, {1000, 1001}, 0x10);
+            ExpectWritesRefused(c.control, c.refusal);
             continue;
         }
-        const int parameter = c.control == 1003 ? 0x0A : 0x0B;
         const QString typed = PathOf("typed." + ui::Text(dialog->Definition().file.extension));
         ASSERT_EQ(Save(typed), "Saved");
         EXPECT_NE(ReadBytes(typed).find(c.hex + kDel), std::string::npos);
@@ -741,33 +704,23 @@ TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOn
         EXPECT_EQ(ReadBytes(PathOf("again")), ReadBytes(typed));
         dialog->GetButton(1000).Click();
         ASSERT_FALSE(FramesWithCommand(0x10).empty());
-        EXPECT_NE(FramesWithCommand(0x10).back().payload.find(Field('}', parameter, c.hex) + kDel), std::string::npos);
+        const std::string sent = Field('}', c.control == 1003 ? 0x0A : 0x0B, c.hex) + kDel;
+        EXPECT_NE(FramesWithCommand(0x10).back().payload.find(sent), std::string::npos);
     }
 }
 
-// Installs Qt's real questions in place of the scripted ones for its life.
-class RealPrompts {
-public:
-    RealPrompts() : previous_(ui::SetPrompts(&real_)) {}
-    ~RealPrompts() { ui::SetPrompts(previous_); }
-    RealPrompts(const RealPrompts&) = delete;
-    RealPrompts& operator=(const RealPrompts&) = delete;
-
-private:
-    ui::QtPrompts real_;
-    ui::Prompts* previous_;
+// Qt's real questions in place of the scripted ones for its life.
+struct RealPrompts {
+    ui::QtPrompts real;
+    ui::Prompts* const scripted = ui::SetPrompts(&real);
+    ~RealPrompts() { ui::SetPrompts(scripted); }
 };
 
-// The name offered is the same for every printer of a protocol: Save To File asks before it
-// replaces a file of that name (the file dialog's own question). No keeps the file byte for
-// byte and goes back to the file dialog; Yes replaces it, keeping its mode.
+// Every printer of a protocol is offered the same name: Save To File asks (the file dialog's
+// own question) before it replaces a file. No keeps it and goes back; Yes replaces it, mode kept.
 TEST_F(SettingsFiles, SaveToFileAsksBeforeItReplacesAFile)
 {
-    struct ReplaceCase {
-        const char* offered;
-        std::function<void()> open;
-        std::string saved;
-    };
+    struct ReplaceCase { const char* offered; std::function<void()> open; std::string saved; };
     const ReplaceCase cases[] = {
         {"Jetvane_Simple AEA.QV_BPP_CFG", [this] { Open<CJetvaneSettingsBPPDlg>(); },
          FileFrame(0x10, BppOpeningRecord(false) + "q\x7F")},
@@ -783,34 +736,18 @@ TEST_F(SettingsFiles, SaveToFileAsksBeforeItReplacesAFile)
         prompts.AnswerFileDialog(std::nullopt);
         dialog->GetButton(kSaveToFile).Click();
         EXPECT_EQ(prompts.FileDialogs().back().flags & ui::OFN_OVERWRITEPROMPT, ui::OFN_OVERWRITEPROMPT);
-
         const QString path = Write(c.offered, "first printer of the day");
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
         const RealPrompts real;
-        QStringList offered;
-        QStringList questions;
-        QStringList told;
+        QStringList offered, questions, told;
         const auto accept = gui_test::OnModal<QFileDialog>([&offered](QFileDialog& files) {
             offered << files.selectedFiles();
-            QDialog& asked = files; // its question runs a loop of its own
-            QMetaObject::invokeMethod(&asked, &QDialog::accept, Qt::QueuedConnection);
+            gui_test::AcceptLater(files);
         });
-        const auto answer = [&questions](QMessageBox::StandardButton button) {
-            return gui_test::OnModal<QMessageBox>([&questions, button](QMessageBox& box) {
-                questions << box.text();
-                if (QAbstractButton* pressed = box.button(button))
-                    pressed->click();
-                else
-                    box.close(); // not the question: the test fails on what it was
-            });
-        };
-        const gui_test::ModalScript script({accept, answer(QMessageBox::No),
-                                            gui_test::OnModal<QFileDialog>([](QFileDialog& files) { files.reject(); }),
-                                            accept, answer(QMessageBox::Yes),
-                                            gui_test::OnModal<QMessageBox>([&told](QMessageBox& box) {
-                                                told << box.text();
-                                                box.button(QMessageBox::Ok)->click();
-                                            })});
+        const gui_test::ModalScript script({accept, gui_test::Press(QMessageBox::No, questions),
+                                            gui_test::OnModal<QFileDialog>(gui_test::PressCancel), accept,
+                                            gui_test::Press(QMessageBox::Yes, questions),
+                                            gui_test::Press(QMessageBox::Ok, told)});
         // No, then Cancel: nothing written, nothing said.
         dialog->GetButton(kSaveToFile).Click();
         EXPECT_EQ(ReadBytes(path), "first printer of the day");
@@ -839,10 +776,7 @@ TEST_F(SettingsFiles, AnUnlistedProtocolOfAnEarlierRecordDoesNotComeBackWithALis
         Open<CJetvaneSettingsBTPDlg>();
         ASSERT_TRUE(dialog->SetDeviceSettings(Field('~', 0x01, "+3") + kDel, &connection, false));
         ASSERT_EQ(Text(1009), "3");
-        if (fromFile)
-            ASSERT_EQ(Load(Write("list.QV_BTP_CFG", FileFrame(0x10, listOnly))), "Loaded");
-        else
-            ASSERT_TRUE(dialog->SetDeviceSettings(listOnly, &connection, false));
+        ASSERT_TRUE(Read(listOnly, fromFile));
         EXPECT_EQ(Entries(1009), QStringList({"SITA", "Simple AEA"}));
         EXPECT_EQ(Text(1009), "SITA");
         EXPECT_NE(dialog->BuildSettingsString(false).find(Field('~', 0x01, "+1") + kDel), std::string::npos);
