@@ -111,8 +111,7 @@ public:
 
     std::filesystem::path ProfilePath() const { return configHome_ / "Corvandel" / "Jetvane.conf"; }
 
-    // The value that the profile holds under name in section, as the program wrote it
-    // (plain paths and words need no unquoting); empty when there is none.
+    // The profile's value of name in section, as written (no unquoting); empty when none.
     std::string ProfileValue(const std::string& section, const std::string& name) const
     {
         std::ifstream file(ProfilePath());
@@ -126,8 +125,7 @@ public:
         return {};
     }
 
-    // This run's own folder, and a file in it.
-    const std::filesystem::path& Folder() const { return folder_.Path(); }
+    // A file in this run's own folder.
     std::filesystem::path FilePath(const std::string& name) const { return folder_.Path() / name; }
 
     bool WriteFile(const std::string& name, const std::string& bytes) const

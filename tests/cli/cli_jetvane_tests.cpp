@@ -27,6 +27,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -268,40 +269,31 @@ TEST(CliSendConfig, NoPrinterOnTheRememberedPortIsDeviceNotFound)
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_DEVICE_NOT_FOUND);
 }
 
-// Files named relative to the folder where the run starts are remembered by their absolute
-// paths, so that the next run, from whatever folder, offers the same files. The firmware
-// run's remembered port leads nowhere: its file is remembered before the search.
+// Files named relative to the run's folder are remembered by absolute path, for runs from any
+// folder; the firmware file before the search, which finds nothing here.
 TEST(CliSendConfig, RelativeFileNamesAreRememberedAsAbsolutePaths)
 {
-    struct Case {
-        const char* verb;
-        const char* relative;
-        const char* profileValue;
-        int exitCode;
-    };
-    const Case cases[] = {
-        {"SENDCONFIG", "rel.QV_BTP_CFG", "LastLoadMainConfigFile", EXIT_CODE_SUCCESS},
-        {"LOADFIRMWARE", "fw/F2QV1_REL.BIN", "LastLoadFirmwareFile", EXIT_CODE_DEVICE_NOT_FOUND},
-    };
-    for (const Case& expected : cases) {
-        SCOPED_TRACE(expected.verb);
-        test_support::PrinterSimProcess sim;
-        StartSim(sim, "BTP");
-        const CliWorld world;
-        ASSERT_TRUE(world.Valid());
-        const bool sendsConfig = expected.exitCode == EXIT_CODE_SUCCESS;
-        ASSERT_TRUE(world.WriteProfile(sendsConfig ? sim.SlavePath() : world.FilePath("no-such-device").string()));
-        std::filesystem::create_directories(world.FilePath("fw"));
-        ASSERT_TRUE(world.WriteFile(expected.relative, sendsConfig ? cli_test::ConfigurationFileBytes(
-                                                                         cli_test::SampleSettingsRecord())
-                                                                   : std::string(1000, '\x5A')));
+    test_support::PrinterSimProcess sim;
+    StartSim(sim, "BTP");
+    const CliWorld world;
+    ASSERT_TRUE(world.Valid());
+    std::filesystem::create_directories(world.FilePath("fw"));
+    for (const auto& [verb, relative, device, bytes, profileName, exitCode] :
+         {std::tuple{"SENDCONFIG", "rel.QV_BTP_CFG", sim.SlavePath(),
+                     cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord()), "LastLoadMainConfigFile",
+                     EXIT_CODE_SUCCESS},
+          {"LOADFIRMWARE", "fw/F2QV1_REL.BIN", world.FilePath("no-such-device").string(), std::string(1000, '\x5A'),
+           "LastLoadFirmwareFile", EXIT_CODE_DEVICE_NOT_FOUND}}) {
+        SCOPED_TRACE(verb);
+        ASSERT_TRUE(world.WriteProfile(device));
+        ASSERT_TRUE(world.WriteFile(relative, bytes));
 
-        const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", expected.verb, expected.relative},
-                                                    world.ProgramEnvironment(), kSendConfigLimitMs, world.Folder());
+        const cli_test::ProgramRun run = RunProgram(kJetvane, {"SILENT", verb, relative}, world.ProgramEnvironment(),
+                                                    kSendConfigLimitMs, world.FilePath(".").string());
 
         ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
-        EXPECT_EQ(run.end->exitCode, expected.exitCode) << run.err;
-        EXPECT_EQ(world.ProfileValue("Settings", expected.profileValue), world.FilePath(expected.relative).string());
+        EXPECT_EQ(run.end->exitCode, exitCode) << run.err;
+        EXPECT_EQ(world.ProfileValue("Settings", profileName), world.FilePath(relative).string());
     }
 }
 
@@ -535,15 +527,13 @@ TEST(CliSendConfigFrames, OnlyAWholeConfigurationFrameReachesThePrinter)
     }
 }
 
-// The search numbers its ports in 8 bits; a remembered port beyond them is no port at all.
-// Cut to 8 bits, COM256 would search every port, COM261 would be COM5 and COM99999999999
-// COM255: printers wait on all of those, and none may hear a byte. COM0 is mapped as well.
+// A remembered port beyond the search's 8 bits is no port: cut to them, COM256 would search every
+// port, COM261 COM5 and COM99999999999 COM255. Printers wait there and on COM0; none may hear a byte.
 TEST(CliSendConfigFrames, RememberedPortBeyondTheSearchFindsNoPrinterAndReachesNone)
 {
-    const int printerPorts[] = {0, 1, 2, 3, 4, 5, 255};
     std::vector<std::unique_ptr<cli_test::RecordingPtyPrinter>> printers;
     std::string portMap = "[Ports]\n";
-    for (int port : printerPorts) {
+    for (int port : {0, 1, 2, 3, 4, 5, 255}) {
         printers.push_back(std::make_unique<cli_test::RecordingPtyPrinter>(BagTagPrinter()));
         ASSERT_TRUE(printers.back()->Valid());
         portMap += "COM" + std::to_string(port) + "=" + printers.back()->SlavePath() + "\n";
@@ -552,15 +542,15 @@ TEST(CliSendConfigFrames, RememberedPortBeyondTheSearchFindsNoPrinterAndReachesN
     ASSERT_TRUE(world.Valid());
     const std::string record = cli_test::SampleSettingsRecord();
     ASSERT_TRUE(world.WriteFile("desk.QV_BTP_CFG", cli_test::ConfigurationFileBytes(record)));
-    const std::vector<std::string> arguments = {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()};
+    const auto runWith = [&](const std::string& remembered, const cli_test::Environment& environment) {
+        EXPECT_TRUE(world.WriteProfileText(portMap + "\n[Settings]\nPortConnect=" + remembered + "\n"));
+        return RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath("desk.QV_BTP_CFG").string()}, environment,
+                          kSendConfigLimitMs);
+    };
 
     for (const char* remembered : {"COM256", "COM261", "COM99999999999"}) {
         SCOPED_TRACE(remembered);
-        ASSERT_TRUE(world.WriteProfileText(portMap + "\n[Settings]\nPortConnect=" + remembered + "\n"));
-
-        const cli_test::ProgramRun run =
-            RunProgram(kJetvane, arguments, world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
-
+        const cli_test::ProgramRun run = runWith(remembered, world.ProgramEnvironmentWithoutRuntimeFolder());
         ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
         EXPECT_EQ(run.end->exitCode, 21);
         EXPECT_EQ(run.err, std::string("jetvane: Device not found: ") + remembered +
@@ -570,8 +560,7 @@ TEST(CliSendConfigFrames, RememberedPortBeyondTheSearchFindsNoPrinterAndReachesN
         EXPECT_EQ(printer->ReceivedBytes(), "");
 
     // The highest port the search takes is still searched.
-    ASSERT_TRUE(world.WriteProfileText(portMap + "\n[Settings]\nPortConnect=COM255\n"));
-    const cli_test::ProgramRun run = RunProgram(kJetvane, arguments, world.ProgramEnvironment(), kSendConfigLimitMs);
+    const cli_test::ProgramRun run = runWith("COM255", world.ProgramEnvironment());
     ASSERT_TRUE(run.end.has_value()) << "still running after " << kSendConfigLimitMs << " ms";
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
     const std::vector<printer_sim::ReceivedFrame> frames = printers.back()->ReceivedFrames();

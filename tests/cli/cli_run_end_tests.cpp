@@ -31,6 +31,7 @@
 #include <string>
 #include <sys/file.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -92,11 +93,12 @@ std::string DeadDisplay()
 // A profile whose remembered port leads to device, and a configuration file to send.
 class RunEnd : public ::testing::Test {
 protected:
-    void Prepare(const std::string& device, const char* fileName = kBagTagFile)
+    void Prepare(const std::string& device, const char* fileName = kBagTagFile,
+                 const std::string& record = cli_test::SampleSettingsRecord())
     {
         ASSERT_TRUE(world.Valid());
         ASSERT_TRUE(world.WriteProfile(device));
-        ASSERT_TRUE(world.WriteFile(fileName, cli_test::ConfigurationFileBytes(cli_test::SampleSettingsRecord())));
+        ASSERT_TRUE(world.WriteFile(fileName, cli_test::ConfigurationFileBytes(record)));
         sendArguments = {"SILENT", "SENDCONFIG", world.FilePath(fileName).string()};
     }
     // The same before a jetvane-printer-sim of the bag-tag family.
@@ -126,8 +128,7 @@ protected:
 
 // ---- a display that does not answer
 
-// Without a runtime folder Qt remarks on it while it starts; that remark is no help to a
-// run that ends at once, and the line is all that standard error holds.
+// With or without a runtime folder (Qt's remark on its lack helps no run that ends at once).
 TEST_F(RunEnd, InteractiveRunOnADisplayThatDoesNotAnswerEndsWithOneAndOneLine)
 {
     ASSERT_TRUE(world.Valid());
@@ -199,39 +200,28 @@ TEST_F(RunEnd, FallBackWithoutDisplayEndsAsFailedWithTheStatusOnStandardError)
     }
 }
 
-// A settings file renamed for the other printer family is that family's by the device-type
-// field of its record ('~' 0x03: +1 bag-tag, +16 boarding-pass): the run ends as it does for
-// a file so named, and the printer hears only the search and the type check.
+// A settings file renamed for the other family is that family's by its record's device-type field
+// ('~' 0x03: +1 bag-tag, +16 boarding-pass); the printer hears only the search and the type check.
 TEST_F(RunEnd, SettingsRenamedForTheOtherFamilyEndAsThatFamilysFile)
 {
-    struct Case {
-        const char* printerType;
-        const char* fileName;
-        std::string record;
-        std::string line;
-    };
-    const Case cases[] = {
-        {"BTP", kBagTagFile, "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F",
-         "jetvane: Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
-         "(its settings are for a BPP printer)"},
-        {"BPP", kBoardingPassFile, "\x7F~\x01+1\x7F~\x03+1\x7F}\x0A" "414243\x7Fq\x7F",
-         "jetvane: Changing device type not supported: GATE.QV_BPP_CFG is not for the BPP printer found "
-         "(its settings are for a BTP printer)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.printerType);
+    for (const auto& [printerType, fileName, record, line] :
+         {std::tuple{"BTP", kBagTagFile, "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F",
+                     "jetvane: Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
+                     "(its settings are for a BPP printer)\n"},
+          {"BPP", kBoardingPassFile, "\x7F~\x01+1\x7F~\x03+1\x7F}\x0A" "414243\x7Fq\x7F",
+           "jetvane: Changing device type not supported: GATE.QV_BPP_CFG is not for the BPP printer found "
+           "(its settings are for a BTP printer)\n"}}) {
+        SCOPED_TRACE(printerType);
         test_support::PrinterSimProcess printer;
-        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", c.printerType}));
-        ASSERT_TRUE(world.WriteProfile(printer.SlavePath()));
-        ASSERT_TRUE(world.WriteFile(c.fileName, cli_test::ConfigurationFileBytes(c.record)));
+        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", printerType}));
+        Prepare(printer.SlavePath(), fileName, record);
 
         const cli_test::ProgramRun run =
-            RunProgram(kJetvane, {"SILENT", "SENDCONFIG", world.FilePath(c.fileName).string()},
-                       world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
+            RunProgram(kJetvane, sendArguments, world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
 
         ASSERT_TRUE(run.end.has_value()) << "the run kept going";
         EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
-        EXPECT_EQ(run.err, c.line + "\n");
+        EXPECT_EQ(run.err, line);
         EXPECT_THAT(LoggedFrames(printer.StderrText()),
                     ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
     }

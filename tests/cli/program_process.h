@@ -94,10 +94,9 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    // Starts program with the arguments (the program is not repeated in them), in
-    // workingFolder when one is given, else in this process's. False when the pipes or the
-    // process could not be made; a program that cannot be executed (or a working folder that
-    // cannot be entered) ends at once with exit code 127.
+    // Starts program with the arguments (the program is not repeated in them). False when
+    // the pipes or the process could not be made; a program that cannot be executed ends
+    // at once with exit code 127, as one whose workingFolder (when given) cannot be entered.
     bool Start(const std::string& program, const std::vector<std::string>& arguments, const Environment& environment,
                const std::string& workingFolder = {})
     {

@@ -184,8 +184,7 @@ TEST_F(TransactionTest, ReplyInChunksWithShortGapsIsAccepted)
     EXPECT_EQ(reply, "chunks of a reply");
 }
 
-// The reply begins just before the time-out and its header is still arriving when the
-// time-out passes: it is taken, as every byte of it came within the time-out of the last.
+// Its header is still arriving as the time-out passes, each byte within the time-out of the last.
 TEST_F(TransactionTest, ReplyBegunJustBeforeTheTimeoutIsTaken)
 {
     const std::string frame = ReplyFrame(REPLY_ACK, "just in time");

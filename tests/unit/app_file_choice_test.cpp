@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -161,53 +162,38 @@ TEST(ConfigFileFit, EepromMarkerAtTheVeryStartDoesNotCount)
 // +1 bag-tag, +16 boarding-pass) names it, else the name's; EEPROM files keep theirs.
 TEST(ConfigFileFamily, TheOtherFamilyNamedInTheRecordWins)
 {
-    struct Case {
-        const char* what;
-        int byName;
-        std::string record;
-        int family;
-    };
-    const Case cases[] = {
-        {"boarding-pass settings", DEVICE_TYPE_BTP, "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F", DEVICE_TYPE_BPP},
-        {"bag-tag settings", DEVICE_TYPE_BPP, "\x7F}\x0A" "41\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
-        {"after a run of DEL", DEVICE_TYPE_BPP, "\x7F\x7F\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
-        {"either family named", DEVICE_TYPE_BTP, "\x7F~\x03+1\x7F~\x03+16\x7F", DEVICE_TYPE_BPP},
-        {"own family", DEVICE_TYPE_BTP, "\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
-        {"no device-type field", DEVICE_TYPE_BTP, "\x7F~\x01+2\x7F}\x03+16\x7F~\x13+16\x7F", DEVICE_TYPE_BTP},
-        {"a code of no family", DEVICE_TYPE_BPP, "\x7F~\x03+17\x7F~\x03+99999999999\x7F", DEVICE_TYPE_BPP},
-        {"negative", DEVICE_TYPE_BPP, "\x7F~\x03-1\x7F", DEVICE_TYPE_BPP},
-        {"the value runs to the end", DEVICE_TYPE_BPP, "\x7F~\x03+1", DEVICE_TYPE_BPP},
-        {"key inside a value", DEVICE_TYPE_BPP, "\x7F}\x0A~\x03+1\x7F", DEVICE_TYPE_BPP},
-        {"an EEPROM file", DEVICE_TYPE_ANY, "\x7F~\x03+16\x7F~\x03+1\x7F", DEVICE_TYPE_ANY},
-        {"no record", DEVICE_TYPE_BTP, "", DEVICE_TYPE_BTP},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(SettingsFileFamily(c.byName, c.record), c.family);
+    for (const auto& [what, byName, record, family] :
+         {std::tuple{"boarding-pass settings", DEVICE_TYPE_BTP, "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F", DEVICE_TYPE_BPP},
+          {"bag-tag settings", DEVICE_TYPE_BPP, "\x7F}\x0A" "41\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
+          {"after a run of DEL", DEVICE_TYPE_BPP, "\x7F\x7F\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
+          {"either family named", DEVICE_TYPE_BTP, "\x7F~\x03+1\x7F~\x03+16\x7F", DEVICE_TYPE_BPP},
+          {"own family", DEVICE_TYPE_BTP, "\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
+          {"no device-type field", DEVICE_TYPE_BTP, "\x7F~\x01+2\x7F}\x03+16\x7F~\x13+16\x7F", DEVICE_TYPE_BTP},
+          {"a code of no family", DEVICE_TYPE_BPP, "\x7F~\x03+17\x7F~\x03+99999999999\x7F", DEVICE_TYPE_BPP},
+          {"negative", DEVICE_TYPE_BPP, "\x7F~\x03-1\x7F", DEVICE_TYPE_BPP},
+          {"the value runs to the end", DEVICE_TYPE_BPP, "\x7F~\x03+1", DEVICE_TYPE_BPP},
+          {"key inside a value", DEVICE_TYPE_BPP, "\x7F}\x0A~\x03+1\x7F", DEVICE_TYPE_BPP},
+          {"an EEPROM file", DEVICE_TYPE_ANY, "\x7F~\x03+16\x7F~\x03+1\x7F", DEVICE_TYPE_ANY},
+          {"no record", DEVICE_TYPE_BTP, "", DEVICE_TYPE_BTP}}) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(SettingsFileFamily(byName, record), family);
     }
 }
 
-// A chosen path as the profile keeps it: from the working folder when relative, and as
-// written where it would not be the same file so (".." through a link is left to the system).
+// A chosen path as the profile keeps it: a relative one behind the working folder, others as
+// written, "<%FilePath%>" being a folder of its own (".." through a link is left to the system).
 TEST(ProfilePath, RelativePathsGoBehindTheWorkingFolder)
 {
-    struct Case {
-        const char* path;
-        const char* kept;
-    };
-    const Case cases[] = {
-        {"rel.QV_BTP_CFG", "/home/tech/cfg/rel.QV_BTP_CFG"},
-        {"fw/F2QV1_a.BIN", "/home/tech/cfg/fw/F2QV1_a.BIN"},
-        {"../F2QV1_a.BIN", "/home/tech/cfg/../F2QV1_a.BIN"},
-        {"gate 7.qv_bpp_cfg ", "/home/tech/cfg/gate 7.qv_bpp_cfg "},
-        {"<%FileName%>", "/home/tech/cfg/<%FileName%>"},
-        {"/srv/cfg/a.QV_BTP_CFG", "/srv/cfg/a.QV_BTP_CFG"},
-        {"<%FilePath%>/<%FileName%>", "<%FilePath%>/<%FileName%>"},
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(AbsoluteFilePath(c.path, "/home/tech/cfg"), c.kept);
+    for (const auto& [path, kept] : {std::pair{"rel.QV_BTP_CFG", "/home/tech/cfg/rel.QV_BTP_CFG"},
+                                     {"fw/F2QV1_a.BIN", "/home/tech/cfg/fw/F2QV1_a.BIN"},
+                                     {"../F2QV1_a.BIN", "/home/tech/cfg/../F2QV1_a.BIN"},
+                                     {"gate 7.qv_bpp_cfg ", "/home/tech/cfg/gate 7.qv_bpp_cfg "},
+                                     {"<%FileName%>", "/home/tech/cfg/<%FileName%>"},
+                                     {"/srv/cfg/a.QV_BTP_CFG", "/srv/cfg/a.QV_BTP_CFG"},
+                                     {"<%FilePath%>/<%FileName%>", "<%FilePath%>/<%FileName%>"},
+                                     {"", ""}}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(AbsoluteFilePath(path, "/home/tech/cfg"), kept);
     }
 }
 
