@@ -107,12 +107,6 @@ protected:
         ASSERT_TRUE(sim.Start(kPrinterSim, {"--type", "BTP"})) << "jetvane-printer-sim did not start";
         Prepare(sim.SlavePath(), fileName);
     }
-    cli_test::Environment EnvironmentWith(const std::string& name, const std::string& value) const
-    {
-        cli_test::Environment environment = world.ProgramEnvironment();
-        environment.Set(name, value);
-        return environment;
-    }
     // The only line the program wrote on standard error.
     static std::string OnlyProgramLine(const std::string& err)
     {
