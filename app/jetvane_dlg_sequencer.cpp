@@ -433,7 +433,7 @@ QString CJetvaneDlg::DeviceNotFoundReason() const
     const std::optional<std::uint8_t> searched = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
     if (!searched)
         return ui::Text(kReasonPortBeyondSearch)
-            .arg(ports.GetWindowText().trimmed(), QString::number(kHighestSearchedPort));
+            .arg(ports.GetWindowText().trimmed(), QString::number(CQVAirDeviceSearch::kHighestPort));
     const int onePort = *searched;
     const std::optional<CQVAirDeviceSearch::OpenFailure> failure =
         search_ ? search_->LastOpenFailure() : std::nullopt;
