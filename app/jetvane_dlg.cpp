@@ -259,6 +259,7 @@ void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)
 
 void CJetvaneDlg::ReleaseSearch()
 {
+    ownSearchEnd_ = 0;
     if (!search_)
         return;
     search_->Stop();

@@ -55,7 +55,9 @@ public:
     ui::LResult OnSearchStatus(ui::WParam port, ui::LParam text);
     ui::LResult OnDeviceIdentity(ui::WParam port, ui::LParam text);
     ui::LResult OnDeviceFound(ui::WParam port, ui::LParam lineSettings);
-    ui::LResult OnDeviceNotFound(ui::WParam, ui::LParam);
+    // ownEnd: 0 from the search; else the dialog's own end of a search for a port beyond
+    // the search's, which counts only while that search stands.
+    ui::LResult OnDeviceNotFound(ui::WParam ownEnd, ui::LParam);
     ui::LResult OnSendDone(ui::WParam, ui::LParam parser);
     void OnCommandResult(bool ok, MessageParseState state, std::string reply);
 
@@ -118,7 +120,7 @@ private:
     // reportLostCommand, a command whose job was ended before it reported ends as failed,
     // as it would have once its reply stayed away, instead of leaving the operation waiting.
     void ReleaseConnection(bool reportLostCommand = false);
-    // Stops and deletes the search object.
+    // Stops and deletes the search object; an end the dialog posted for it no longer counts.
     void ReleaseSearch();
     void FailureEnding();
     void FreeFileImages();
@@ -158,6 +160,10 @@ private:
     CQVMessageParser messageParser_;
     std::unique_ptr<CComms> connection_;
     std::unique_ptr<CQVAirDeviceSearch> search_;
+    // The not-found end posted for a port beyond the search (0: none stands), and the count
+    // that numbers such ends.
+    ui::WParam ownSearchEnd_ = 0;
+    ui::WParam ownSearchEnds_ = 0;
     int operationState_;
     QString childWindowBaseTitle_;
     QString windowTitle_;

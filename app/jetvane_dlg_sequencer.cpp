@@ -61,8 +61,12 @@ void CJetvaneDlg::StartDeviceSearch(int searchState)
         return;
     }
 
-    // A printer left in USB update mode would never answer on its serial port.
-    if (CUpdateFirmwarePtrMode().ResetDevicesInUpdateMode()) {
+    const ui::ComboBox ports = GetComboBox(IDC_PORT);
+    const std::optional<std::uint8_t> port = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
+
+    // A printer left in USB update mode would never answer on its serial port. A port beyond
+    // the search has no printer: its end waits for nothing.
+    if (port && CUpdateFirmwarePtrMode().ResetDevicesInUpdateMode()) {
         SetStatusText(ui::Text(kStatusUpdateModeResetting));
         timing::SleepMs(kUpdateModeResetWaitMs);
         if (CUpdateFirmwarePtrMode().ResetDevicesInUpdateMode()) {
@@ -74,8 +78,6 @@ void CJetvaneDlg::StartDeviceSearch(int searchState)
     SetStatusText(ui::Text(kStatusStartingSearch));
     search_ = std::make_unique<CQVAirDeviceSearch>();
 
-    const ui::ComboBox ports = GetComboBox(IDC_PORT);
-    const std::optional<std::uint8_t> port = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
     if (port && !search_->Start(GetSafeHwnd(), *port, *port)) {
         SetStatusText(ui::Text(kStatusUnableToStartSearch));
     } else {
@@ -84,9 +86,12 @@ void CJetvaneDlg::StartDeviceSearch(int searchState)
         SetExitCaption(kCancelCaption);
         UpdateButtons();
         // No search reaches a port beyond its 8-bit numbers: the operation ends as a search
-        // that found nothing, on no other port.
-        if (!port)
-            OnDeviceNotFound(0, 0);
+        // that found nothing, on no other port, by the message a search posts.
+        if (!port) {
+            ownSearchEnd_ = ++ownSearchEnds_;
+            if (!PostMessage(WM_DEVICE_NOT_FOUND, ownSearchEnd_, 0))
+                OnDeviceNotFound(ownSearchEnd_, 0);
+        }
     }
     timing::SleepMs(kStartPauseMs);
 }
@@ -215,8 +220,14 @@ bool CJetvaneDlg::StartCommand(std::uint8_t command, const std::string& payload,
     return true;
 }
 
-ui::LResult CJetvaneDlg::OnDeviceNotFound(ui::WParam, ui::LParam)
+ui::LResult CJetvaneDlg::OnDeviceNotFound(ui::WParam ownEnd, ui::LParam)
 {
+    // The end posted for a search that never ran counts only while that search stands.
+    if (ownEnd != 0) {
+        if (ownEnd != ownSearchEnd_)
+            return 0;
+        ownSearchEnd_ = 0;
+    }
     if (silentMode_) {
         SetStatusText(ui::Text(kStatusDeviceNotFound));
         PostQuit(EXIT_CODE_DEVICE_NOT_FOUND,
@@ -433,7 +444,7 @@ QString CJetvaneDlg::DeviceNotFoundReason() const
     const std::optional<std::uint8_t> searched = PortNumberFromCombo(ports.GetCurSel(), ports.GetWindowText());
     if (!searched)
         return ui::Text(kReasonPortBeyondSearch)
-            .arg(ports.GetWindowText().trimmed(), QString::number(kHighestSearchedPort));
+            .arg(ports.GetWindowText().trimmed(), QString::number(CQVAirDeviceSearch::kHighestPort));
     const int onePort = *searched;
     const std::optional<CQVAirDeviceSearch::OpenFailure> failure =
         search_ ? search_->LastOpenFailure() : std::nullopt;

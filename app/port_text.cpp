@@ -2,6 +2,7 @@
 
 #include "app/status_texts.h"
 #include "comms/decimal_text.h"
+#include "comms/device_search.h"
 #include "ui/text.h"
 
 
@@ -19,7 +20,7 @@ std::optional<std::uint8_t> PortNumberFromCombo(int selectedIndex, const QString
     if (port < 0)
         port = 0;
     // Digits beyond 32 bits read as the largest number, which lands here too.
-    if (port > kHighestSearchedPort)
+    if (port > CQVAirDeviceSearch::kHighestPort)
         return std::nullopt;
     return static_cast<std::uint8_t>(port);
 }

@@ -7,7 +7,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 
 inline constexpr char kPortTextPrefix[] = "COM";
@@ -15,12 +14,11 @@ inline constexpr int kPortComboFirstPort = 1;
 inline constexpr int kPortComboLastPort = 50;
 // What a combo reports when no item is selected (the user typed a text).
 inline constexpr int kPortComboNoSelection = -1;
-// The search takes its port numbers in 8 bits: COM255 is the highest port it can reach.
-inline constexpr int kHighestSearchedPort = std::numeric_limits<std::uint8_t>::max();
 
-// The port number that the search gets, or nothing for a port beyond kHighestSearchedPort
-// (a number too long for 32 bits among them): such a port has no printer, and it must not
-// be cut to 8 bits, where COM261 would be COM5 and COM256 every port.
+// The port number that the search gets, or nothing for a port beyond the highest one it
+// reaches, CQVAirDeviceSearch::kHighestPort (a number too long for 32 bits among them): such
+// a port has no printer, and it must not be cut to 8 bits, where COM261 would be COM5 and
+// COM256 every port.
 std::optional<std::uint8_t> PortNumberFromCombo(int selectedIndex, const QString& typedText);
 
 // The combo's list: "AUTO", then "COM%d" for kPortComboFirstPort..kPortComboLastPort.

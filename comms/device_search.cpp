@@ -15,7 +15,6 @@ namespace {
 constexpr int kThreadStartPolls = 50;
 constexpr std::uint32_t kThreadStartPollMs = 10;
 constexpr int kPassCount = 3;
-constexpr int kAllPortsLast = 255;
 constexpr char kPortNameFormat[] = "COM%d";
 constexpr char kStatusFormat[] = "Searching port:\n%s,%d,%d,%c,%.0f";
 
@@ -60,7 +59,7 @@ bool CQVAirDeviceSearch::Start(platform::WindowHandle notify, std::uint8_t first
     if (firstPort_ == 0)
         firstPort_ = 1;
     if (lastPort_ == 0)
-        lastPort_ = kAllPortsLast;
+        lastPort_ = kHighestPort;
     if (lastPort_ < firstPort_)
         lastPort_ = firstPort_;
 

@@ -17,6 +17,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,7 +55,11 @@ public:
     CQVAirDeviceSearch(const CQVAirDeviceSearch&) = delete;
     CQVAirDeviceSearch& operator=(const CQVAirDeviceSearch&) = delete;
 
-    // Ports are 1-based COM numbers; 0 and 0 search COM1 to COM255.
+    // The highest port a search reaches: its port numbers are 8 bits. A search of every port
+    // ends there.
+    static constexpr std::uint8_t kHighestPort = std::numeric_limits<std::uint8_t>::max();
+
+    // Ports are 1-based COM numbers; 0 and 0 search COM1 to kHighestPort.
     bool Start(platform::WindowHandle notify, std::uint8_t firstPort, std::uint8_t lastPort);
     bool Stop();
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -62,9 +63,24 @@ public:
 // exist or is in use; *error then holds the reason (an errno value) when error is given.
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& normalisedName, int* error = nullptr);
 
+// Who may open a device file: its owner, its group and its permission bits.
+struct DeviceAccess {
+    std::string owner; // user name, or the uid in digits when it has none
+    std::string group; // group name, or "" when the gid has none
+    unsigned gid = 0;
+    unsigned mode = 0; // permission bits, e.g. 0660
+};
+
 // Why a port could not be opened, in words a technician can act on: the device behind the
-// port and what was wrong with it; for a device the user may not open, the group that may.
+// port and what was wrong with it; for a device the user may not open, who may.
 // portName: "COM5" (or normalised); error: what OpenSerialDevice reported.
 std::string DescribePortOpenFailure(const std::string& portName, int error);
+
+// The same from what is known of the device: device is "" when the port has none; access
+// is what a look at the device file told, if anything. Reads nothing itself. A refused
+// opening (EACCES, EPERM) advises joining the device's group only when that group may read
+// and write it and is not root's; otherwise it names owner, group and mode.
+std::string DescribePortOpenFailure(const std::string& portName, const std::string& device, int error,
+                                    const std::optional<DeviceAccess>& access);
 
 } // namespace platform

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -18,30 +21,79 @@ constexpr char kNoDeviceText[] = "no device stands behind it";
 constexpr char kMissingText[] = "does not exist";
 constexpr char kBusyText[] = "is in use by another program";
 constexpr char kNotSerialText[] = "is not a serial port";
+// What follows a refused opening: the group to join, when joining it would help; else who
+// may open the device, for the technician to decide what to change.
 constexpr char kGroupHintFormat[] = "; members of the group %s may open it (sudo usermod -aG %s $USER, then log in again)";
-constexpr long kGroupBufferFallback = 16384;
+constexpr char kOwnerOnlyFormat[] = "; only its owner, %s, may open it (%s:%s, mode %03o)";
+constexpr char kOwnershipFormat[] = "; it belongs to %s:%s, mode %03o";
+constexpr unsigned kRootGroup = 0;
+constexpr unsigned kPermissionBits = 0777;
+constexpr unsigned kReadWrite = 06; // of one class (owner, group, others), at its lowest bits
+constexpr unsigned kOwnerShift = 6;
+constexpr unsigned kGroupShift = 3;
+constexpr long kNameBufferFallback = 16384;
 
-// The name of the group that owns a file, when it can be told.
-std::string OwningGroupOf(const std::string& path)
+bool ReadsAndWrites(unsigned mode, unsigned shift)
+{
+    return ((mode >> shift) & kReadWrite) == kReadWrite;
+}
+
+std::string Formatted(const char* format, auto... values)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+std::string PermissionAdvice(const DeviceAccess& access)
+{
+    const unsigned mode = access.mode & kPermissionBits;
+    const bool groupMay = ReadsAndWrites(mode, kGroupShift);
+    // Joining root's group is no advice to give; a group without a name cannot be joined.
+    if (groupMay && access.gid != kRootGroup && !access.group.empty())
+        return Formatted(kGroupHintFormat, access.group.c_str(), access.group.c_str());
+    const std::string group = access.group.empty() ? std::to_string(access.gid) : access.group;
+    if (ReadsAndWrites(mode, kOwnerShift) && !groupMay && !ReadsAndWrites(mode, 0))
+        return Formatted(kOwnerOnlyFormat, access.owner.c_str(), access.owner.c_str(), group.c_str(), mode);
+    return Formatted(kOwnershipFormat, access.owner.c_str(), group.c_str(), mode);
+}
+
+std::vector<char> NameBuffer(int limitName)
+{
+    const long size = ::sysconf(limitName);
+    return std::vector<char>(static_cast<std::size_t>(size > 0 ? size : kNameBufferFallback));
+}
+
+// Owner, group and mode of a device file, when it can be looked at.
+std::optional<DeviceAccess> ReadDeviceAccess(const std::string& path)
 {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
-        return {};
-    long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
-    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : kGroupBufferFallback));
+        return std::nullopt;
+    DeviceAccess access;
+    access.gid = info.st_gid;
+    access.mode = info.st_mode & kPermissionBits;
+    access.owner = std::to_string(info.st_uid);
+    std::vector<char> buffer = NameBuffer(_SC_GETPW_R_SIZE_MAX);
+    passwd user{};
+    passwd* foundUser = nullptr;
+    if (::getpwuid_r(info.st_uid, &user, buffer.data(), buffer.size(), &foundUser) == 0 && foundUser != nullptr &&
+        foundUser->pw_name != nullptr)
+        access.owner = foundUser->pw_name;
+    buffer = NameBuffer(_SC_GETGR_R_SIZE_MAX);
     group entry{};
-    group* found = nullptr;
-    if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
-        found->gr_name == nullptr)
-        return {};
-    return found->gr_name;
+    group* foundGroup = nullptr;
+    if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &foundGroup) == 0 && foundGroup != nullptr &&
+        foundGroup->gr_name != nullptr)
+        access.group = foundGroup->gr_name;
+    return access;
 }
 
 } // namespace
 
-std::string DescribePortOpenFailure(const std::string& portName, int error)
+std::string DescribePortOpenFailure(const std::string& portName, const std::string& device, int error,
+                                    const std::optional<DeviceAccess>& access)
 {
-    const std::string device = ResolvePortDevice(portName);
     if (device.empty())
         return portName + ": " + kNoDeviceText;
     const std::string subject = portName + " (" + device + ")";
@@ -50,18 +102,15 @@ std::string DescribePortOpenFailure(const std::string& portName, int error)
     case EBUSY: return subject + " " + kBusyText;
     case ENOTTY: return subject + " " + kNotSerialText;
     case EACCES:
-    case EPERM: {
-        std::string text = subject + ": " + std::strerror(error);
-        const std::string group = OwningGroupOf(device);
-        if (!group.empty()) {
-            char hint[256];
-            std::snprintf(hint, sizeof hint, kGroupHintFormat, group.c_str(), group.c_str());
-            text += hint;
-        }
-        return text;
-    }
+    case EPERM: return subject + ": " + std::strerror(error) + (access ? PermissionAdvice(*access) : std::string());
     default: return subject + ": " + std::strerror(error);
     }
+}
+
+std::string DescribePortOpenFailure(const std::string& portName, int error)
+{
+    const std::string device = ResolvePortDevice(portName);
+    return DescribePortOpenFailure(portName, device, error, device.empty() ? std::nullopt : ReadDeviceAccess(device));
 }
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& normalisedName, int* error)

@@ -96,6 +96,59 @@ TEST_F(DeviceNotFound, TypedPortBeyondTheSearchReachesNoOtherPort)
     EXPECT_EQ(FramesWithCommand(CMD_SET_CLOCK).size(), 1u);
 }
 
+// A printer left in USB update mode, which each search start would tell to restart and then
+// wait 15 s for; it stays listed, so that a reset would show in what it was sent.
+platform::SimulatedUsbDevice PrinterInUpdateMode()
+{
+    platform::SimulatedUsbDevice device;
+    device.productId = platform::kSimulatedUpdateModeProductId;
+    device.serial = platform::SimulatedUsbBackend::HexSerial("MRV41F000123");
+    device.restart.enabled = false;
+    return device;
+}
+
+// A port beyond the search ends before any update-mode reset or its wait, by the posted
+// message a search that found nothing sends.
+TEST_F(DeviceNotFound, TypedPortBeyondTheSearchEndsByThePostedMessageWithoutAReset)
+{
+    const auto updateMode = usb.AddDevice(PrinterInUpdateMode());
+    test_support::ThreadWaitLog waits;
+    waits.FollowThisThread();
+    OpenDialog();
+    ChoosePort("COM261");
+
+    Click(IDC_SET_CLOCK);
+    EXPECT_EQ(Status(), "Searching");
+    EXPECT_EQ(dialog->OperationState(), STATE_SEARCH_SET_CLOCK);
+    EXPECT_EQ(ExitCaption(), "&Cancel");
+
+    gui_test::ProcessPendingEvents();
+    EXPECT_EQ(Status(), "Device not found");
+    EXPECT_EQ(dialog->OperationState(), STATE_IDLE);
+    EXPECT_EQ(ExitCaption(), "E&xit");
+    EXPECT_TRUE(usb.Writes(updateMode).empty());
+    for (std::uint32_t ms : waits.Waits())
+        EXPECT_LT(ms, 1000u) << "an update-mode wait";
+}
+
+// Cancelled before its end arrived, the search for a port beyond the search ends there: the
+// end that was on its way neither shows nor ends the next search.
+TEST_F(DeviceNotFound, EndOfACancelledSearchBeyondTheSearchLeavesTheNextSearchAlone)
+{
+    StartPrinter();
+    OpenDialog();
+    ChoosePort("COM261");
+    Click(IDC_SET_CLOCK);
+    Click(IDC_EXIT);
+    ASSERT_EQ(dialog->OperationState(), STATE_IDLE);
+
+    ChoosePort(kPrinterPortText);
+    Click(IDC_SET_CLOCK);
+    ASSERT_TRUE(WaitForStatus("Clock Set")) << Printable(StatusHistory());
+    EXPECT_FALSE(AppearInOrder(StatusHistory(), {"Device not found"})) << Printable(StatusHistory());
+    EXPECT_EQ(FramesWithCommand(CMD_SET_CLOCK).size(), 1u);
+}
+
 using Cancel = MainDialogTest;
 
 TEST_F(Cancel, CancelDuringTheSearchStopsItAndKeepsTheLastStatus)

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <grp.h>
 #include <map>
+#include <pwd.h>
+#include <utility>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,22 +118,62 @@ TEST(PortOpenFailure, NamesTheDeviceAndWhatWasWrong)
     char device[] = "/tmp/jetvane-port-XXXXXX";
     const int fd = mkstemp(device);
     ASSERT_GE(fd, 0);
+    ASSERT_EQ(fchmod(fd, 0640), 0);
     source.entries["COM8"] = device;
     struct stat info {};
     ASSERT_EQ(fstat(fd, &info), 0);
-    const group* owner = getgrgid(info.st_gid);
+    const group* owningGroup = getgrgid(info.st_gid);
+    ASSERT_NE(owningGroup, nullptr);
+    const passwd* owner = getpwuid(info.st_uid);
     ASSERT_NE(owner, nullptr);
-    const std::string ownerName = owner->gr_name;
+    const std::string ownerName = owner->pw_name;
 
     EXPECT_EQ(platform::DescribePortOpenFailure("COM7", ENOENT), "COM7 (/dev/ttyUSB6) does not exist");
     EXPECT_EQ(platform::DescribePortOpenFailure("COM7", EBUSY), "COM7 (/dev/ttyUSB6) is in use by another program");
     EXPECT_EQ(platform::DescribePortOpenFailure("COM7", ENOTTY), "COM7 (/dev/ttyUSB6) is not a serial port");
     EXPECT_EQ(platform::DescribePortOpenFailure("COM300", ENOENT), "COM300: no device stands behind it");
+    // The file's owner, group and mode as the device's: its group may only read it.
     EXPECT_EQ(platform::DescribePortOpenFailure("COM8", EACCES),
-              "COM8 (" + std::string(device) + "): Permission denied; members of the group " + ownerName +
-                  " may open it (sudo usermod -aG " + ownerName + " $USER, then log in again)");
+              "COM8 (" + std::string(device) + "): Permission denied; only its owner, " + ownerName +
+                  ", may open it (" + ownerName + ":" + owningGroup->gr_name + ", mode 640)");
     close(fd);
     unlink(device);
+}
+
+// The advice for a device the user may not open: a group to join only where joining it
+// would help; else who may open it. EPERM reads as EACCES does.
+TEST(PortOpenFailure, AdvisesAGroupOnlyWhenItMayReadAndWriteAndIsNotRoot)
+{
+    struct Row {
+        const char* group;
+        unsigned gid;
+        unsigned mode;
+        const char* advice;
+    };
+    const Row rows[] = {
+        {"dialout", 20, 0660, "; members of the group dialout may open it (sudo usermod -aG dialout $USER, then log in again)"},
+        {"dialout", 20, 0666, "; members of the group dialout may open it (sudo usermod -aG dialout $USER, then log in again)"},
+        {"dialout", 20, 0640, "; only its owner, root, may open it (root:dialout, mode 640)"},
+        {"dialout", 20, 0600, "; only its owner, root, may open it (root:dialout, mode 600)"},
+        {"tty", 5, 0620, "; only its owner, root, may open it (root:tty, mode 620)"},
+        {"root", 0, 0660, "; it belongs to root:root, mode 660"},
+        {"root", 0, 0600, "; only its owner, root, may open it (root:root, mode 600)"},
+        {"root", 0, 0666, "; it belongs to root:root, mode 666"},
+        {"dialout", 20, 0000, "; it belongs to root:dialout, mode 000"},
+        {"", 1234, 0660, "; it belongs to root:1234, mode 660"},
+    };
+    const std::pair<int, std::string> refusals[] = {{EACCES, "Permission denied"}, {EPERM, "Operation not permitted"}};
+    for (const auto& [error, refusal] : refusals) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.group) + " " + std::to_string(row.mode) + " errno " + std::to_string(error));
+            const platform::DeviceAccess access{"root", row.group, row.gid, row.mode};
+            EXPECT_EQ(platform::DescribePortOpenFailure("COM7", "/dev/ttyUSB6", error, access),
+                      "COM7 (/dev/ttyUSB6): " + refusal + row.advice);
+        }
+        // Nothing known of the device: no advice at all.
+        EXPECT_EQ(platform::DescribePortOpenFailure("COM7", "/dev/ttyUSB6", error, std::nullopt),
+                  "COM7 (/dev/ttyUSB6): " + refusal);
+    }
 }
 
 } // namespace
