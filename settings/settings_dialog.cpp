@@ -373,6 +373,7 @@ bool CSettingsTableDlg::SetControlValue(const SettingDefault* row)
     default:
         break;
     }
+    RememberFilledText(*setting);
     return true;
 }
 

@@ -134,11 +134,15 @@ private:
     bool RowIsWritten(const SettingDescriptor& row, bool withPlatenErr) const;
     // The first field that the record would carry and that cannot be written as it shows
     // (a numeric edit without a number of its range, a text longer than its field or with a
-    // character above U+00FF) is named in a message and gets the focus: false. True when
-    // every one may be written.
+    // character above U+00FF, a changed text shorter than its field) is named in a message and
+    // gets the focus: false. True when every one may be written.
     bool FieldsReadyToWrite(bool withPlatenErr);
     // Why a field cannot be written as its control shows it; empty when it can.
     QString WriteRefusal(const SettingDescriptor& row);
+    // Notes the text that a text field shows once the dialog has filled it (defaults, overlays,
+    // a record from the printer or a file): what the technician has not changed since.
+    void RememberFilledText(const SettingDescriptor& row);
+    QString FilledText(int controlId) const;
     QString FieldLabel(int controlId) const;
     CCustomEditCtrl* NumberEdit(int controlId) const;
     CListComboCtrl* ListCombo(int controlId) const;
@@ -192,5 +196,7 @@ private:
     QString serialNumber_;
     // By control: the unlisted value of a drop list, as the record carries it.
     std::map<std::int32_t, std::string> unlistedValues_;
+    // By control: the text of a text field as the dialog last filled it.
+    std::map<std::int32_t, QString> filledTexts_;
     QIcon icon_;
 };

@@ -36,6 +36,8 @@ constexpr std::int32_t kSpeedCodeNormal = 'N';
 constexpr char kNumberOutOfRange[] = "%1: the value must be between %2 and %3.";
 // Said when a field shows a text, as reported, longer than the field takes.
 constexpr char kTextTooLong[] = "%1: the text must be at most %2 characters.";
+// Said when a field holds a text, typed or cleared, shorter than the field takes.
+constexpr char kTextTooShort[] = "%1: the text must be at least %2 character(s).";
 // Said when a field holds a character that no byte of the record can carry; %3 is its code
 // point, for a character that shows as nothing.
 constexpr char kCharacterWithoutByte[] =
@@ -70,6 +72,13 @@ bool IsReadOnlyKey(const SettingDescriptor& row, bool withPlatenErr)
 {
     return IsReportedOnly(row) ||
            (row.group == SETTING_GROUP_DEFAULTS && row.parameter == kPlatenErrKey && !withPlatenErr);
+}
+
+// The rows whose control takes a text that the technician types.
+bool TakesTypedText(const SettingDescriptor& row)
+{
+    return row.kind == SETTING_KIND_EDIT ||
+           (row.kind == SETTING_KIND_EDIT_COMBO && row.encoding == SETTING_ENC_HEX_TEXT);
 }
 
 bool IsNumericEncoding(const SettingDescriptor& row)
@@ -225,11 +234,13 @@ QString CSettingsTableDlg::WriteRefusal(const SettingDescriptor& row)
             .arg(edit->Minimum())
             .arg(edit->Maximum());
     }
-    const bool writesText =
-        row.kind == SETTING_KIND_EDIT || (row.kind == SETTING_KIND_EDIT_COMBO && row.encoding == SETTING_ENC_HEX_TEXT);
-    if (!writesText)
+    if (!TakesTypedText(row))
         return {};
     const QString text = GetDlgItemText(row.controlId);
+    // A text too short for the record would be left out without a word; one that came so from
+    // the printer or a file, and is shown as it came, is left out so as not to block the rest.
+    if (static_cast<std::uint32_t>(text.size()) < row.minTextLength && text != FilledText(row.controlId))
+        return QString::fromUtf8(kTextTooShort).arg(FieldLabel(row.controlId)).arg(row.minTextLength);
     // A reported text longer than its field would reach the record cut short.
     if (row.maxTextLength != 0 && static_cast<std::uint32_t>(text.size()) > row.maxTextLength)
         return QString::fromUtf8(kTextTooLong).arg(FieldLabel(row.controlId)).arg(row.maxTextLength);
@@ -242,6 +253,18 @@ QString CSettingsTableDlg::WriteRefusal(const SettingDescriptor& row)
     return QString::fromUtf8(kCharacterWithoutByte)
         .arg(FieldLabel(row.controlId), character,
              QString::number(codePoint, kHexBase).toUpper().rightJustified(kCodePointDigits, u'0'));
+}
+
+void CSettingsTableDlg::RememberFilledText(const SettingDescriptor& row)
+{
+    if (TakesTypedText(row))
+        filledTexts_[row.controlId] = GetDlgItemText(row.controlId);
+}
+
+QString CSettingsTableDlg::FilledText(int controlId) const
+{
+    const auto found = filledTexts_.find(controlId);
+    return found == filledTexts_.end() ? QString() : found->second;
 }
 
 bool CSettingsTableDlg::FieldsReadyToWrite(bool withPlatenErr)
@@ -567,4 +590,5 @@ void CSettingsTableDlg::ApplyField(const SettingDescriptor& row, const FieldValu
     default:
         break;
     }
+    RememberFilledText(row);
 }

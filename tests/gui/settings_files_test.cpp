@@ -87,6 +87,7 @@ protected:
                              std::uint8_t command = 0x10)
     {
         parent.messages.clear();
+        const std::size_t sent = FramesWithCommand(command).size();
         updates.insert(updates.begin(), kSaveToFile);
         for (const int button : updates) {
             SCOPED_TRACE(button);
@@ -100,7 +101,7 @@ protected:
             EXPECT_EQ(prompts.FileDialogs().size(), asked);
             EXPECT_EQ(dialog->GetFocusedDlgItem(), control);
         }
-        EXPECT_TRUE(FramesWithCommand(command).empty());
+        EXPECT_EQ(FramesWithCommand(command).size(), sent);
         EXPECT_TRUE(parent.messages.empty());
         EXPECT_TRUE(dialog->IsWindowVisible());
         EXPECT_EQ(dialog->Result(), 0);
@@ -603,36 +604,49 @@ TEST_F(SettingsFiles, WhateverADialogReadsItSavesSoThatItLoadsAndSavesAgainUncha
 }
 
 // A text longer than its field, as a printer reported it, shows whole in crimson and stops
-// Save To File and the updates; shortened by the technician, it saves as shortened.
-TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
+// Save To File and the updates; shortened by the technician, it saves as shortened. One too
+// short, as reported or loaded, is left out of the file and the update, even typed over and
+// erased back to what came, and stops nothing.
+TEST_F(SettingsFiles, AReportedTextTooLongStopsWhatWritesItAndOneTooShortIsLeftOut)
 {
     struct LongTextCase {
         int parameter, control;
         std::string reported;
         QString shown, refusal; // refusal empty: within the limit
         std::string openingHex, savedHex;
+        bool retyped = false; // a letter typed and erased again
+        bool fromFile = false;
     };
     const std::string paper = "5249434F4820313330204C41422F4C414D";
+    const std::string hdcKey = std::string(1, kDel) + "}\x0A";
     const LongTextCase cases[] = {
         {0x0A, 1003, "414243444546", "ABCDEF", "HDC: the text must be at most 5 characters.", "4355544532",
          "4142434445"},
         {0x0B, 1015, paper + "2058595A", "RICOH 130 LAB/LAM XYZ", "Paper Type: the text must be at most 20 characters.",
          paper, paper + "205859"},
         {0x0A, 1003, "4142434445", "ABCDE", {}, "4355544532", "4142434445"},
+        {0x0A, 1003, "", "", {}, hdcKey + "4355544532", ""},
+        {0x0A, 1003, "", "", {}, hdcKey + "4355544532", "", true},
+        {0x0A, 1003, "", "", {}, hdcKey + "4355544532", "", false, true},
+        {0x0B, 1015, "", "", {}, paper, ""},
     };
     for (const LongTextCase& c : cases) {
-        SCOPED_TRACE(c.shown.toStdString());
+        SCOPED_TRACE(c.shown.toStdString() + (c.retyped ? ", retyped" : "") + (c.fromFile ? ", from a file" : ""));
         Open<CJetvaneSettingsBTPDlg>();
-        ASSERT_TRUE(dialog->SetDeviceSettings(Field('}', c.parameter, c.reported) + kDel, &connection, false));
+        ASSERT_TRUE(Read(Field('}', c.parameter, c.reported) + kDel, c.fromFile));
         QWidget* control = dialog->GetDlgItem(c.control).Widget();
         EXPECT_EQ(Text(c.control), c.shown);
         EXPECT_EQ(ShowsCrimson(control), !c.refusal.isEmpty());
+        auto* combo = qobject_cast<QComboBox*>(control);
+        QLineEdit* edit = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
+        if (c.retyped) {
+            gui_test::TypeText(edit, "A");
+            gui_test::PressKey(edit, Qt::Key_Backspace);
+        }
         if (!c.refusal.isEmpty()) {
             ExpectWritesRefused(c.control, c.refusal);
 
             // One Backspace at the end; then no more fits.
-            auto* combo = qobject_cast<QComboBox*>(control);
-            QLineEdit* edit = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
             edit->end(false);
             gui_test::PressKey(edit, Qt::Key_Backspace);
             gui_test::TypeText(edit, "Z");
@@ -643,12 +657,18 @@ TEST_F(SettingsFiles, ATextLongerThanItsFieldIsKeptAndStopsWhatWritesIt)
         expected.replace(expected.find(c.openingHex), c.openingHex.size(), c.savedHex);
         ASSERT_EQ(Save(PathOf("a")), "Saved");
         EXPECT_EQ(ReadBytes(PathOf("a")), FileFrame(0x10, expected + "q\x7F"));
+        const std::size_t sent = FramesWithCommand(0x10).size();
+        dialog->GetButton(1000).Click();
+        ASSERT_EQ(FramesWithCommand(0x10).size(), sent + 1);
+        expected.insert(expected.find(Field('}', 0x52, "+0")), Field('}', 0x18, "+20")); // and Platen Err
+        EXPECT_EQ(FramesWithCommand(0x10).back().payload, expected);
     }
 }
 
-// A typed character that no byte holds (above U+00FF) stops Save To File and the updates as a
-// text too long does; Latin-1 characters go out as one byte each, and load back as typed.
-TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOneByte)
+// A typed character that no byte holds (above U+00FF), and a text cleared or typed shorter than
+// its field, stop Save To File and the updates as a text too long does; Latin-1 characters go
+// out as one byte each, and load back as typed.
+TEST_F(SettingsFiles, ATypedTextThatCannotBeWrittenStopsWhatWritesItWhileLatin1GoesAsOneByte)
 {
     // Without a refusal: written as hex, the value of its field.
     struct TypedCase {
@@ -666,6 +686,9 @@ TEST_F(SettingsFiles, ACharacterWithoutAByteStopsWhatWritesItWhileLatin1GoesAsOn
         {"omega in BPP's HDC", bpp, 1003, "Ω", "HDC: the character \"Ω\" (U+03A9)" + noByte},
         {"euro in Paper Type", btp, 1015, "RICOH €", "Paper Type: the character \"€\" (U+20AC)" + noByte},
         {"beyond 16 bits in Paper Type", btp, 1015, "A😀", "Paper Type: the character \"😀\" (U+1F600)" + noByte},
+        {"HDC cleared", btp, 1003, "", "HDC: the text must be at least 1 character(s)."},
+        {"BPP's HDC cleared", bpp, 1003, "", "HDC: the text must be at least 1 character(s)."},
+        {"Paper Type cleared", btp, 1015, "", "Paper Type: the text must be at least 1 character(s)."},
         {"Latin-1 in HDC", btp, 1003, "Aéü", {}, "41E9FC"},
         {"Latin-1 in BPP's HDC", bpp, 1003, "ßñ", {}, "DFF1"},
         {"Latin-1 in Paper Type", btp, 1015, "CAFÉ ÿ", {}, "434146C920FF"},
