@@ -324,6 +324,7 @@ TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
         {'|', 0x10, "+123456789012345678901234567890", 1066, "+123456789012345678901234567890", false},
         {'|', 0x10, "+", 1066, "+0", true, true},
         {'|', 0x10, "-", 1066, "+0", true, true},
+        {'|', 0x10, "-0", 1066, "+0", true, true},
         // Read Power, 0 to 999.
         {'|', 0x13, "+999", 1067, "999", true},
         {'|', 0x13, "+1000", 1067, "1000", false},
@@ -334,6 +335,10 @@ TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
         {'}', 0x04, "-000099999999999", 1021, "-99999999999", false},
         {'}', 0x08, "-99999999999", 1018, "-99999999999", false},
         {'}', 0x08, "+99999999999", 1018, "+99999999999", false},
+        // Width, 1 to 640: a zero is out of its range, and never shows a minus.
+        {'}', 0x03, "-0", 1020, "0", false},
+        {'}', 0x03, "-000", 1020, "0", false},
+        {'}', 0x03, "+0", 1020, "0", false},
         // X Start, 0 to 640, 32 by default; Hold Wait, 0 to 99, 30 with SITA.
         {'}', 0x02, "+", 1017, "0", true, true},
         {'}', 0x02, "-", 1017, "0", true, true},
