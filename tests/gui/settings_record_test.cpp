@@ -4,6 +4,9 @@
 
 #include "settings_expected_records.h"
 
+#include <span>
+#include <vector>
+
 namespace settings_test {
 namespace {
 
@@ -377,23 +380,66 @@ TEST_F(SettingsDialogTest, BlackMarkStyleReturnsToItsDefault)
     EXPECT_EQ(Text(1066), "+20");
 }
 
+// The bag-tag dialog with ProkI's field carried as a text ("TRUE", "FALSE"), as a check field
+// may be although none of the dialogs' own is.
+const SettingsDialogDefinition& TextProkIDefinition()
+{
+    static const std::vector<SettingDescriptor> rows = [] {
+        const std::span<const SettingDescriptor> own = BtpSettingsDefinition().tables.settings;
+        std::vector<SettingDescriptor> changed(own.begin(), own.end());
+        for (SettingDescriptor& row : changed) {
+            if (row.controlId == 1011) {
+                row.encoding = SETTING_ENC_HEX_TEXT;
+                row.maxTextLength = 5;
+            }
+        }
+        return changed;
+    }();
+    static const SettingsDialogDefinition definition = [] {
+        SettingsDialogDefinition textProkI = BtpSettingsDefinition();
+        textProkI.tables.settings = rows;
+        return textProkI;
+    }();
+    return definition;
+}
+
+class TextProkIDlg final : public CSettingsTableDlg {
+public:
+    explicit TextProkIDlg(ui::Dialog* parent) : CSettingsTableDlg(TextProkIDefinition(), parent) {}
+};
+
 TEST_F(SettingsDialogTest, CheckBoxFieldsShowHideAndSet)
 {
     struct CheckCase {
         std::string value;
         bool visible;
         bool checked;
+        bool asText = false; // the field carries a text, whose first character decides
+        bool enabled = true;
     };
     const CheckCase cases[] = {
         {"+120", false, true}, {"+88", false, true}, {"78", false, true}, {"58", false, true},
         {"+0", true, false},   {"+7", true, true},
+        {"4E4F", true, false, true},         // "NO"
+        {"6E6F", true, false, true},         // "no"
+        {"20204E4F20", true, false, true},   // " NO " between blanks
+        {"46414C5345", true, false, true},   // "FALSE"
+        {"30", true, false, true},           // "0"
+        {"54525545", true, true, true},      // "TRUE"
+        {"594553", true, true, true},        // "YES"
+        {"", true, true, true},              // no text at all
+        {"78", true, false, true, false},    // "x": not for this printer, left as it was
     };
     for (const CheckCase& c : cases) {
-        SCOPED_TRACE(c.value);
-        Open<CJetvaneSettingsBTPDlg>();
-        dialog->SetDeviceSettings(Field('}', 0x06, c.value) + kDel, &connection, false);
+        SCOPED_TRACE(c.value + (c.asText ? " as text" : ""));
+        if (c.asText)
+            Open<TextProkIDlg>();
+        else
+            Open<CJetvaneSettingsBTPDlg>();
+        EXPECT_TRUE(dialog->SetDeviceSettings(Field('}', 0x06, c.value) + kDel, &connection, false));
         EXPECT_EQ(Visible(1011), c.visible);
         EXPECT_EQ(Checked(1011), c.checked);
+        EXPECT_EQ(Enabled(1011), c.enabled);
     }
 }
 
