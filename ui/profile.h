@@ -30,7 +30,8 @@ inline constexpr char kProfileSection[] = "Settings";
 // The section that holds the port map: key "COM3", value a device path or "virtual:NAME".
 inline constexpr char kPortsSection[] = "Ports";
 
-// The value, or defaultValue when the section has no such key.
+// The value, or defaultValue when the section has no such key. A value written into the file
+// by hand reads back as written, unquoted commas and the blanks around them included.
 QString GetProfileString(const QString& section, const QString& key, const QString& defaultValue = {});
 // True when the value was stored.
 bool WriteProfileString(const QString& section, const QString& key, const QString& value);

@@ -1,5 +1,6 @@
-// Saving a file whole: which existing files may be replaced, and the permissions a saved
-// file gets, without the process's umask ever changing under its other threads.
+// Saving a file whole: the order in which its bytes and its name reach the disk, which
+// existing files may be replaced, and the permissions a saved file gets, without the
+// process's umask ever changing under its other threads.
 
 #include "ui/files.h"
 
@@ -13,9 +14,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
 #include <string>
+#include <vector>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -25,12 +31,49 @@
 // the C library's) and is counted; the umask itself is set as the C library would.
 namespace {
 std::atomic<int> g_umaskCalls{0};
+
+// The fsync and rename calls of the program, in their order, while a test watches them: the
+// file each one concerns (for a rename, the file renamed) and, for a rename, the new name.
+struct FileCall {
+    enum Kind { Sync, Rename } kind;
+    dev_t device;
+    ino_t inode;
+    std::string newName;
+};
+std::atomic<bool> g_watchingFileCalls{false};
+std::mutex g_fileCallsMutex;
+std::vector<FileCall> g_fileCalls;
+
+void RecordFileCall(FileCall::Kind kind, const struct stat& file, const char* newName = "")
+{
+    if (!g_watchingFileCalls)
+        return;
+    const std::lock_guard<std::mutex> lock(g_fileCallsMutex);
+    g_fileCalls.push_back({kind, file.st_dev, file.st_ino, newName});
 }
+} // namespace
 
 extern "C" mode_t umask(mode_t mask) noexcept
 {
     ++g_umaskCalls;
     return static_cast<mode_t>(::syscall(SYS_umask, mask));
+}
+
+// Recorded, then done as the C library would.
+extern "C" int fsync(int fd)
+{
+    struct stat file {};
+    if (::fstat(fd, &file) == 0)
+        RecordFileCall(FileCall::Sync, file);
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int rename(const char* oldName, const char* newName) noexcept
+{
+    struct stat file {};
+    if (::lstat(oldName, &file) == 0)
+        RecordFileCall(FileCall::Rename, file, newName);
+    return ::renameat(AT_FDCWD, oldName, AT_FDCWD, newName);
 }
 
 using gui_test::ReadBytes;
@@ -211,6 +254,60 @@ TEST_F(AtomicSave, NewFileHasThePermissionsOfAnyNewFileAndTheUmaskStays)
 
         EXPECT_EQ(g_umaskCalls.load(), callsBefore) << "the save changed the process's umask";
         EXPECT_EQ(static_cast<mode_t>(::syscall(SYS_umask, c.umask)), c.umask);
+    }
+}
+
+// The new bytes reach the disk before they take the target's name, and the folder's new entry
+// reaches it after: a power cut at any moment leaves the old file or the new one, whole.
+TEST_F(AtomicSave, BytesReachTheDiskBeforeTheyTakeTheTargetsName)
+{
+    struct OrderCase {
+        const char* what;
+        const char* name;
+        const char* linkedTo; // the name is a link to this file; nullptr: no link
+        const char* old;      // the target's contents before; nullptr: no such file
+    };
+    const OrderCase cases[] = {
+        {"a new file", "new.QV_BTP_CFG", nullptr, nullptr},
+        {"an existing file", "old.QV_BTP_CFG", nullptr, "old contents"},
+        {"a link to a file", "link.QV_BTP_CFG", "linked.QV_BTP_CFG", "old contents"},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = PathOf(c.name);
+        const QString target = c.linkedTo != nullptr ? PathOf(c.linkedTo) : path;
+        if (c.old != nullptr)
+            WriteBytes(target, c.old);
+        if (c.linkedTo != nullptr) {
+            ASSERT_TRUE(QFile::link(target, path));
+        }
+
+        g_fileCalls.clear();
+        g_watchingFileCalls = true;
+        const bool saved = Save(path, "new contents");
+        g_watchingFileCalls = false;
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(ReadBytes(path), "new contents");
+
+        struct stat savedFile {};
+        struct stat savedFolder {};
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &savedFile), 0);
+        ASSERT_EQ(::stat(QFile::encodeName(folder.path()).constData(), &savedFolder), 0);
+        const auto concerns = [](const FileCall& call, FileCall::Kind kind, const struct stat& file) {
+            return call.kind == kind && call.device == file.st_dev && call.inode == file.st_ino;
+        };
+        const auto begin = g_fileCalls.begin(), end = g_fileCalls.end();
+        const auto renamed = std::find_if(begin, end, [&](const FileCall& call) {
+            return concerns(call, FileCall::Rename, savedFile);
+        });
+        ASSERT_NE(renamed, end) << "the new file was never renamed";
+        EXPECT_EQ(renamed->newName, QFile::encodeName(target).toStdString());
+        const auto synced = [&](const struct stat& file) {
+            return [&concerns, &file](const FileCall& call) { return concerns(call, FileCall::Sync, file); };
+        };
+        EXPECT_NE(std::find_if(begin, renamed, synced(savedFile)), renamed)
+            << "the new bytes were not synced before the rename";
+        EXPECT_NE(std::find_if(renamed, end, synced(savedFolder)), end) << "the folder was not synced after the rename";
     }
 }
 

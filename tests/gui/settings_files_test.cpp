@@ -438,9 +438,16 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
 // A record reads the same wherever its protocol stands, from the printer or a file: the
 // printer's protocol list, then the protocol and its defaults, then every other field as
 // carried, so that a protocol the list leaves out brings no defaults wherever the list stands.
+// Of two protocol fields the last one is shown and brings its defaults.
 TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
 {
-    struct OrderCase { const char* what; bool boardingPass; std::string protocol, list; QString shown, detection; };
+    struct OrderCase {
+        const char* what;
+        bool boardingPass;
+        std::string protocol, list;
+        QString shown, detection;
+        std::string earlier = {}; // another protocol, ahead of every field: the last one counts
+    };
     // HDC "ABC" and Hold Wait 55, which every protocol's defaults replace; Direction on, which
     // FGL clears; Ack Timeout 100 where SITA has 400; X Start 40, 32 by default.
     const std::string hdc = Field('}', 0x0A, "414243"), holdWait = Field('}', 0x1F, "+55");
@@ -454,6 +461,10 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
         {"MUSE left out of the list", false, Field('~', 0x01, "+4"), Field('~', 0x11, "53495441"), "4", "AUTO"},
         {"FGL", true, Field('~', 0x01, "+254"), {}, "FGL", "HOLE"},
         {"FGL listed", true, Field('~', 0x01, "+254"), Field('~', 0x12, "4145412046474C20"), "FGL", "HOLE"},
+        // FGL would clear Direction, SITA brings HOLE, Simple AEA leaves AUTO.
+        {"FGL, then SITA", false, Field('~', 0x01, "+1"), {}, "SITA", "HOLE", Field('~', 0x01, "+254")},
+        {"SITA, then Simple AEA", false, Field('~', 0x01, "+2"), {}, "Simple AEA", "AUTO", Field('~', 0x01, "+1")},
+        {"Simple AEA, then FGL", true, Field('~', 0x01, "+254"), {}, "FGL", "HOLE", Field('~', 0x01, "+2")},
     };
     for (const OrderCase& c : cases) {
         const std::vector<std::string>& others = c.boardingPass ? boardingFields : bagTagFields;
@@ -464,7 +475,7 @@ TEST_F(SettingsFiles, FieldsKeepTheirValuesWhereverTheProtocolStands)
             std::vector<std::string> fields = others;
             fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(at), c.protocol);
             fields.insert(at == 0 ? fields.begin() + 1 : fields.begin(), c.list);
-            const std::string record = std::accumulate(fields.begin(), fields.end(), std::string()) + kDel;
+            const std::string record = std::accumulate(fields.begin(), fields.end(), c.earlier) + kDel;
             for (const bool fromFile : {false, true}) {
                 SCOPED_TRACE(std::string(c.what) + ", protocol at " + std::to_string(at) + (fromFile ? ", file" : ""));
                 if (c.boardingPass)

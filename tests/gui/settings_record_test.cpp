@@ -4,6 +4,9 @@
 
 #include "settings_expected_records.h"
 
+#include <span>
+#include <vector>
+
 namespace settings_test {
 namespace {
 
@@ -324,6 +327,7 @@ TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
         {'|', 0x10, "+123456789012345678901234567890", 1066, "+123456789012345678901234567890", false},
         {'|', 0x10, "+", 1066, "+0", true, true},
         {'|', 0x10, "-", 1066, "+0", true, true},
+        {'|', 0x10, "-0", 1066, "+0", true, true},
         // Read Power, 0 to 999.
         {'|', 0x13, "+999", 1067, "999", true},
         {'|', 0x13, "+1000", 1067, "1000", false},
@@ -334,6 +338,10 @@ TEST_F(SettingsDialogTest, NumbersBeyondTheirRangeShowAsReportedInCrimson)
         {'}', 0x04, "-000099999999999", 1021, "-99999999999", false},
         {'}', 0x08, "-99999999999", 1018, "-99999999999", false},
         {'}', 0x08, "+99999999999", 1018, "+99999999999", false},
+        // Width, 1 to 640: a zero is out of its range, and never shows a minus.
+        {'}', 0x03, "-0", 1020, "0", false},
+        {'}', 0x03, "-000", 1020, "0", false},
+        {'}', 0x03, "+0", 1020, "0", false},
         // X Start, 0 to 640, 32 by default; Hold Wait, 0 to 99, 30 with SITA.
         {'}', 0x02, "+", 1017, "0", true, true},
         {'}', 0x02, "-", 1017, "0", true, true},
@@ -372,23 +380,66 @@ TEST_F(SettingsDialogTest, BlackMarkStyleReturnsToItsDefault)
     EXPECT_EQ(Text(1066), "+20");
 }
 
+// The bag-tag dialog with ProkI's field carried as a text ("TRUE", "FALSE"), as a check field
+// may be although none of the dialogs' own is.
+const SettingsDialogDefinition& TextProkIDefinition()
+{
+    static const std::vector<SettingDescriptor> rows = [] {
+        const std::span<const SettingDescriptor> own = BtpSettingsDefinition().tables.settings;
+        std::vector<SettingDescriptor> changed(own.begin(), own.end());
+        for (SettingDescriptor& row : changed) {
+            if (row.controlId == 1011) {
+                row.encoding = SETTING_ENC_HEX_TEXT;
+                row.maxTextLength = 5;
+            }
+        }
+        return changed;
+    }();
+    static const SettingsDialogDefinition definition = [] {
+        SettingsDialogDefinition textProkI = BtpSettingsDefinition();
+        textProkI.tables.settings = rows;
+        return textProkI;
+    }();
+    return definition;
+}
+
+class TextProkIDlg final : public CSettingsTableDlg {
+public:
+    explicit TextProkIDlg(ui::Dialog* parent) : CSettingsTableDlg(TextProkIDefinition(), parent) {}
+};
+
 TEST_F(SettingsDialogTest, CheckBoxFieldsShowHideAndSet)
 {
     struct CheckCase {
         std::string value;
         bool visible;
         bool checked;
+        bool asText = false; // the field carries a text, whose first character decides
+        bool enabled = true;
     };
     const CheckCase cases[] = {
         {"+120", false, true}, {"+88", false, true}, {"78", false, true}, {"58", false, true},
         {"+0", true, false},   {"+7", true, true},
+        {"4E4F", true, false, true},         // "NO"
+        {"6E6F", true, false, true},         // "no"
+        {"20204E4F20", true, false, true},   // " NO " between blanks
+        {"46414C5345", true, false, true},   // "FALSE"
+        {"30", true, false, true},           // "0"
+        {"54525545", true, true, true},      // "TRUE"
+        {"594553", true, true, true},        // "YES"
+        {"", true, true, true},              // no text at all
+        {"78", true, false, true, false},    // "x": not for this printer, left as it was
     };
     for (const CheckCase& c : cases) {
-        SCOPED_TRACE(c.value);
-        Open<CJetvaneSettingsBTPDlg>();
-        dialog->SetDeviceSettings(Field('}', 0x06, c.value) + kDel, &connection, false);
+        SCOPED_TRACE(c.value + (c.asText ? " as text" : ""));
+        if (c.asText)
+            Open<TextProkIDlg>();
+        else
+            Open<CJetvaneSettingsBTPDlg>();
+        EXPECT_TRUE(dialog->SetDeviceSettings(Field('}', 0x06, c.value) + kDel, &connection, false));
         EXPECT_EQ(Visible(1011), c.visible);
         EXPECT_EQ(Checked(1011), c.checked);
+        EXPECT_EQ(Enabled(1011), c.enabled);
     }
 }
 
