@@ -225,7 +225,7 @@ struct AbandonedHeader {
 constexpr std::uint32_t kAbandonedHeaderTimeoutMs = 1500;
 constexpr int kHeaderAfterTheRequestMs = 1150; // 400 ms before the time-out passes
 // Halfway from the time-out to twice it.
-constexpr std::uint64_t kAbandonedHeaderEndsWithinMs = kPauseAfterWriteMs + 1500 + 750;
+constexpr std::uint64_t kAbandonedHeaderEndsWithinMs = kPauseAfterWriteMs + kAbandonedHeaderTimeoutMs * 3 / 2;
 
 constexpr AbandonedHeader kAbandonedHeaders[] = {
     {"ALetterAmongItsLengthDigits", "\x09\x01\x00\x02\x06" "00X"sv},
