@@ -102,26 +102,11 @@ bool FindBulkEndpoints(libusb_device* device, std::uint8_t* out, std::uint8_t* i
     libusb_config_descriptor* config = nullptr;
     if (libusb_get_active_config_descriptor(device, &config) != 0)
         return false;
-    bool haveOut = false;
-    bool haveIn = false;
-    if (config->bNumInterfaces > kInterfaceNumber && config->interface[kInterfaceNumber].num_altsetting > 0) {
-        const libusb_interface_descriptor& setting = config->interface[kInterfaceNumber].altsetting[0];
-        for (int i = 0; i < setting.bNumEndpoints; ++i) {
-            const libusb_endpoint_descriptor& endpoint = setting.endpoint[i];
-            if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK)
-                continue;
-            const bool isIn = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
-            if (isIn && !haveIn) {
-                *in = endpoint.bEndpointAddress;
-                haveIn = true;
-            } else if (!isIn && !haveOut) {
-                *out = endpoint.bEndpointAddress;
-                haveOut = true;
-            }
-        }
-    }
+    bool found = false;
+    if (config->bNumInterfaces > kInterfaceNumber && config->interface[kInterfaceNumber].num_altsetting > 0)
+        found = ChooseBulkEndpoints(config->interface[kInterfaceNumber].altsetting[0], out, in);
     libusb_free_config_descriptor(config);
-    return haveOut && haveIn;
+    return found;
 }
 
 int TransferLength(std::size_t length)
@@ -171,6 +156,26 @@ private:
 };
 
 } // namespace
+
+bool ChooseBulkEndpoints(const libusb_interface_descriptor& setting, std::uint8_t* out, std::uint8_t* in)
+{
+    bool haveOut = false;
+    bool haveIn = false;
+    for (int i = 0; i < setting.bNumEndpoints; ++i) {
+        const libusb_endpoint_descriptor& endpoint = setting.endpoint[i];
+        if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK)
+            continue;
+        const bool isIn = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
+        if (isIn && !haveIn) {
+            *in = endpoint.bEndpointAddress;
+            haveIn = true;
+        } else if (!isIn && !haveOut) {
+            *out = endpoint.bEndpointAddress;
+            haveOut = true;
+        }
+    }
+    return haveOut && haveIn;
+}
 
 std::optional<std::string> UsbSerialFromSysfs(const std::string& devicesDir, const std::string& location)
 {

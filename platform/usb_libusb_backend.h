@@ -18,11 +18,13 @@
 
 #include "platform/usb_backend.h"
 
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
 
 struct libusb_context;
+struct libusb_interface_descriptor;
 
 namespace platform {
 
@@ -33,6 +35,10 @@ inline constexpr char kSysfsSerialAttribute[] = "serial";
 // which is also its directory name under devicesDir), without the line end; nullopt when
 // there is no such file (no sysfs, or a device without a serial string).
 std::optional<std::string> UsbSerialFromSysfs(const std::string& devicesDir, const std::string& location);
+
+// The endpoints that Open uses on an interface setting: its first bulk OUT and its first bulk
+// IN endpoint, in the order the descriptor lists them. False when it lacks either.
+bool ChooseBulkEndpoints(const libusb_interface_descriptor& setting, std::uint8_t* out, std::uint8_t* in);
 
 class LibusbBackend final : public UsbBackend {
 public:

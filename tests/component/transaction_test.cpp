@@ -22,11 +22,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace {
 
+using namespace std::string_view_literals;
 using comms_test::ReplyFrame;
 using comms_test::RequestFrame;
 using comms_test::ScopedPortMap;
@@ -211,6 +213,43 @@ TEST_F(TransactionTest, GapLongerThanTheTimeoutFailsEvenWithHalfAFrame)
 
     EXPECT_FALSE(Identify(1000));
 }
+
+// A header that begins just before the time-out and is then abandoned, with silence after
+// it: nothing is left to finish, so the transaction ends at its time-out, not a time-out
+// after the header (2650 ms here).
+struct AbandonedHeader {
+    const char* name;
+    std::string_view bytes;
+};
+
+constexpr std::uint32_t kAbandonedHeaderTimeoutMs = 1500;
+constexpr int kHeaderAfterTheRequestMs = 1150; // 400 ms before the time-out passes
+// Halfway from the time-out to twice it.
+constexpr std::uint64_t kAbandonedHeaderEndsWithinMs = kPauseAfterWriteMs + kAbandonedHeaderTimeoutMs * 3 / 2;
+
+constexpr AbandonedHeader kAbandonedHeaders[] = {
+    {"ALetterAmongItsLengthDigits", "\x09\x01\x00\x02\x06" "00X"sv},
+    {"ALengthBeyondTheLongestPayload", "\x09\x01\x00\x02\x06" "0065536"sv},
+    {"FlagsOtherThan0Or1", "\x09\x01\x07"sv},
+};
+
+class AbandonedHeaderTest : public TransactionTest, public ::testing::WithParamInterface<AbandonedHeader> {};
+
+TEST_P(AbandonedHeaderTest, EndsTheTransactionAtItsTimeOut)
+{
+    PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
+        SleepRealMs(kHeaderAfterTheRequestMs);
+        port->SendToHost(std::string(GetParam().bytes));
+    });
+
+    const std::uint64_t elapsed = SilentTransactionMs(kAbandonedHeaderTimeoutMs);
+
+    EXPECT_GE(elapsed, kPauseAfterWriteMs + kAbandonedHeaderTimeoutMs);
+    EXPECT_LT(elapsed, kAbandonedHeaderEndsWithinMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(TransactionTest, AbandonedHeaderTest, ::testing::ValuesIn(kAbandonedHeaders),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransactionTest, DamagedCrcIsNotReportedAndTheGoodFrameAfterItIsTaken)
 {

@@ -63,9 +63,11 @@ struct Family {
     const char* caption;
 };
 
+// The lowest firmware version that takes a load is offered it (one below: kRefusals).
 constexpr Family kFamilies[] = {
     {"BagTag", kBagTag6050, "BTP Jetvane (v2.3.1.1) - YT00000006050"},
     {"BoardingPass", kBoardingPass6050, "BPP Jetvane (v2.3.1.1) - YP00000006050"},
+    {"BagTagAtTheLowestVersion", "YT00000006036", "BTP Jetvane (v2.3.1.1) - YT00000006036"},
 };
 
 class LoadFirmwareFromTheWindow : public LoadFirmware, public ::testing::WithParamInterface<Family> {};

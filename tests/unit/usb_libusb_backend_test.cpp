@@ -6,11 +6,14 @@
 #include "platform/usb_libusb_backend.h"
 
 #include <gtest/gtest.h>
+#include <libusb.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -87,6 +90,53 @@ TEST(LibusbBackend, LookupThroughTheDefaultBackendFindsNoUnknownProduct)
     EXPECT_FALSE(CUpdateFirmwarePtrMode::OpenUsbDevice("USB\\VID_2F5D&PID_0000", USB_NORMAL_MODE_MODEL, &record, false));
     EXPECT_EQ(record.deviceHandle, nullptr);
 }
+
+// The endpoints of interface 0 as its descriptor lists them: (address, attributes), where
+// attributes 0x02 is bulk and 0x03 interrupt, and an address with 0x80 is IN.
+struct EndpointCase {
+    const char* name;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> endpoints;
+    bool found;
+    std::uint8_t out;
+    std::uint8_t in;
+};
+
+const EndpointCase kEndpointCases[] = {
+    {"TwoBulkInTheFirstIsRead", {{0x81, 0x02}, {0x82, 0x02}, {0x01, 0x02}}, true, 0x01, 0x81},
+    {"TwoBulkInTheFirstListedIsRead", {{0x02, 0x02}, {0x83, 0x02}, {0x81, 0x02}}, true, 0x02, 0x83},
+    {"TwoBulkOutTheFirstListedIsWritten", {{0x02, 0x02}, {0x01, 0x02}, {0x81, 0x02}}, true, 0x02, 0x81},
+    {"InterruptInBeforeTheBulkIn", {{0x81, 0x03}, {0x82, 0x02}, {0x01, 0x02}}, true, 0x01, 0x82},
+    {"NoBulkIn", {{0x01, 0x02}, {0x81, 0x03}}, false, 0, 0},
+    {"NoEndpoint", {}, false, 0, 0},
+};
+
+class BulkEndpoints : public ::testing::TestWithParam<EndpointCase> {};
+
+TEST_P(BulkEndpoints, OpenUsesTheFirstBulkOutAndInOfInterfaceZero)
+{
+    std::vector<libusb_endpoint_descriptor> endpoints;
+    for (const auto& [address, attributes] : GetParam().endpoints) {
+        libusb_endpoint_descriptor endpoint{};
+        endpoint.bEndpointAddress = address;
+        endpoint.bmAttributes = attributes;
+        endpoints.push_back(endpoint);
+    }
+    libusb_interface_descriptor setting{};
+    setting.bNumEndpoints = static_cast<std::uint8_t>(endpoints.size());
+    setting.endpoint = endpoints.data();
+    std::uint8_t out = 0;
+    std::uint8_t in = 0;
+
+    ASSERT_EQ(platform::ChooseBulkEndpoints(setting, &out, &in), GetParam().found);
+
+    if (GetParam().found) {
+        EXPECT_EQ(out, GetParam().out);
+        EXPECT_EQ(in, GetParam().in);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Interfaces, BulkEndpoints, ::testing::ValuesIn(kEndpointCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SysfsSerial, IsTheKernelsTextWithoutItsLineEnd)
 {

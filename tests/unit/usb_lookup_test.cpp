@@ -9,9 +9,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -249,6 +251,82 @@ TEST_F(UsbLookup, RepeatedLookupsIntoOneRecordLeaveOneDeviceOpen)
     EXPECT_EQ(usb.OpenCount(), 5);
     EXPECT_EQ(usb.OpenHandleCount(), 1);
 }
+
+// ---------------------------------------------------------------- names at their fields' capacity
+
+// Lists devices under the names given, and opens none.
+class NamedDevices final : public platform::UsbBackend {
+public:
+    explicit NamedDevices(std::vector<platform::UsbDeviceInfo> devices) : devices_(std::move(devices)) {}
+    std::vector<platform::UsbDeviceInfo> Enumerate(std::uint16_t) override { return devices_; }
+    std::unique_ptr<platform::UsbDeviceHandle> Open(const std::string&) override { return nullptr; }
+
+private:
+    std::vector<platform::UsbDeviceInfo> devices_;
+};
+
+// text made length characters long by repeating its last one; 0 leaves it as it is.
+std::string Lengthened(std::string text, std::size_t length)
+{
+    if (length != 0)
+        text.resize(length, text.back());
+    return text;
+}
+
+// A field's text up to its end, never past the field.
+std::string FieldText(const char (&field)[USB_TEXT_FIELD_SIZE])
+{
+    return std::string(field, strnlen(field, sizeof field));
+}
+
+struct LongNameCase {
+    const char* name;
+    std::size_t pathLength, hardwareIdLength, compatibleIdLength; // 0: the usual length
+    bool listed;
+};
+
+const LongNameCase kLongNames[] = {
+    {"PathOf255", 255, 0, 0, true},
+    {"PathOf256", 256, 0, 0, false},
+    {"HardwareIdOf255", 0, 255, 0, true},
+    {"HardwareIdOf256", 0, 256, 0, false},
+    {"CompatibleIdOf255", 0, 0, 255, true},
+    {"CompatibleIdOf256", 0, 0, 256, false},
+};
+
+class LongDeviceName : public ::testing::TestWithParam<LongNameCase> {};
+
+// A name and its terminating zero fill the field's 256 characters at most; a longer one is
+// left out with its device, which takes no record, rather than cut or copied without its end.
+TEST_P(LongDeviceName, IsCopiedWithItsEndOrLeftOut)
+{
+    const LongNameCase& c = GetParam();
+    const platform::UsbDeviceInfo named{
+        Lengthened("usb#vid_2f5d&pid_5550#4D5256343146303030313233#1-1", c.pathLength),
+        Lengthened("USB\\VID_2F5D&PID_5550&REV_0100", c.hardwareIdLength),
+        Lengthened("USB\\Class_07&SubClass_01&Prot_02", c.compatibleIdLength)};
+    NamedDevices usb({named,
+                      {"usb#vid_2f5d&pid_5550#4D5256343146303030313239#1-2", "USB\\VID_2F5D&PID_5550&REV_0100",
+                       "USB\\Class_07&SubClass_01&Prot_02"}});
+    platform::ScopedUsbBackend installed{usb};
+    auto table = std::make_unique<UsbDeviceTable>();
+
+    ASSERT_TRUE(CUpdateFirmwarePtrMode::EnumerateUsbDevices(USB_PRINTER_VENDOR_ID, *table));
+
+    if (c.listed) {
+        EXPECT_EQ(FieldText((*table)[0].interfacePath), named.interfacePath);
+        EXPECT_EQ(FieldText((*table)[0].hardwareId), named.hardwareId);
+        EXPECT_EQ(FieldText((*table)[0].compatibleId), named.compatibleId);
+        EXPECT_STREQ((*table)[0].serialText, "MRV41F000123");
+        EXPECT_STREQ((*table)[1].serialText, "MRV41F000129");
+    } else {
+        EXPECT_STREQ((*table)[0].serialText, "MRV41F000129");
+        EXPECT_EQ((*table)[1].used, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(UsbLookup, LongDeviceName, ::testing::ValuesIn(kLongNames),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- status reads
 
