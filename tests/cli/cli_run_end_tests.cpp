@@ -11,10 +11,10 @@
 #include "comms/printer_codes.h"
 #include "tests/cli/cli_environment.h"
 #include "tests/cli/cli_sim_log.h"
-#include "tests/cli/mute_display.h"
 #include "tests/cli/program_process.h"
 #include "tests/cli/recording_pty_printer.h"
 #include "tests/cli/vnc_keyboard.h"
+#include "tests/support/fake_display.h"
 #include "tests/support/printer_sim_process.h"
 
 #include <gmock/gmock.h>
@@ -149,8 +149,8 @@ TEST_F(RunEnd, InteractiveRunOnADisplayThatDoesNotAnswerEndsWithOneAndOneLine)
 TEST_F(RunEnd, InteractiveRunWithoutADisplayThatAnswersNamesWhatWasTried)
 {
     ASSERT_TRUE(world.Valid());
-    const cli_test::MuteDisplay x11;
-    const cli_test::MuteDisplay wayland(world.FilePath("wayland-mute").string());
+    const test_support::FakeDisplay x11;
+    const test_support::FakeDisplay wayland(world.FilePath("wayland-mute").string());
     ASSERT_TRUE(x11.Valid() && wayland.Valid());
     const std::string dead = DeadDisplay();
     const std::string absent = world.FilePath("wayland-absent").string();
@@ -214,8 +214,8 @@ TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
 // The wait for a display that never answers is bounded; then the file goes out as without one.
 TEST_F(RunEnd, SilentRunOnADisplayThatNeverAnswersSendsItsFileOffscreen)
 {
-    const cli_test::MuteDisplay x11;
-    const cli_test::MuteDisplay wayland(world.FilePath("wayland-mute").string());
+    const test_support::FakeDisplay x11;
+    const test_support::FakeDisplay wayland(world.FilePath("wayland-mute").string());
     ASSERT_TRUE(x11.Valid() && wayland.Valid());
     for (const auto& [variable, display] : {std::pair{"DISPLAY", x11.Name()}, std::pair{"WAYLAND_DISPLAY", wayland.Name()}}) {
         SCOPED_TRACE(variable);

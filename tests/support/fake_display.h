@@ -1,8 +1,9 @@
 #pragma once
-// A display server that takes every connection and never says a word, as a stalled SSH X11
-// forwarding does: an X display on a loopback TCP port (6000 + its number) or a Wayland
-// socket in a folder of the test's. The connections it took stay open, unanswered, until it
-// is destroyed.
+// A display server played by the test: an X display on a loopback TCP port (6000 + its
+// number) or a Wayland socket in a folder of the test's. It takes every connection and, once
+// a request has come, answers it with one byte, closes it, or (the default, as a stalled SSH
+// X11 forwarding does) never says a word. The connections it took stay open until it is
+// destroyed.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,14 +15,17 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-namespace cli_test {
+namespace test_support {
 
-class MuteDisplay {
+class FakeDisplay {
 public:
+    enum class Reply { Never, OneByte, Close };
+
     static constexpr int kX11TcpPortBase = 6000;
     // Display numbers tried for the X display; the machine is shared with other runs of the suite.
     static constexpr int kFirstNumber = 300;
@@ -29,7 +33,7 @@ public:
 
     // An X display on 127.0.0.1, the first free number from kFirstNumber on. Name() is
     // DISPLAY's value.
-    MuteDisplay()
+    explicit FakeDisplay(Reply reply = Reply::Never) : reply_(reply)
     {
         for (int number = kFirstNumber; number <= kLastNumber && fd_ < 0; ++number) {
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -39,6 +43,7 @@ public:
             address.sin_port = htons(static_cast<std::uint16_t>(kX11TcpPortBase + number));
             if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
                 fd_ = fd;
+                number_ = number;
                 name_ = "127.0.0.1:" + std::to_string(number);
             } else if (fd >= 0) {
                 ::close(fd);
@@ -48,7 +53,7 @@ public:
     }
 
     // A Wayland compositor's socket at path (absolute). Name() is WAYLAND_DISPLAY's value.
-    explicit MuteDisplay(const std::string& path)
+    explicit FakeDisplay(const std::string& path, Reply reply = Reply::Never) : reply_(reply)
     {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -65,9 +70,9 @@ public:
         Listen();
     }
 
-    MuteDisplay(const MuteDisplay&) = delete;
-    MuteDisplay& operator=(const MuteDisplay&) = delete;
-    ~MuteDisplay()
+    FakeDisplay(const FakeDisplay&) = delete;
+    FakeDisplay& operator=(const FakeDisplay&) = delete;
+    ~FakeDisplay()
     {
         stop_.store(true);
         if (taker_.joinable())
@@ -80,10 +85,21 @@ public:
 
     bool Valid() const { return fd_ >= 0; }
     const std::string& Name() const { return name_; }
+    // The display number of an X display.
+    int Number() const { return number_; }
+
+    // What the clients sent, all connections together, as far as it has been read.
+    std::string Received() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return received_;
+    }
 
 private:
     static constexpr int kBacklog = 16;
     static constexpr int kStopPollMs = 20;
+    // X11's "Success", a Wayland event's first byte: any byte answers.
+    static constexpr char kReplyByte = 1;
 
     void Listen()
     {
@@ -95,23 +111,59 @@ private:
             taker_ = std::thread([this] { TakeConnections(); });
     }
 
+    // Takes connections and reads their requests, on one thread.
     void TakeConnections()
     {
         while (!stop_.load()) {
-            pollfd pfd{fd_, POLLIN, 0};
-            if (::poll(&pfd, 1, kStopPollMs) <= 0)
+            std::vector<pollfd> fds{{fd_, POLLIN, 0}};
+            for (const int taken : taken_)
+                fds.push_back({taken, POLLIN, 0});
+            if (::poll(fds.data(), fds.size(), kStopPollMs) <= 0)
                 continue;
-            const int taken = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (taken >= 0)
-                taken_.push_back(taken);
+            for (std::size_t index = 1; index < fds.size(); ++index) {
+                if ((fds[index].revents & POLLIN) != 0)
+                    Read(fds[index].fd);
+            }
+            if ((fds[0].revents & POLLIN) != 0) {
+                const int taken = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                if (taken >= 0)
+                    taken_.push_back(taken);
+            }
         }
     }
 
+    void Read(int fd)
+    {
+        char buffer[256];
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            // The client left: nothing more to hear from it.
+            std::erase(taken_, fd);
+            ::close(fd);
+            return;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            received_.append(buffer, static_cast<std::size_t>(count));
+        }
+        if (reply_ == Reply::OneByte) {
+            const char success = kReplyByte;
+            (void)::write(fd, &success, 1);
+        } else if (reply_ == Reply::Close) {
+            std::erase(taken_, fd);
+            ::close(fd);
+        }
+    }
+
+    const Reply reply_;
     int fd_ = -1;
+    int number_ = 0;
     std::string name_;
+    mutable std::mutex mutex_;
+    std::string received_;
     std::atomic<bool> stop_{false};
     std::thread taker_;
     std::vector<int> taken_;
 };
 
-} // namespace cli_test
+} // namespace test_support
