@@ -12,17 +12,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <optional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace ui {
 namespace {
 
-constexpr const char* kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
 constexpr char kPlatformVariable[] = "QT_QPA_PLATFORM";
 constexpr char kX11Variable[] = "DISPLAY";
 constexpr char kWaylandVariable[] = "WAYLAND_DISPLAY";
+constexpr const char* kDisplayVariables[] = {kX11Variable, kWaylandVariable, kPlatformVariable};
 // A compositor's socket handed over ready-made: nothing to probe.
 constexpr char kWaylandSocketVariable[] = "WAYLAND_SOCKET";
 // The compositor socket that Wayland clients use when WAYLAND_DISPLAY is not set.
