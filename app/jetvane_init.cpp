@@ -60,7 +60,7 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     const std::unique_ptr<QApplication> application = ui::CreateApplication(qtArgumentCount, argv);
     // Qt's remarks on the way (about the runtime folder, say) are no help to a run that ends here.
     if (ui::FellBackToOffscreen() && !needsNoWindow)
-        return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::NamedDisplays()));
+        return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::DisplaysTried()));
     ui::PassOnStartUpRemarks();
     // Nobody sees a window on a platform that shows nothing (offscreen, minimal), however it
     // was chosen: a silent run there cannot be handed to a technician.

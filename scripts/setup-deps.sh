@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-qpa-plugins libqt6gui6
+  qt6-base-dev qt6-qpa-plugins libqt6gui6 qt6-wayland
   libusb-1.0-0-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core

@@ -3,8 +3,10 @@
 //
 // Start-up, before the QApplication exists, decides how the program meets the screen: with
 // no display named at all, a run that needs no window goes offscreen by itself; with one
-// named, offscreen stands behind it, so that a display which does not answer (a broken SSH
-// forwarding, a DISPLAY inherited by cron or sudo) does not end the process inside Qt.
+// named, offscreen stands behind it, so that a display which cannot be reached (a broken SSH
+// forwarding, a DISPLAY inherited by cron or sudo) does not end the process inside Qt, and
+// one that takes the connection but does not answer (a stalled forwarding) is left out after
+// a bounded wait instead of holding the process for ever.
 //
 // Thread rules: the start-up functions run on the main thread before the QApplication
 // exists (CreateApplication creates it); the rest on the user-interface thread.
@@ -25,7 +27,10 @@ bool DisplayAvailable();
 
 // Puts Qt's offscreen platform behind what the environment names: the QT_QPA_PLATFORM list
 // when it is set, else the display servers that WAYLAND_DISPLAY and DISPLAY name, in the
-// order Qt tries them. A list that names offscreen already stays as it is.
+// order Qt tries them. A list that names offscreen already keeps it where it is. First the
+// display servers of that list are asked whether they answer at all (ui/display_probe.h);
+// those that are silent for kDisplayAnswerWaitMs are left out of it. A working display
+// costs one local round trip.
 void AddOffscreenFallback();
 
 // The application, created while Qt's remarks are held back: its complaints about platforms
@@ -34,8 +39,14 @@ void AddOffscreenFallback();
 // PassOnStartUpRemarks, so that a run which ends at once leaves its own line alone.
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv);
 
+// The two halves of CreateApplication's holding back, for tests, which cannot make Qt end a
+// process halfway through its start: in between, Qt's messages go through the handler that
+// holds them back, and a fatal one passes on the held remarks before itself.
+void HoldBackStartUpRemarks();
+void StopHoldingBackStartUpRemarks();
+
 // Once the run goes on: Qt's remarks held back by CreateApplication go where Qt's messages
-// go. A fatal message was never held.
+// go. A fatal message was never held: the remarks before it went on ahead of it.
 void PassOnStartUpRemarks();
 
 // Once the application exists: none of the platforms named before offscreen could be used.
@@ -51,8 +62,10 @@ bool PlatformShowsNothing();
 bool RunsWithoutDisplay();
 void SetRunsWithoutDisplay(bool withoutDisplay);
 
-// The displays the environment names, for a message ("DISPLAY=:0"); empty when none.
-QString NamedDisplays();
+// What AddOffscreenFallback had the platforms try, for a message: the platform list when the
+// environment chose it, then each display server's display or that none is set
+// ("DISPLAY=:0", "QT_QPA_PLATFORM=xcb, DISPLAY not set").
+QString DisplaysTried();
 
 // Lets pending layout and paint events run, then saves a picture of the widget as a PNG.
 // User-interface thread. False when there is no widget or the file cannot be written.

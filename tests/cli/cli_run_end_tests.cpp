@@ -14,6 +14,7 @@
 #include "tests/cli/program_process.h"
 #include "tests/cli/recording_pty_printer.h"
 #include "tests/cli/vnc_keyboard.h"
+#include "tests/support/fake_display.h"
 #include "tests/support/printer_sim_process.h"
 
 #include <gmock/gmock.h>
@@ -51,6 +52,9 @@ constexpr char kPrinterSim[] = JETVANE_PRINTER_SIM_PATH;
 using cli_test::kSendConfigLimitMs;
 using cli_test::kStartUpLimitMs;
 
+// How long the program waits for a display that takes the connection and says nothing: the
+// README promises a few seconds.
+constexpr int kDisplayWaitMs = 5000;
 // After the type check's reply, a run that would end has long ended by then.
 constexpr int kStaysOpenCheckMs = 2000;
 // A firmware load: the search, the update-mode questions (about 3 s) and, when the printer
@@ -138,6 +142,46 @@ TEST_F(RunEnd, InteractiveRunOnADisplayThatDoesNotAnswerEndsWithOneAndOneLine)
     }
 }
 
+// Without a display that answers, the line names what the program tried: the displays, the
+// platform list when the environment chose one, or that no display is set. A display that
+// takes the connection and never answers (X11 on TCP, a Wayland socket) costs the bounded
+// wait, and no more.
+TEST_F(RunEnd, InteractiveRunWithoutADisplayThatAnswersNamesWhatWasTried)
+{
+    ASSERT_TRUE(world.Valid());
+    const test_support::FakeDisplay x11;
+    const test_support::FakeDisplay wayland(world.FilePath("wayland-mute").string());
+    ASSERT_TRUE(x11.Valid() && wayland.Valid());
+    const std::string dead = DeadDisplay();
+    const std::string absent = world.FilePath("wayland-absent").string();
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> variables;
+        std::string tried;
+    };
+    const Case cases[] = {
+        {{{"DISPLAY", x11.Name()}}, "DISPLAY=" + x11.Name()},
+        {{{"WAYLAND_DISPLAY", wayland.Name()}}, "WAYLAND_DISPLAY=" + wayland.Name() + ", DISPLAY not set"},
+        {{{"WAYLAND_DISPLAY", wayland.Name()}, {"DISPLAY", x11.Name()}},
+         "WAYLAND_DISPLAY=" + wayland.Name() + ", DISPLAY=" + x11.Name()},
+        {{{"QT_QPA_PLATFORM", "xcb"}}, "QT_QPA_PLATFORM=xcb, DISPLAY not set"},
+        {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"WAYLAND_DISPLAY", absent}, {"DISPLAY", dead}},
+         "QT_QPA_PLATFORM=wayland;xcb, WAYLAND_DISPLAY=" + absent + ", DISPLAY=" + dead},
+    };
+    for (const Case& expected : cases) {
+        SCOPED_TRACE(expected.tried);
+        cli_test::Environment environment = world.ProgramEnvironment();
+        for (const auto& [name, value] : expected.variables)
+            environment.Set(name, value);
+
+        const cli_test::ProgramRun run = RunProgram(kJetvane, {}, environment, kDisplayWaitMs + kStartUpLimitMs);
+
+        EXPECT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
+        EXPECT_EQ(run.end.value_or(cli_test::ProgramEnd{}).exitCode, 1);
+        EXPECT_EQ(run.err, "jetvane: the display does not answer (" + expected.tried +
+                               "); set DISPLAY to a running one, or run unattended with SILENT\n");
+    }
+}
+
 // A run that goes on in a window still hears what Qt had to say while it started.
 TEST_F(RunEnd, WindowedRunKeepsQtsRemarksFromItsStart)
 {
@@ -165,6 +209,32 @@ TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
     ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
     EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
     EXPECT_EQ(run.err, "");
+}
+
+// The wait for a display that never answers is bounded; then the file goes out as without one.
+TEST_F(RunEnd, SilentRunOnADisplayThatNeverAnswersSendsItsFileOffscreen)
+{
+    const test_support::FakeDisplay x11;
+    const test_support::FakeDisplay wayland(world.FilePath("wayland-mute").string());
+    ASSERT_TRUE(x11.Valid() && wayland.Valid());
+    for (const auto& [variable, display] : {std::pair{"DISPLAY", x11.Name()}, std::pair{"WAYLAND_DISPLAY", wayland.Name()}}) {
+        SCOPED_TRACE(variable);
+        test_support::PrinterSimProcess printer;
+        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", "BTP"}));
+        Prepare(printer.SlavePath());
+        cli_test::Environment environment = world.ProgramEnvironment();
+        environment.Set(variable, display);
+
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, sendArguments, environment, kDisplayWaitMs + kSendConfigLimitMs);
+
+        EXPECT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
+        EXPECT_EQ(run.end.value_or(cli_test::ProgramEnd{}).exitCode, EXIT_CODE_SUCCESS);
+        EXPECT_EQ(run.err, "");
+        EXPECT_THAT(LoggedFrames(printer.StderrText()),
+                    ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0},
+                                LoggedFrame{CMD_SET_SETTINGS, cli_test::SampleSettingsRecord().size()}));
+    }
 }
 
 // ---- silent runs that cannot go on unattended

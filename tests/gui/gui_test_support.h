@@ -250,4 +250,29 @@ inline ModalScript::Step Press(QMessageBox::StandardButton button, QStringList& 
     });
 }
 
+// An environment variable set (or, for nullptr, removed) for a scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value)
+        : name_(name), previous_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name))
+    {
+        if (value == nullptr)
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedVariable()
+    {
+        if (had_)
+            qputenv(name_, previous_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    QByteArray previous_;
+    bool had_;
+};
+
 } // namespace gui_test

@@ -60,29 +60,6 @@ TEST(Screenshot, NoWidgetGivesNoPicture)
     EXPECT_FALSE(ui::SaveScreenshot(nullptr, QDir::temp().filePath("never_written.png")));
 }
 
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : name_(name), previous_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name))
-    {
-        if (value == nullptr)
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedVariable()
-    {
-        if (had_)
-            qputenv(name_, previous_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    QByteArray previous_;
-    bool had_;
-};
-
 TEST(Display, IsAvailableOnlyWithADisplayOrAnExplicitPlatform)
 {
     const ScopedVariable display("DISPLAY", nullptr);
