@@ -8,7 +8,6 @@
 #include "app/resource.h"
 #include "app/status_texts.h"
 #include "comms/device_types.h"
-#include "settings/settings_record.h"
 #include "ui/exit_codes.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
@@ -211,16 +210,16 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     }
     // The file goes to the printer as it stands: anything but one whole frame of its type
     // would leave the printer's receiver in the middle of a frame.
-    const std::string_view bytes(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
-    const std::optional<std::string> record =
-        CQVMessageParser::StoredMessagePayload(bytes, ConfigFileCommand(configFileType_));
-    if (!record) {
+    if (!ConfigFileRecord()) {
         configFileImage_.Free();
         SetStatusText(ui::Text(kStatusNotAConfigurationFile));
         return false;
     }
-    // Settings that name the other printer family make the file that family's, whatever its
-    // name: they are for that family's printers only.
-    configFileType_ = SettingsFileFamily(configFileType_, *record);
     return true;
+}
+
+std::optional<std::string> CJetvaneDlg::ConfigFileRecord() const
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
+    return CQVMessageParser::StoredMessagePayload(bytes, ConfigFileCommand(configFileType_));
 }
