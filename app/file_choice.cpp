@@ -3,9 +3,7 @@
 #include "comms/device_types.h"
 #include "comms/printer_codes.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <climits>
@@ -57,13 +55,6 @@ bool IsSilentFirmwareFileAccepted(const QString& path)
 std::uint8_t ConfigFileCommand(int fileType)
 {
     return fileType == DEVICE_TYPE_ANY ? CMD_SET_EEPROM_SETTINGS : CMD_SET_SETTINGS;
-}
-
-QString AbsoluteFilePath(const QString& path, const QString& workingFolder)
-{
-    if (path.isEmpty() || QFileInfo(path).isAbsolute() || path.startsWith(QLatin1String(kPlaceholderFilePath)))
-        return path;
-    return QDir(workingFolder).absoluteFilePath(path);
 }
 
 QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, const QString& lastName)

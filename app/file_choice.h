@@ -24,10 +24,6 @@ inline constexpr char kFirmwareFileDefaultExtension[] = "BIN";
 inline constexpr char kFirmwareFileFilter[] =
     "Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|*||";
 
-// ---- placeholders in a file path: the last folder and name of the same kind of file
-inline constexpr char kPlaceholderFilePath[] = "<%FilePath%>";
-inline constexpr char kPlaceholderFileName[] = "<%FileName%>";
-
 // The dialog's proposal when no configuration file was chosen before: the default name
 // in the settings dialogs' folder, or alone when that folder is unknown.
 QString DefaultConfigFileProposal(const QString& lastConfigPath);
@@ -42,11 +38,6 @@ bool IsSilentFirmwareFileAccepted(const QString& path);
 // The command byte of the frame that a configuration file of a type must hold: EEPROM
 // files (DEVICE_TYPE_ANY) update the EEPROM settings, the others the settings.
 std::uint8_t ConfigFileCommand(int fileType);
-// A chosen path as the profile keeps it, naming the same file from any working folder: a
-// relative path behind workingFolder. An empty path, an absolute one and one that begins
-// with kPlaceholderFilePath (a folder of its own once replaced) stay as they are.
-QString AbsoluteFilePath(const QString& path, const QString& workingFolder);
-
 // Every "<%FilePath%>" replaced by lastFolder, then every "<%FileName%>" by lastName
 // (case-sensitive).
 QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, const QString& lastName);

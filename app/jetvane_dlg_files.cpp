@@ -13,8 +13,6 @@
 #include "ui/prompts.h"
 #include "ui/text.h"
 
-#include <QDir>
-
 namespace {
 
 void WriteProfileValue(const char* name, const QString& value)
@@ -25,15 +23,6 @@ void WriteProfileValue(const char* name, const QString& value)
 QString ReadProfileValue(const char* name)
 {
     return ui::GetProfileString(kProfileSection, name);
-}
-
-// The file that the profile remembers and that is read: a shortcut (here: a symbolic link)
-// stands for its target, and a name given on the command line for the file in the folder
-// where the run started.
-QString ResolvedPath(const QString& chosen)
-{
-    QString target;
-    return AbsoluteFilePath(ResolveShortcutPath(chosen, target) > 0 ? target : chosen, QDir::currentPath());
 }
 
 // A file too long to count in 32 bits is one that cannot be read, like a short read.

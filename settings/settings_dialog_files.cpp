@@ -34,13 +34,6 @@ void Tell(const char* text)
     ui::AfxMessageBox(QString::fromUtf8(text), ui::MB_OK | ui::MB_ICONINFORMATION);
 }
 
-// A chosen shortcut stands for its target.
-QString ResolvedPath(const QString& chosen)
-{
-    QString target;
-    return ResolveShortcutPath(chosen, target) > 0 ? target : chosen;
-}
-
 void RememberFile(const SettingsFileKind& kind, const QString& path)
 {
     ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), ui::Text(kind.lastFileProfileValue), path);

@@ -228,6 +228,28 @@ TEST_F(SettingsFiles, LoadingTellsWhatWentWrong)
     EXPECT_EQ(Profile("LastLoadBTPConfigFile"), PathOf("Mixed.Qv_Btp_Cfg"));
 }
 
+// A file chosen by a relative name is the one in the folder the run started in, and the
+// profile remembers it, and its folder, by absolute paths, as Send Config File does.
+TEST_F(SettingsFiles, AFileChosenByARelativeNameIsRememberedByItsAbsolutePath)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    const QString started = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    const QString absolute = QDir::current().absoluteFilePath("rel.QV_BTP_CFG");
+    for (const auto& [button, message] : {std::pair{kSaveToFile, "Saved"}, {kLoadFromFile, "Loaded"}}) {
+        SCOPED_TRACE(message);
+        ui::WriteProfileString("Settings", "LastLoadBTPConfigFile", "earlier");
+        prompts.AnswerFileDialog(QString("rel.QV_BTP_CFG"));
+        prompts.AnswerMessageBox(ui::IDOK);
+        dialog->GetButton(button).Click();
+
+        EXPECT_EQ(LastMessage(), message);
+        EXPECT_EQ(Profile("LastLoadBTPConfigFile"), absolute);
+        EXPECT_EQ(Profile("LastLoadConfigPath"), QDir::currentPath());
+    }
+    ASSERT_TRUE(QDir::setCurrent(started));
+}
+
 TEST_F(SettingsFiles, SavingReplacesTheFileOrLeavesTheOldOneWhole)
 {
     Open<CJetvaneEEPROMSettingsDlg>();

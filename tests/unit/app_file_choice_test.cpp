@@ -294,6 +294,35 @@ TEST(ResolveShortcut, PathLongerThan260CharactersIsNotResolved)
     EXPECT_EQ(ResolveShortcutPath(QString(261, u'a'), target), 0);
 }
 
+// The one path that both the main dialog and the settings dialogs open and remember: a link
+// stands for its target; anything else, a link not resolved included, for the file it names
+// from the working folder.
+TEST(ResolvedPath, ALinkGivesItsTargetAnyOtherPathAnAbsoluteOne)
+{
+    TempFolder folder;
+    const std::string real = folder.File("desk.QV_BTP_CFG", "frame");
+    folder.Link("to-desk.QV_BTP_CFG", real);
+    folder.Link("s.LNK", real);
+    folder.Link("gone.QV_BTP_CFG", folder.Path() + "/missing.QV_BTP_CFG");
+    const std::string tooLong = "/" + std::string(261, 'a');
+    char saved[4096] = {};
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+    for (const auto& [chosen, resolved] :
+         {std::pair{folder.Path() + "/to-desk.QV_BTP_CFG", real},
+          {"to-desk.QV_BTP_CFG", real},
+          {"desk.QV_BTP_CFG", real},
+          {"gone.QV_BTP_CFG", folder.Path() + "/gone.QV_BTP_CFG"},
+          {"s.LNK", folder.Path() + "/s.LNK"},
+          {tooLong, tooLong},
+          {"<%FilePath%>/<%FileName%>", "<%FilePath%>/<%FileName%>"},
+          {"", ""}}) {
+        SCOPED_TRACE(chosen);
+        EXPECT_EQ(ResolvedPath(Q(chosen)), Q(resolved));
+    }
+    ASSERT_EQ(chdir(saved), 0);
+}
+
 TEST(ReadWholeFile, ContentIsFollowedByAZeroByte)
 {
     TempFolder folder;
