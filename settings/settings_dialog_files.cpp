@@ -1,9 +1,9 @@
 // The settings engine's configuration files: Save To File and Load From File.
 #include "settings/settings_dialog.h"
 
+#include "comms/device_types.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
-#include "comms/device_types.h"
 #include "settings/settings_files.h"
 #include "ui/files.h"
 #include "ui/program_name.h"
@@ -136,8 +136,8 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     const std::optional<QString> chosen = ui::FileDialog(ConfigFileDialog(ui::FileDialogKind::Open, initial));
     if (!chosen)
         return;
-    // The path is opened and remembered as chosen: on a file system that tells letter cases
-    // apart, an upper-cased path would name another file.
+    // The path is opened and remembered in the letter case chosen: on a file system that tells
+    // letter cases apart, an upper-cased path would name another file.
     const QString path = ResolvedPath(*chosen);
     // The name first, before the file is opened; the settings once they are read. The
     // extension is the text after the path's last '.'.
