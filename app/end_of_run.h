@@ -30,8 +30,9 @@ inline constexpr char kReasonPortBeyondSearch[] = "%1 is not searched: port numb
 inline constexpr char kReasonPortNotOpenedAgain[] = "the printer's port could not be opened again: %1";
 inline constexpr char kReasonEmptyConfigFile[] = "the configuration file is empty";
 inline constexpr char kReasonFileForOtherFamily[] = "%1 is not for the %2 printer found";
-// Behind kReasonFileForOtherFamily when the file's name is for the printer found.
-inline constexpr char kReasonSettingsOfFamily[] = " (its settings are for a %1 printer)";
+// Behind kReasonFileForOtherFamily when the file's name and its settings name different families.
+inline constexpr char kReasonNameAndSettingsDisagree[] =
+    " (its name is for a %1 printer, its settings for a %2 printer)";
 inline constexpr char kReasonEndedByHand[] = "the window was closed before the operation ended (last status: %1)";
 // A status text with what the system said.
 inline constexpr char kStatusWithCause[] = "%1 (%2)";

@@ -3,9 +3,7 @@
 #include "comms/device_types.h"
 #include "comms/printer_codes.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <climits>
@@ -17,8 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr QChar kExtensionSeparator = u'.';
 
 // Compares the last suffix.size() characters (the whole text when shorter).
 bool EndsWithNoCase(const QString& text, const char* suffix)
@@ -56,45 +52,9 @@ bool IsSilentFirmwareFileAccepted(const QString& path)
 }
 
 
-QString ConfigFileExtension(const QString& fileName)
-{
-    const QString upper = fileName.toUpper();
-    return upper.mid(upper.lastIndexOf(kExtensionSeparator) + 1).trimmed();
-}
-
-std::optional<int> ConfigFileTypeFromExtension(const QString& extension)
-{
-    if (extension.compare(QLatin1String(kConfigExtensionBtp), Qt::CaseInsensitive) == 0)
-        return DEVICE_TYPE_BTP;
-    if (extension.compare(QLatin1String(kConfigExtensionBpp), Qt::CaseInsensitive) == 0)
-        return DEVICE_TYPE_BPP;
-    if (extension.compare(QLatin1String(kConfigExtensionEeprom), Qt::CaseInsensitive) == 0)
-        return DEVICE_TYPE_ANY;
-    return std::nullopt;
-}
-
-std::optional<int> ConfigFileTypeFromName(const QString& fileName)
-{
-    return ConfigFileTypeFromExtension(ConfigFileExtension(fileName));
-}
-
 std::uint8_t ConfigFileCommand(int fileType)
 {
     return fileType == DEVICE_TYPE_ANY ? CMD_SET_EEPROM_SETTINGS : CMD_SET_SETTINGS;
-}
-
-bool ConfigFileFitsDevice(int fileType, const QString& upperFileName, int deviceType)
-{
-    if (fileType == deviceType)
-        return true;
-    return fileType == DEVICE_TYPE_ANY && upperFileName.indexOf(QLatin1String(kEepromConfigFileMarker)) > 0;
-}
-
-QString AbsoluteFilePath(const QString& path, const QString& workingFolder)
-{
-    if (path.isEmpty() || QFileInfo(path).isAbsolute() || path.startsWith(QLatin1String(kPlaceholderFilePath)))
-        return path;
-    return QDir(workingFolder).absoluteFilePath(path);
 }
 
 QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, const QString& lastName)

@@ -6,6 +6,7 @@
 // except an open ImageFile.
 
 #include "firmware/firmware_image.h"
+#include "settings/settings_files.h"
 #include "ui/files.h"
 
 #include <QString>
@@ -23,18 +24,6 @@ inline constexpr char kFirmwareFileDefaultExtension[] = "BIN";
 inline constexpr char kFirmwareFileFilter[] =
     "Firmware Files (*.BIN)|F2QV1_*.BIN;F2QV1_*.LNK|All Files (*.*)|*||";
 
-// ---- configuration file types, by extension (without regard to case)
-inline constexpr char kConfigExtensionBtp[] = "QV_BTP_CFG";
-inline constexpr char kConfigExtensionBpp[] = "QV_BPP_CFG";
-inline constexpr char kConfigExtensionEeprom[] = "QV_EEPROM_CFG";
-// An EEPROM configuration file fits either printer family when its name holds this.
-inline constexpr char kEepromConfigFileMarker[] = ".QV_EEPROM_CFG";
-
-
-// ---- placeholders in a file path: the last folder and name of the same kind of file
-inline constexpr char kPlaceholderFilePath[] = "<%FilePath%>";
-inline constexpr char kPlaceholderFileName[] = "<%FileName%>";
-
 // The dialog's proposal when no configuration file was chosen before: the default name
 // in the settings dialogs' folder, or alone when that folder is unknown.
 QString DefaultConfigFileProposal(const QString& lastConfigPath);
@@ -46,25 +35,9 @@ QString DefaultConfigFileProposal(const QString& lastConfigPath);
 bool IsSilentConfigFileAccepted(const QString& path);
 bool IsSilentFirmwareFileAccepted(const QString& path);
 
-// The extension of a file name: upper-cased, the text after its last "." (the whole name
-// without one), trimmed of white space.
-QString ConfigFileExtension(const QString& fileName);
-// The configuration file type of an extension, or nothing when it names no known type.
-std::optional<int> ConfigFileTypeFromExtension(const QString& extension);
-std::optional<int> ConfigFileTypeFromName(const QString& fileName);
 // The command byte of the frame that a configuration file of a type must hold: EEPROM
 // files (DEVICE_TYPE_ANY) update the EEPROM settings, the others the settings.
 std::uint8_t ConfigFileCommand(int fileType);
-// Whether a loaded configuration file may be sent to a printer of a device type: the
-// types must match, except that an EEPROM file whose (upper-cased) name holds
-// kEepromConfigFileMarker after its first character fits either family.
-bool ConfigFileFitsDevice(int fileType, const QString& upperFileName, int deviceType);
-
-// A chosen path as the profile keeps it, naming the same file from any working folder: a
-// relative path behind workingFolder. An empty path, an absolute one and one that begins
-// with kPlaceholderFilePath (a folder of its own once replaced) stay as they are.
-QString AbsoluteFilePath(const QString& path, const QString& workingFolder);
-
 // Every "<%FilePath%>" replaced by lastFolder, then every "<%FileName%>" by lastName
 // (case-sensitive).
 QString ReplaceFilePlaceholders(const QString& path, const QString& lastFolder, const QString& lastName);

@@ -27,6 +27,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ public:
     void OnBnClickedLoadFirmware();
     bool LoadConfigFile(QString path);
     bool LoadFirmwareFile(QString path);
+    // The settings record of the loaded configuration file: the payload of its one frame.
+    std::optional<std::string> ConfigFileRecord() const;
 
     // ---- child dialogs
     // A settings dialog or the firmware dialog stands in for the main window while it works,

@@ -8,13 +8,10 @@
 #include "app/resource.h"
 #include "app/status_texts.h"
 #include "comms/device_types.h"
-#include "settings/settings_record.h"
 #include "ui/exit_codes.h"
 #include "ui/profile.h"
 #include "ui/prompts.h"
 #include "ui/text.h"
-
-#include <QDir>
 
 namespace {
 
@@ -26,15 +23,6 @@ void WriteProfileValue(const char* name, const QString& value)
 QString ReadProfileValue(const char* name)
 {
     return ui::GetProfileString(kProfileSection, name);
-}
-
-// The file that the profile remembers and that is read: a shortcut (here: a symbolic link)
-// stands for its target, and a name given on the command line for the file in the folder
-// where the run started.
-QString ResolvedPath(const QString& chosen)
-{
-    QString target;
-    return AbsoluteFilePath(ResolveShortcutPath(chosen, target) > 0 ? target : chosen, QDir::currentPath());
 }
 
 // A file too long to count in 32 bits is one that cannot be read, like a short read.
@@ -211,16 +199,16 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     }
     // The file goes to the printer as it stands: anything but one whole frame of its type
     // would leave the printer's receiver in the middle of a frame.
-    const std::string_view bytes(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
-    const std::optional<std::string> record =
-        CQVMessageParser::StoredMessagePayload(bytes, ConfigFileCommand(configFileType_));
-    if (!record) {
+    if (!ConfigFileRecord()) {
         configFileImage_.Free();
         SetStatusText(ui::Text(kStatusNotAConfigurationFile));
         return false;
     }
-    // Settings that name the other printer family make the file that family's, whatever its
-    // name: they are for that family's printers only.
-    configFileType_ = SettingsFileFamily(configFileType_, *record);
     return true;
+}
+
+std::optional<std::string> CJetvaneDlg::ConfigFileRecord() const
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(configFileImage_.buffer.get()), configFileImage_.length);
+    return CQVMessageParser::StoredMessagePayload(bytes, ConfigFileCommand(configFileType_));
 }

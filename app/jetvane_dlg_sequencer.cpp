@@ -379,13 +379,18 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
         FallBackToInteractiveRun(ui::Text(kReasonEmptyConfigFile));
         return;
     }
-    if (!ConfigFileFitsDevice(configFileType_, configFileName_, deviceType_)) {
+    // An EEPROM file changes the EEPROM settings, which printers of either family have.
+    const int settings = configFileType_ == DEVICE_TYPE_ANY && EepromFileFitsEitherFamily(configFileName_)
+                             ? DEVICE_TYPE_ANY
+                             : deviceType_;
+    const SettingsFileFit fit = FitOfSettingsFile(settings, configFileName_, ConfigFileRecord().value_or(""));
+    if (!fit.fits) {
         SetStatusText(ui::Text(kStatusChangingDeviceTypeNotSupported));
-        QString reason =
-            ui::Text(kReasonFileForOtherFamily).arg(configFileName_, ui::Text(TitlePrefixFor(deviceType_)).trimmed());
-        // Named for the printer found: its settings say otherwise, which the name does not show.
-        if (ConfigFileTypeFromExtension(configFileExtension_) == deviceType_)
-            reason += ui::Text(kReasonSettingsOfFamily).arg(ui::Text(TitlePrefixFor(configFileType_)).trimmed());
+        const auto familyName = [](int family) { return ui::Text(TitlePrefixFor(family)).trimmed(); };
+        QString reason = ui::Text(kReasonFileForOtherFamily).arg(configFileName_, familyName(deviceType_));
+        // The name alone does not show what the settings say.
+        if (fit.NameAndRecordDisagree())
+            reason += ui::Text(kReasonNameAndSettingsDisagree).arg(familyName(*fit.byName), familyName(*fit.byRecord));
         FallBackToInteractiveRun(reason);
         return;
     }

@@ -3,6 +3,7 @@
 #include "settings/device_type_names.h"
 #include "settings/printer_settings_common.h"
 #include "settings/settings_definitions.h"
+#include "settings/settings_files.h"
 #include "settings/settings_form_parts.h"
 #include "settings/settings_ids.h"
 
@@ -270,7 +271,7 @@ constexpr SettingsDialogDefinition kDefinition{
     true,
     kPrinterSettingsActionButtons,
     kPrinterSettingsUpdateButtons,
-    {"QV_BPP_CFG", "LastLoadBPPConfigFile", CMD_SET_SETTINGS, true, true},
+    {kConfigExtensionBpp, "LastLoadBPPConfigFile", CMD_SET_SETTINGS, true, true},
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "settings/device_type_names.h"
 #include "settings/printer_settings_common.h"
 #include "settings/settings_definitions.h"
+#include "settings/settings_files.h"
 #include "settings/settings_form_parts.h"
 #include "settings/settings_ids.h"
 
@@ -382,7 +383,7 @@ constexpr SettingsDialogDefinition kDefinition{
     true,
     kPrinterSettingsActionButtons,
     kPrinterSettingsUpdateButtons,
-    {"QV_BTP_CFG", "LastLoadBTPConfigFile", CMD_SET_SETTINGS, true, true},
+    {kConfigExtensionBtp, "LastLoadBTPConfigFile", CMD_SET_SETTINGS, true, true},
 };
 
 } // namespace

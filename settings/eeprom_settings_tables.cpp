@@ -1,6 +1,7 @@
 // The EEPROM settings dialog as data.
 
 #include "settings/settings_definitions.h"
+#include "settings/settings_files.h"
 #include "settings/settings_form_parts.h"
 #include "settings/settings_ids.h"
 
@@ -146,7 +147,7 @@ constexpr SettingsDialogDefinition kDefinition{
     false,
     kActionButtons,
     kUpdateButtons,
-    {"QV_EEPROM_CFG", "LastLoadEEPROMConfigFile", CMD_SET_EEPROM_SETTINGS, false, false},
+    {kConfigExtensionEeprom, "LastLoadEEPROMConfigFile", CMD_SET_EEPROM_SETTINGS, false, false},
 };
 
 } // namespace

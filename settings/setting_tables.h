@@ -54,6 +54,12 @@ struct SettingDescriptor {
     bool restricted = false;          // applied also when the record comes from the other printer type
 };
 
+// Rows whose value a record carries as a number (a choice code or a number), not a text.
+constexpr bool IsNumericEncoding(const SettingDescriptor& row)
+{
+    return row.encoding == SETTING_ENC_CHOICE || row.encoding == SETTING_ENC_NUMBER;
+}
+
 // One value for a control: the text when there is one, else the number.
 struct SettingDefault {
     std::int32_t controlId = 0;

@@ -117,9 +117,9 @@ private:
 
     QString DefaultConfigFileName() const;
     ui::FileDialogRequest ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const;
-    // Whether any of a file's records makes it a file of the other printer family
-    // (SettingsFileFamily); never for the EEPROM dialog.
-    bool IsOtherFamilysFile(const std::vector<std::string>& records) const;
+    // The record that Load From File applies: that of the first frame of the dialog's command
+    // that reads through to its closing DEL. The frames behind it are not looked at.
+    std::optional<std::string> RecordToLoad(std::string_view bytes);
     bool HasDeviceType() const { return definition_.ownDeviceType != 0; }
     const SettingDescriptor* FirstRowOf(int controlId) const;
     // The row whose value the control shows and gives back; the printer's read-only fields

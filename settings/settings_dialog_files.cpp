@@ -1,6 +1,7 @@
 // The settings engine's configuration files: Save To File and Load From File.
 #include "settings/settings_dialog.h"
 
+#include "comms/device_types.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
 #include "settings/settings_files.h"
@@ -10,7 +11,6 @@
 #include "ui/prompts.h"
 #include "ui/text.h"
 
-#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -34,25 +34,11 @@ void Tell(const char* text)
     ui::AfxMessageBox(QString::fromUtf8(text), ui::MB_OK | ui::MB_ICONINFORMATION);
 }
 
-// A chosen shortcut stands for its target.
-QString ResolvedPath(const QString& chosen)
-{
-    QString target;
-    return ResolveShortcutPath(chosen, target) > 0 ? target : chosen;
-}
-
 void RememberFile(const SettingsFileKind& kind, const QString& path)
 {
     ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), ui::Text(kind.lastFileProfileValue), path);
     ui::WriteProfileString(QString::fromLatin1(ui::kProfileSection), QString::fromLatin1(kProfileLastLoadConfigPath),
                            FolderOfPath(path));
-}
-
-// The extension is the text after the path's last '.', compared without regard to case.
-bool HasExtension(const QString& path, std::string_view extension)
-{
-    const QString last = path.mid(path.lastIndexOf(kExtensionSeparator) + 1).trimmed();
-    return last.compare(ui::Text(extension), Qt::CaseInsensitive) == 0;
 }
 
 // The payloads of the complete frames of a command that bytes hold, in their order; bytes
@@ -150,10 +136,13 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     const std::optional<QString> chosen = ui::FileDialog(ConfigFileDialog(ui::FileDialogKind::Open, initial));
     if (!chosen)
         return;
-    // The path is opened and remembered as chosen: on a file system that tells letter cases
-    // apart, an upper-cased path would name another file.
+    // The path is opened and remembered in the letter case chosen: on a file system that tells
+    // letter cases apart, an upper-cased path would name another file.
     const QString path = ResolvedPath(*chosen);
-    if (!HasExtension(path, kind.extension)) {
+    // The name first, before the file is opened; the settings once they are read. The
+    // extension is the text after the path's last '.'.
+    const int family = HasDeviceType() ? definition_.ownDeviceType : DEVICE_TYPE_ANY;
+    if (!FitOfSettingsFile(family, path, {}).fits) {
         Tell(kInvalidDeviceType);
         return;
     }
@@ -165,11 +154,11 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     const bool empty = file.LengthFits() && file.Length() == 0;
     FileImage image;
     const FileReadResult read = file.ReadInto(image);
-    std::vector<std::string> records;
+    std::optional<std::string> record;
     if (read == FileReadResult::Ok)
-        records = FramePayloads({reinterpret_cast<const char*>(image.buffer.get()), image.length}, kind.command);
+        record = RecordToLoad({reinterpret_cast<const char*>(image.buffer.get()), image.length});
     // Settings for the other printer family are refused as that family's file is by its name.
-    if (IsOtherFamilysFile(records)) {
+    if (record && !FitOfSettingsFile(family, path, *record).fits) {
         Tell(kInvalidDeviceType);
         return;
     }
@@ -188,19 +177,19 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     }
     loadedConfig_.assign(reinterpret_cast<const char*>(image.buffer.get()), image.length);
 
-    for (const std::string& record : records) {
-        if (SetDeviceSettings(record, connection_, false)) {
-            Tell(kLoaded);
-            return;
-        }
+    if (record && SetDeviceSettings(*record, connection_, false)) {
+        Tell(kLoaded);
+        return;
     }
     Tell(kUnableToProcess);
 }
 
-bool CSettingsTableDlg::IsOtherFamilysFile(const std::vector<std::string>& records) const
+std::optional<std::string> CSettingsTableDlg::RecordToLoad(std::string_view bytes)
 {
-    const int own = definition_.ownDeviceType;
-    return HasDeviceType() && std::any_of(records.begin(), records.end(), [own](const std::string& record) {
-               return SettingsFileFamily(own, record) != own;
-           });
+    for (const std::string& record : FramePayloads(bytes, definition_.file.command)) {
+        std::vector<RecordField> fields;
+        if (ReadRecord(record, false, fields))
+            return record;
+    }
+    return std::nullopt;
 }

@@ -81,19 +81,6 @@ bool TakesTypedText(const SettingDescriptor& row)
            (row.kind == SETTING_KIND_EDIT_COMBO && row.encoding == SETTING_ENC_HEX_TEXT);
 }
 
-bool IsNumericEncoding(const SettingDescriptor& row)
-{
-    return row.encoding == SETTING_ENC_CHOICE || row.encoding == SETTING_ENC_NUMBER;
-}
-
-// Whether the record reads on behind a field of this row where its value stopped: not when
-// the row takes a number and the value has other characters behind its digits (the field
-// is then passed over up to the next DEL).
-bool FieldEndsAtItsValue(const SettingDescriptor& row, const FieldValue& value)
-{
-    return row.controlId == 0 || !IsNumericEncoding(row) || ReadLeadingNumber(value.text).complete;
-}
-
 void AppendKey(std::string& record, const SettingDescriptor& row)
 {
     record += kRecordDelimiter;
@@ -393,51 +380,10 @@ bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* con
 
 bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, std::vector<RecordField>& fields)
 {
-    if (text.empty())
-        return false;
-    std::size_t at = 0;
-    for (;;) {
-        if (text[at] != kRecordDelimiter)
-            return false;
-        while (at < text.size() && text[at] == kRecordDelimiter)
-            ++at;
-        if (at == text.size())
-            break;
-
-        const auto group = static_cast<std::uint8_t>(text[at]);
-        // A field of the group alone (the 'q' of "all configurations") carries nothing here.
-        if ((group == kAllConfigsGroup || group == kIgnoredGroup) && at + 1 < text.size() &&
-            text[at + 1] == kRecordDelimiter) {
-            ++at;
-            continue;
-        }
-        // A record cut after its group or parameter cannot be read as a field.
-        if (at + 2 >= text.size())
-            return false;
-        const auto parameter = static_cast<std::uint8_t>(text[at + 1]);
-        const std::optional<FieldValue> value = ReadFieldValue(text, at + 2);
-        if (!value)
-            return false;
-
-        const SettingDescriptor* found = nullptr;
-        for (const SettingDescriptor& row : definition_.tables.settings) {
-            if (row.group == group && row.parameter == parameter && (!restricted || row.restricted)) {
-                found = &row;
-                break;
-            }
-        }
-        if (found != nullptr)
-            fields.push_back({found, *value});
-        at = value->stop;
-        // Fields without a row, and numbers followed by other characters, are passed over
-        // up to the next field.
-        if (found == nullptr || !FieldEndsAtItsValue(*found, *value)) {
-            at = text.find(kRecordDelimiter, at);
-            if (at == std::string_view::npos)
-                return false;
-        }
-    }
-    return true;
+    return ReadRecordWithRows(text, definition_.tables.settings, restricted,
+                              [&fields](const SettingDescriptor& row, const FieldValue& value) {
+                                  fields.push_back({&row, value});
+                              });
 }
 
 // The protocol's reset would put back the defaults of every field read before it, and a

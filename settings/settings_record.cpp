@@ -4,6 +4,7 @@
 #include "comms/device_types.h"
 #include "settings/setting_tables.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -30,6 +31,14 @@ std::optional<int> FamilyNamedBy(const FieldValue& value)
     if (code == DEVICE_TYPE_BPP || code == DEVICE_TYPE_BTP)
         return code;
     return std::nullopt;
+}
+
+// Whether the record reads on behind a field of this row where its value stopped: not when
+// the row takes a number and the value has other characters behind its digits (the field
+// is then passed over up to the next DEL).
+bool FieldEndsAtItsValue(const SettingDescriptor& row, const FieldValue& value)
+{
+    return row.controlId == 0 || !IsNumericEncoding(row) || ReadLeadingNumber(value.text).complete;
 }
 
 } // namespace
@@ -130,22 +139,68 @@ std::int32_t NumberOf(std::string_view asRead)
     return negative ? -number : number;
 }
 
-int SettingsFileFamily(int familyByName, std::string_view record)
+bool ReadRecordWithRows(std::string_view record, std::span<const SettingDescriptor> rows, bool restricted,
+                        const RecordFieldTaker& taken)
 {
-    if (familyByName != DEVICE_TYPE_BPP && familyByName != DEVICE_TYPE_BTP)
-        return familyByName;
-    const int otherFamily = familyByName == DEVICE_TYPE_BPP ? DEVICE_TYPE_BTP : DEVICE_TYPE_BPP;
-    // Each DEL opens a field: group, parameter, value.
-    for (std::size_t at = record.find(kRecordDelimiter); at != std::string_view::npos;
-         at = record.find(kRecordDelimiter, at + 1)) {
-        if (at + 3 >= record.size() || static_cast<std::uint8_t>(record[at + 1]) != SETTING_GROUP_DEVICE ||
-            static_cast<std::uint8_t>(record[at + 2]) != kDeviceTypeKey)
+    if (record.empty())
+        return false;
+    std::size_t at = 0;
+    for (;;) {
+        if (record[at] != kRecordDelimiter)
+            return false;
+        while (at < record.size() && record[at] == kRecordDelimiter)
+            ++at;
+        if (at == record.size())
+            return true;
+
+        const auto group = static_cast<std::uint8_t>(record[at]);
+        // A field of the group alone (the 'q' of "all configurations") carries nothing.
+        if ((group == kAllConfigsGroup || group == kIgnoredGroup) && at + 1 < record.size() &&
+            record[at + 1] == kRecordDelimiter) {
+            ++at;
             continue;
-        const std::optional<FieldValue> value = ReadFieldValue(record, at + 3);
-        if (value && FamilyNamedBy(*value) == otherFamily)
-            return otherFamily;
+        }
+        // A record cut after its group or parameter cannot be read as a field.
+        if (at + 2 >= record.size())
+            return false;
+        const auto parameter = static_cast<std::uint8_t>(record[at + 1]);
+        const std::optional<FieldValue> value = ReadFieldValue(record, at + 2);
+        if (!value)
+            return false;
+
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const SettingDescriptor& candidate) {
+            return candidate.group == group && candidate.parameter == parameter &&
+                   (!restricted || candidate.restricted);
+        });
+        if (row != rows.end())
+            taken(*row, *value);
+        at = value->stop;
+        // Fields without a row, and numbers followed by other characters, are passed over
+        // up to the next field.
+        if (row == rows.end() || !FieldEndsAtItsValue(*row, *value)) {
+            at = record.find(kRecordDelimiter, at);
+            if (at == std::string_view::npos)
+                return false;
+        }
     }
-    return familyByName;
+}
+
+bool RecordFamilies::Names(int family) const
+{
+    return (family == DEVICE_TYPE_BPP && boardingPass) || (family == DEVICE_TYPE_BTP && bagTag);
+}
+
+RecordFamilies FamiliesNamedBy(std::string_view record, std::span<const SettingDescriptor> rows)
+{
+    RecordFamilies families;
+    ReadRecordWithRows(record, rows, false, [&families](const SettingDescriptor& row, const FieldValue& value) {
+        if (row.group != SETTING_GROUP_DEVICE || row.parameter != kDeviceTypeKey)
+            return;
+        const std::optional<int> family = FamilyNamedBy(value);
+        families.boardingPass = families.boardingPass || family == DEVICE_TYPE_BPP;
+        families.bagTag = families.bagTag || family == DEVICE_TYPE_BTP;
+    });
+    return families;
 }
 
 QString RecordText(std::string_view bytes)

@@ -4,16 +4,21 @@
 // DEL, group byte, parameter byte and value, closed by one more DEL. Values are signed
 // decimals ("+350", "-24"), hexadecimal pairs of upper-case digits (a text), or empty.
 //
-// The pieces of the format that need no dialog; reading and writing a whole record is the
-// settings engine's (settings_dialog.h), which knows the rows and controls.
+// The pieces of the format that need no dialog, and reading a record with a settings table's
+// rows (the one reading that the dialogs and the file-family check share); applying a record
+// to controls and writing one from them is the settings engine's (settings_dialog.h).
 
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+
+struct SettingDescriptor;
 
 inline constexpr char kRecordDelimiter = '\x7F';  // DEL: opens every field and closes the record
 // A field of the group 'q' alone, behind the closing DEL, asks the printer to store the
@@ -59,12 +64,28 @@ std::int32_t NumberOf(std::string_view asRead);
 // otherwise, an empty text included.
 bool TextMeansChecked(const QString& text);
 
-// The printer family of a boarding-pass or bag-tag settings file whose name gives
-// familyByName: the other family when a device-type field of its record names that one
-// (the value read as the dialogs read it), else familyByName. Every field counts, as the
-// printer takes every one of them; a value that names neither family leaves the name to
-// decide. An EEPROM file (DEVICE_TYPE_ANY) stays its name's.
-int SettingsFileFamily(int familyByName, std::string_view record);
+// Reads a record through as a settings dialog with these rows reads it: runs of DEL are passed
+// over, a group alone ('q' or 'r' followed by DEL) is no field, and every other field is its
+// group, its parameter and the value behind them (ReadFieldValue). The first row of the
+// field's key (among the restricted rows only, when restricted) takes it: taken(row, value)
+// is called, and the reading goes on where the value stopped, where a DEL must follow; a
+// number with other characters behind its digits, and a field that no row takes, are passed
+// over up to the next DEL. True when the record reads through to its closing DEL; false at
+// the first fault, after the fields before it were taken.
+using RecordFieldTaker = std::function<void(const SettingDescriptor& row, const FieldValue& value)>;
+bool ReadRecordWithRows(std::string_view record, std::span<const SettingDescriptor> rows, bool restricted,
+                        const RecordFieldTaker& taken);
+
+// The printer families that a boarding-pass or bag-tag record names in its device-type fields
+// ('~' kDeviceTypeKey), read with the rows of a dialog (ReadRecordWithRows) and each value
+// taken as that dialog applies it; a value that names neither family names none. Every such
+// field counts (the printer takes each), up to the first fault of the record.
+struct RecordFamilies {
+    bool boardingPass = false;
+    bool bagTag = false;
+    bool Names(int family) const;
+};
+RecordFamilies FamiliesNamedBy(std::string_view record, std::span<const SettingDescriptor> rows);
 
 // Bytes to UI text and back, one character per byte; characters above U+00FF become 0.
 QString RecordText(std::string_view bytes);

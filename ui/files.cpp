@@ -1,5 +1,6 @@
 #include "ui/files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -113,6 +114,19 @@ int ResolveShortcutPath(const QString& path, QString& target)
         return 0;
     target = result;
     return static_cast<int>(target.size());
+}
+
+QString AbsoluteFilePath(const QString& path, const QString& workingFolder)
+{
+    if (path.isEmpty() || QFileInfo(path).isAbsolute() || path.startsWith(QLatin1String(kPlaceholderFilePath)))
+        return path;
+    return QDir(workingFolder).absoluteFilePath(path);
+}
+
+QString ResolvedPath(const QString& chosen)
+{
+    QString target;
+    return AbsoluteFilePath(ResolveShortcutPath(chosen, target) > 0 ? target : chosen, QDir::currentPath());
 }
 
 ImageFile::~ImageFile()

@@ -32,6 +32,23 @@ inline constexpr int kShortcutPathMaxLength = 260;
 // kShortcutPathMaxLength characters. The caller uses the path unchanged on 0.
 int ResolveShortcutPath(const QString& path, QString& target);
 
+// ---- placeholders in a file path: the last folder and name of the same kind of file, which
+// the main dialog puts in before it opens the file
+inline constexpr char kPlaceholderFilePath[] = "<%FilePath%>";
+inline constexpr char kPlaceholderFileName[] = "<%FileName%>";
+
+// A chosen path as the profile keeps it, naming the same file from any working folder: a
+// relative path behind workingFolder. An empty path, an absolute one and one that begins
+// with kPlaceholderFilePath (a folder of its own once replaced) stay as they are.
+QString AbsoluteFilePath(const QString& path, const QString& workingFolder);
+
+// A chosen file as it is opened and remembered, by the main dialog and the settings
+// dialogs alike: a shortcut stands for its target (ResolveShortcutPath, whose limits apply),
+// and any other path for the file it names from the process's working folder
+// (AbsoluteFilePath), so that the profile names that file whatever folder a later run
+// starts in.
+QString ResolvedPath(const QString& chosen);
+
 // A whole file in memory: length + 1 bytes, the last one 0, so that text consumers may
 // treat it as terminated.
 struct FileImage {

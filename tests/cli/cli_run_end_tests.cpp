@@ -16,6 +16,7 @@
 #include "tests/cli/vnc_keyboard.h"
 #include "tests/support/fake_display.h"
 #include "tests/support/printer_sim_process.h"
+#include "tests/support/settings_file_families.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -264,28 +265,31 @@ TEST_F(RunEnd, FallBackWithoutDisplayEndsAsFailedWithTheStatusOnStandardError)
     }
 }
 
-// A settings file renamed for the other family is that family's by its record's device-type field
-// ('~' 0x03: +1 bag-tag, +16 boarding-pass); the printer hears only the search and the type check.
-TEST_F(RunEnd, SettingsRenamedForTheOtherFamilyEndAsThatFamilysFile)
+// A settings file goes only to a printer of the family its name is for, and not when its
+// record's device-type field is for the other family; a refused one ends the run as failed,
+// naming name and settings where they disagree, and the printer hears only the search and
+// the type check.
+TEST_F(RunEnd, SettingsFilesGoOnlyToPrintersOfTheFamilyTheirNameAndSettingsAreFor)
 {
-    for (const auto& [printerType, fileName, record, line] :
-         {std::tuple{"BTP", kBagTagFile, "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F",
-                     "jetvane: Changing device type not supported: DESK.QV_BTP_CFG is not for the BTP printer found "
-                     "(its settings are for a BPP printer)\n"},
-          {"BPP", kBoardingPassFile, "\x7F~\x01+1\x7F~\x03+1\x7F}\x0A" "414243\x7Fq\x7F",
-           "jetvane: Changing device type not supported: GATE.QV_BPP_CFG is not for the BPP printer found "
-           "(its settings are for a BTP printer)\n"}}) {
-        SCOPED_TRACE(printerType);
+    for (const test_support::SettingsFileFamilyCase& c : test_support::SettingsFileFamilyCases()) {
+        SCOPED_TRACE(c.name);
         test_support::PrinterSimProcess printer;
-        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", printerType}));
-        Prepare(printer.SlavePath(), fileName, record);
+        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", c.bagTagPrinter ? "BTP" : "BPP"}));
+        Prepare(printer.SlavePath(), c.fileName, c.record);
 
         const cli_test::ProgramRun run =
             RunProgram(kJetvane, sendArguments, world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
 
         ASSERT_TRUE(run.end.has_value()) << "the run kept going";
+        if (c.refusal == nullptr) {
+            EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS) << run.err;
+            EXPECT_THAT(LoggedFrames(printer.StderrText()),
+                        ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0},
+                                    LoggedFrame{CMD_SET_SETTINGS, c.record.size()}));
+            continue;
+        }
         EXPECT_EQ(run.end->exitCode, EXIT_CODE_OPERATION_FAILED);
-        EXPECT_EQ(run.err, line);
+        EXPECT_EQ(run.err, std::string("jetvane: Changing device type not supported: ") + c.refusal + "\n");
         EXPECT_THAT(LoggedFrames(printer.StderrText()),
                     ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0}));
     }

@@ -11,6 +11,7 @@
 #include "comms/printer_codes.h"
 #include "ui/display.h"
 #include "ui/profile.h"
+#include "tests/support/settings_file_families.h"
 
 #include <optional>
 #include <tuple>
@@ -182,10 +183,11 @@ TEST_F(SendConfigFile, SilentRunWithAGoodFileEndsWithExitCodeSuccess)
 }
 
 // How the printer answers the two exchanges of a send: the type check (its settings
-// request) and the file's frame. Each runs attended (the status line, back to idle) and
-// silent (the exit code and the reason of the run's end).
-// A file goes by the family its record names in a device-type field ('~' 0x03: +1 bag-tag,
-// +16 boarding-pass), whatever its name says; a field of neither family leaves it to the name.
+// request) and the file's frame; and the files of either family by name and by record
+// (tests/support/settings_file_families.h) before a printer of either family. Each runs
+// attended (the status line, back to idle) and silent (the exit code and the reason of the
+// run's end). The record's device-type field ('~' 0x03: +1 bag-tag, +16 boarding-pass) is
+// read as the dialogs read it; a field of neither family leaves it to the name.
 struct PrinterAnswers {
     const char* name;
     std::optional<printer_sim::Fault> typeCheck; // none: the settings reply
@@ -213,19 +215,29 @@ const PrinterAnswers kPrinterAnswers[] = {
     {"PrinterSilentAfterTheTypeCheck", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::Silence), false},
     // The acknowledgement's code byte arrives, its CRC does not match: no reply was taken.
     {"AcknowledgementArrivesDamaged", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::WrongCrc), false},
-    {"BoardingPassSettingsNamedForABagTagPrinter", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG",
-     "\x7F~\x01+2\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F",
-     "DESK.QV_BTP_CFG is not for the BTP printer found (its settings are for a BPP printer)"},
-    {"BagTagSettingsNamedForABoardingPassPrinter", {}, {}, false, kIdentityBoardingPass, "gate.QV_BPP_CFG",
-     "\x7F~\x01+1\x7F}\x0A" "414243\x7F~\x03+1\x7Fq\x7F",
-     "GATE.QV_BPP_CFG is not for the BPP printer found (its settings are for a BTP printer)"},
     // As hexadecimal digits, read as the dialogs read them: the text 16.
     {"BoardingPassSettingsInHexDigits", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03" "3136\x7F",
-     "DESK.QV_BTP_CFG is not for the BTP printer found (its settings are for a BPP printer)"},
-    {"BoardingPassSettingsNamedBagTagToABoardingPassPrinter", {}, {}, true, kIdentityBoardingPass, "desk.QV_BTP_CFG",
-     "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F"},
+     "DESK.QV_BTP_CFG is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
+     "printer)"},
+    {"BoardingPassSettingsNamedBagTagToABoardingPassPrinter", {}, {}, false, kIdentityBoardingPass, "desk.QV_BTP_CFG",
+     "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F",
+     "DESK.QV_BTP_CFG is not for the BPP printer found (its name is for a BTP printer, its settings for a BPP "
+     "printer)"},
     {"DeviceTypeOfNoFamily", {}, {}, true, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03+0\x7F~\x03-16\x7Fq\x7F"},
+    // A DEL as a field's parameter opens no field: the key behind it is that field's value.
+    {"DeviceTypeKeyBehindADelParameter", {}, {}, true, kIdentityBagTag, "desk.QV_BTP_CFG",
+     "\x7F}\x7F~\x03+16\x7F}\x0A" "414243\x7Fq\x7F"},
 };
+
+std::vector<PrinterAnswers> AllAnswers()
+{
+    std::vector<PrinterAnswers> all(std::begin(kPrinterAnswers), std::end(kPrinterAnswers));
+    for (const test_support::SettingsFileFamilyCase& c : test_support::SettingsFileFamilyCases()) {
+        all.push_back({c.name, std::nullopt, std::nullopt, c.refusal == nullptr,
+                       c.bagTagPrinter ? kIdentityBagTag : kIdentityBoardingPass, c.fileName, c.record, c.refusal});
+    }
+    return all;
+}
 
 void PrintTo(const PrinterAnswers& answers, std::ostream* os)
 {
@@ -283,7 +295,7 @@ TEST_P(SendConfigAnswers, FileIsSentOrTheRunSaysWhyNot)
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, SendConfigAnswers,
-                         ::testing::Combine(::testing::ValuesIn(kPrinterAnswers), ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(AllAnswers()), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<PrinterAnswers, bool>>& info) {
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "_Silent" : "_Attended");

@@ -6,6 +6,7 @@
 #include "comms/message_parser.h"
 #include "ui/profile.h"
 #include "ui/text.h"
+#include "tests/support/settings_file_families.h"
 
 #include <QDir>
 #include <QFile>
@@ -228,6 +229,28 @@ TEST_F(SettingsFiles, LoadingTellsWhatWentWrong)
     EXPECT_EQ(Profile("LastLoadBTPConfigFile"), PathOf("Mixed.Qv_Btp_Cfg"));
 }
 
+// A file chosen by a relative name is the one in the folder the run started in, and the
+// profile remembers it, and its folder, by absolute paths, as Send Config File does.
+TEST_F(SettingsFiles, AFileChosenByARelativeNameIsRememberedByItsAbsolutePath)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    const QString started = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    const QString absolute = QDir::current().absoluteFilePath("rel.QV_BTP_CFG");
+    for (const auto& [button, message] : {std::pair{kSaveToFile, "Saved"}, {kLoadFromFile, "Loaded"}}) {
+        SCOPED_TRACE(message);
+        ui::WriteProfileString("Settings", "LastLoadBTPConfigFile", "earlier");
+        prompts.AnswerFileDialog(QString("rel.QV_BTP_CFG"));
+        prompts.AnswerMessageBox(ui::IDOK);
+        dialog->GetButton(button).Click();
+
+        EXPECT_EQ(LastMessage(), message);
+        EXPECT_EQ(Profile("LastLoadBTPConfigFile"), absolute);
+        EXPECT_EQ(Profile("LastLoadConfigPath"), QDir::currentPath());
+    }
+    ASSERT_TRUE(QDir::setCurrent(started));
+}
+
 TEST_F(SettingsFiles, SavingReplacesTheFileOrLeavesTheOldOneWhole)
 {
     Open<CJetvaneEEPROMSettingsDlg>();
@@ -401,11 +424,12 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
         {"the other family last", true, Field('~', 0x03, "+1") + Field('}', 0x0A, "58") + Field('~', 0x03, "+16"),
          true},
         {"as hexadecimal digits", false, Field('~', 0x03, "31"), true},
-        {"digits and more", true, Field('~', 0x03, "+16 BPP"), true},
         {"the dialog's own family", true, Field('~', 0x03, "+1"), false},
         {"no device-type field", false, Field('~', 0x01, "+2"), false},
         {"a code of no family", true, Field('~', 0x03, "+0"), false},
         {"a negative code", false, Field('~', 0x03, "-1"), false},
+        // A DEL as a field's parameter opens no field: the key behind it is that field's value.
+        {"behind a DEL parameter", true, Field('}', 0x7F, "~\x03+16"), false},
     };
     for (const FamilyCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -430,6 +454,79 @@ TEST_F(SettingsFiles, SettingsOfTheOtherFamilyAreRefusedWhateverTheFileIsCalled)
         EXPECT_EQ(dialog->LoadedConfig(), c.refused ? std::string() : ReadBytes(path));
         EXPECT_TRUE(Enabled(kLoadFromFile));
         EXPECT_TRUE(FramesWithCommand(0x10).empty());
+    }
+}
+
+// A record that cannot be read through is never applied, so its family is never asked: a
+// device-type value followed by other characters breaks the record.
+TEST_F(SettingsFiles, ARecordThatBreaksIsNotJudgedByItsFamily)
+{
+    Open<CJetvaneSettingsBTPDlg>();
+    SetText(1003, "GATE7");
+    const QStringList before = Seen();
+    const QString path =
+        Write("desk.QV_BTP_CFG", FileFrame(0x10, Field('~', 0x03, "+16 BPP") + Field('}', 0x0A, "414243") + kDel));
+
+    EXPECT_EQ(Load(path), "Unable to process the configuration.");
+    EXPECT_EQ(Seen(), before);
+    EXPECT_EQ(Profile("LastLoadBTPConfigFile"), path);
+}
+
+// Load From File takes the files that Send Config File sends (tests/support/
+// settings_file_families.h), the dialog standing for the printer of its family; a refused
+// file changes nothing.
+TEST_F(SettingsFiles, LoadFromFileTakesWhatSendConfigFileSends)
+{
+    for (const test_support::SettingsFileFamilyCase& c : test_support::SettingsFileFamilyCases()) {
+        SCOPED_TRACE(c.name);
+        if (c.bagTagPrinter)
+            Open<CJetvaneSettingsBTPDlg>();
+        else
+            Open<CJetvaneSettingsBPPDlg>();
+        SetText(1003, "GATE7");
+        const QStringList before = Seen();
+        const bool fits = c.refusal == nullptr;
+
+        EXPECT_EQ(Load(Write(c.fileName, FileFrame(0x10, c.record))), fits ? "Loaded" : "Invalid device type");
+
+        if (fits)
+            EXPECT_EQ(Text(1003), "ABC");
+        else
+            EXPECT_EQ(Seen(), before);
+    }
+}
+
+// Of several frames, the first of the dialog's command that reads through to its closing DEL
+// is applied and decides the file's family; the frames behind it are not looked at.
+TEST_F(SettingsFiles, OfSeveralFramesTheOneLoadedIsTheOneJudged)
+{
+    const std::string bagTagAbc = Field('~', 0x03, "+1") + Field('}', 0x0A, "414243") + kDel;
+    const std::string boardingPassXyz = Field('~', 0x03, "+16") + Field('}', 0x0A, "58595A") + kDel;
+    const std::string plainDef = Field('}', 0x0A, "444546") + kDel;
+    // Stops at the lower-case hex digit: never applied.
+    const std::string brokenBoardingPass = Field('~', 0x03, "+16") + Field('}', 0x0A, "4a") + kDel;
+    struct FramesCase {
+        const char* what;
+        std::string first;
+        std::string second;
+        const char* message;
+        const char* hdc; // what control 1003 shows afterwards
+    };
+    const FramesCase cases[] = {
+        {"own family, then the other", bagTagAbc, boardingPassXyz, "Loaded", "ABC"},
+        {"own family, then another", bagTagAbc, plainDef, "Loaded", "ABC"},
+        {"a broken frame of the other family, then own", brokenBoardingPass, bagTagAbc, "Loaded", "ABC"},
+        {"the other family, then own", boardingPassXyz, bagTagAbc, "Invalid device type", "GATE7"},
+    };
+    for (const FramesCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open<CJetvaneSettingsBTPDlg>();
+        SetText(1003, "GATE7");
+        const QString path =
+            Write("two.QV_BTP_CFG", FileFrame(0x10, c.first + "q\x7F") + FileFrame(0x10, c.second + "q\x7F"));
+
+        EXPECT_EQ(Load(path), c.message);
+        EXPECT_EQ(Text(1003), c.hdc);
     }
 }
 

@@ -143,40 +143,55 @@ TEST(ConfigFileType, OtherExtensionsAreRefused)
 
 TEST(ConfigFileFit, SameTypeFits)
 {
-    EXPECT_TRUE(ConfigFileFitsDevice(DEVICE_TYPE_BPP, "A.QV_BPP_CFG", DEVICE_TYPE_BPP));
-    EXPECT_FALSE(ConfigFileFitsDevice(DEVICE_TYPE_BPP, "A.QV_BPP_CFG", DEVICE_TYPE_BTP));
+    EXPECT_TRUE(FitOfSettingsFile(DEVICE_TYPE_BPP, "A.QV_BPP_CFG", "").fits);
+    EXPECT_FALSE(FitOfSettingsFile(DEVICE_TYPE_BTP, "A.QV_BPP_CFG", "").fits);
+    // EEPROM files fit the EEPROM settings, and only they do, whatever their record.
+    EXPECT_TRUE(FitOfSettingsFile(DEVICE_TYPE_ANY, "a.qv_eeprom_cfg", "\x7F~\x03+16\x7F").fits);
+    EXPECT_FALSE(FitOfSettingsFile(DEVICE_TYPE_ANY, "A.QV_BTP_CFG", "").fits);
+    EXPECT_FALSE(FitOfSettingsFile(DEVICE_TYPE_BTP, "A.QV_EEPROM_CFG", "").fits);
 }
 
 TEST(ConfigFileFit, EepromFileFitsEitherFamily)
 {
-    EXPECT_TRUE(ConfigFileFitsDevice(DEVICE_TYPE_ANY, "A.QV_EEPROM_CFG", DEVICE_TYPE_BPP));
-    EXPECT_TRUE(ConfigFileFitsDevice(DEVICE_TYPE_ANY, "A.QV_EEPROM_CFG", DEVICE_TYPE_BTP));
+    EXPECT_TRUE(EepromFileFitsEitherFamily("A.QV_EEPROM_CFG"));
+    EXPECT_TRUE(EepromFileFitsEitherFamily("a.qv_eeprom_cfg"));
 }
 
 TEST(ConfigFileFit, EepromMarkerAtTheVeryStartDoesNotCount)
 {
-    EXPECT_FALSE(ConfigFileFitsDevice(DEVICE_TYPE_ANY, ".QV_EEPROM_CFG", DEVICE_TYPE_BTP));
+    EXPECT_FALSE(EepromFileFitsEitherFamily(".QV_EEPROM_CFG"));
 }
 
-// A settings file's family: the other one when a device-type field of its record ('~' 0x03,
-// +1 bag-tag, +16 boarding-pass) names it, else the name's; EEPROM files keep theirs.
-TEST(ConfigFileFamily, TheOtherFamilyNamedInTheRecordWins)
+// The family that a record names in its device-type fields ('~' 0x03, +1 bag-tag, +16
+// boarding-pass), read as the settings dialog of the family asked about reads the record: the
+// other family when any field names it, else that family when one names it.
+TEST(ConfigFileFamily, TheRecordIsReadAsTheDialogsReadIt)
 {
-    for (const auto& [what, byName, record, family] :
+    constexpr int kNone = 0;
+    for (const auto& [what, family, record, byRecord] :
          {std::tuple{"boarding-pass settings", DEVICE_TYPE_BTP, "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F", DEVICE_TYPE_BPP},
           {"bag-tag settings", DEVICE_TYPE_BPP, "\x7F}\x0A" "41\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
           {"after a run of DEL", DEVICE_TYPE_BPP, "\x7F\x7F\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
           {"either family named", DEVICE_TYPE_BTP, "\x7F~\x03+1\x7F~\x03+16\x7F", DEVICE_TYPE_BPP},
           {"own family", DEVICE_TYPE_BTP, "\x7F~\x03+1\x7F", DEVICE_TYPE_BTP},
-          {"no device-type field", DEVICE_TYPE_BTP, "\x7F~\x01+2\x7F}\x03+16\x7F~\x13+16\x7F", DEVICE_TYPE_BTP},
-          {"a code of no family", DEVICE_TYPE_BPP, "\x7F~\x03+17\x7F~\x03+99999999999\x7F", DEVICE_TYPE_BPP},
-          {"negative", DEVICE_TYPE_BPP, "\x7F~\x03-1\x7F", DEVICE_TYPE_BPP},
-          {"the value runs to the end", DEVICE_TYPE_BPP, "\x7F~\x03+1", DEVICE_TYPE_BPP},
-          {"key inside a value", DEVICE_TYPE_BPP, "\x7F}\x0A~\x03+1\x7F", DEVICE_TYPE_BPP},
-          {"an EEPROM file", DEVICE_TYPE_ANY, "\x7F~\x03+16\x7F~\x03+1\x7F", DEVICE_TYPE_ANY},
-          {"no record", DEVICE_TYPE_BTP, "", DEVICE_TYPE_BTP}}) {
+          {"as hexadecimal digits", DEVICE_TYPE_BPP, "\x7F~\x03" "31\x7F", DEVICE_TYPE_BTP},
+          {"digits and more, before the record breaks", DEVICE_TYPE_BTP, "\x7F~\x03+16 BPP\x7F", DEVICE_TYPE_BPP},
+          {"no device-type field", DEVICE_TYPE_BTP, "\x7F~\x01+2\x7F}\x03+16\x7F~\x13+16\x7F", kNone},
+          {"a code of no family", DEVICE_TYPE_BPP, "\x7F~\x03+17\x7F~\x03+99999999999\x7F", kNone},
+          {"negative", DEVICE_TYPE_BPP, "\x7F~\x03-1\x7F", kNone},
+          {"the value runs to the end", DEVICE_TYPE_BPP, "\x7F~\x03+1", kNone},
+          {"key inside a value", DEVICE_TYPE_BPP, "\x7F}\x0A~\x03+1\x7F", kNone},
+          // A DEL as a field's parameter opens no field: the key behind it is that field's value.
+          {"DEL as a parameter", DEVICE_TYPE_BTP, "\x7F}\x7F~\x03+16\x7F", kNone},
+          {"DEL as a parameter, hex digits", DEVICE_TYPE_BPP, "\x7F~\x7F~\x03" "31\x7F", kNone},
+          // A text whose hex digits stop at another character breaks the record there.
+          {"behind a broken hex text", DEVICE_TYPE_BTP, "\x7F}\x0A" "41x\x7F~\x03+16\x7F", kNone},
+          {"no record", DEVICE_TYPE_BTP, "", kNone}}) {
         SCOPED_TRACE(what);
-        EXPECT_EQ(SettingsFileFamily(byName, record), family);
+        const char* const name = family == DEVICE_TYPE_BPP ? "gate.QV_BPP_CFG" : "desk.QV_BTP_CFG";
+        const SettingsFileFit fit = FitOfSettingsFile(family, name, record);
+        EXPECT_EQ(fit.byRecord.value_or(kNone), byRecord);
+        EXPECT_EQ(fit.fits, byRecord != (family == DEVICE_TYPE_BPP ? DEVICE_TYPE_BTP : DEVICE_TYPE_BPP));
     }
 }
 
@@ -277,6 +292,35 @@ TEST(ResolveShortcut, PathLongerThan260CharactersIsNotResolved)
 {
     QString target;
     EXPECT_EQ(ResolveShortcutPath(QString(261, u'a'), target), 0);
+}
+
+// The one path that both the main dialog and the settings dialogs open and remember: a link
+// stands for its target; anything else, a link not resolved included, for the file it names
+// from the working folder.
+TEST(ResolvedPath, ALinkGivesItsTargetAnyOtherPathAnAbsoluteOne)
+{
+    TempFolder folder;
+    const std::string real = folder.File("desk.QV_BTP_CFG", "frame");
+    folder.Link("to-desk.QV_BTP_CFG", real);
+    folder.Link("s.LNK", real);
+    folder.Link("gone.QV_BTP_CFG", folder.Path() + "/missing.QV_BTP_CFG");
+    const std::string tooLong = "/" + std::string(261, 'a');
+    char saved[4096] = {};
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+    for (const auto& [chosen, resolved] :
+         {std::pair{folder.Path() + "/to-desk.QV_BTP_CFG", real},
+          {"to-desk.QV_BTP_CFG", real},
+          {"desk.QV_BTP_CFG", real},
+          {"gone.QV_BTP_CFG", folder.Path() + "/gone.QV_BTP_CFG"},
+          {"s.LNK", folder.Path() + "/s.LNK"},
+          {tooLong, tooLong},
+          {"<%FilePath%>/<%FileName%>", "<%FilePath%>/<%FileName%>"},
+          {"", ""}}) {
+        SCOPED_TRACE(chosen);
+        EXPECT_EQ(ResolvedPath(Q(chosen)), Q(resolved));
+    }
+    ASSERT_EQ(chdir(saved), 0);
 }
 
 TEST(ReadWholeFile, ContentIsFollowedByAZeroByte)
