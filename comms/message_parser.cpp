@@ -30,6 +30,10 @@ constexpr char kBlockHeaderFormat[] = "%d#%d#%d#";
 constexpr char kNoParity = 'N';
 constexpr std::uint32_t kStartBits = 1;
 constexpr std::uint64_t kMsPerSecond = 1000;
+// After the deadline a header still being received may finish while its bytes keep coming:
+// the longest silence between two of its bytes that still counts as coming. Far above a
+// character time at any rate and the reader's pauses, well below the time-out.
+constexpr std::uint32_t kHeaderByteGapMs = 500;
 // The most pauses the loop takes while it reads the longest frame, one more for the bytes
 // before it that were counted in the same row.
 constexpr int kLongestFramePauses =
@@ -80,8 +84,9 @@ bool InFrameBody(const MessageParseState& state)
 // that fits. Other bytes do not hold the transaction open: a device that talks without
 // framing (text, or binary data, where every 0x09 starts a frame that the next bytes
 // abandon) costs a transaction its time-out and no more. A header that began before the
-// deadline may still finish after it, as long as its bytes keep coming, so a reply that
-// starts just in time is not cut in its header. Beyond that, no transaction outlasts its
+// deadline may still finish after it, as long as its bytes keep coming (kHeaderByteGapMs),
+// so a reply that starts just in time is not cut in its header, while a header that stops
+// there ends the transaction soon after its time-out. Beyond that, no transaction outlasts its
 // time-out plus the line time of the longest frame the receiver takes, plus the loop's own
 // pauses while it reads such a frame (every 52 bytes it pauses, which at high baud rates is
 // slower than the line): a port that keeps sending well-formed frames without ever finishing
@@ -119,7 +124,7 @@ bool Transaction(CComms* transport, const std::string& frame, std::uint32_t time
     std::uint64_t lastHeaderByteAt = 0;
     const auto timedOut = [&] {
         return deadline.Passed() &&
-               !(headerInTime && InFrameHeader(*state) && timing::NowMs() - lastHeaderByteAt <= timeout);
+               !(headerInTime && InFrameHeader(*state) && timing::NowMs() - lastHeaderByteAt <= kHeaderByteGapMs);
     };
 
     int bytesWithoutFrame = 0;

@@ -186,7 +186,7 @@ TEST_F(TransactionTest, ReplyInChunksWithShortGapsIsAccepted)
     EXPECT_EQ(reply, "chunks of a reply");
 }
 
-// Its header is still arriving as the time-out passes, each byte within the time-out of the last.
+// Its header is still arriving as the time-out passes, its bytes less than half a second apart.
 TEST_F(TransactionTest, ReplyBegunJustBeforeTheTimeoutIsTaken)
 {
     const std::string frame = ReplyFrame(REPLY_ACK, "just in time");
@@ -231,6 +231,8 @@ constexpr AbandonedHeader kAbandonedHeaders[] = {
     {"ALetterAmongItsLengthDigits", "\x09\x01\x00\x02\x06" "00X"sv},
     {"ALengthBeyondTheLongestPayload", "\x09\x01\x00\x02\x06" "0065536"sv},
     {"FlagsOtherThan0Or1", "\x09\x01\x07"sv},
+    // A header that is still whole so far, then silence: it keeps nothing open.
+    {"BegunAndThenSilent", "\x09\x01\x00\x02\x06" "00"sv},
 };
 
 class AbandonedHeaderTest : public TransactionTest, public ::testing::WithParamInterface<AbandonedHeader> {};
