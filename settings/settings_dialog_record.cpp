@@ -37,7 +37,9 @@ constexpr char kNumberOutOfRange[] = "%1: the value must be between %2 and %3.";
 // Said when a field shows a text, as reported, longer than the field takes.
 constexpr char kTextTooLong[] = "%1: the text must be at most %2 characters.";
 // Said when a field holds a text, typed or cleared, shorter than the field takes.
-constexpr char kTextTooShort[] = "%1: the text must be at least %2 character(s).";
+constexpr char kTextTooShort[] = "%1: the text must be at least %2 %3 long.";
+constexpr char kCharacter[] = "character";
+constexpr char kCharacters[] = "characters";
 // Said when a field holds a character that no byte of the record can carry; %3 is its code
 // point, for a character that shows as nothing.
 constexpr char kCharacterWithoutByte[] =
@@ -227,7 +229,10 @@ QString CSettingsTableDlg::WriteRefusal(const SettingDescriptor& row)
     // A text too short for the record would be left out without a word; one that came so from
     // the printer or a file, and is shown as it came, is left out so as not to block the rest.
     if (static_cast<std::uint32_t>(text.size()) < row.minTextLength && text != FilledText(row.controlId))
-        return QString::fromUtf8(kTextTooShort).arg(FieldLabel(row.controlId)).arg(row.minTextLength);
+        return QString::fromUtf8(kTextTooShort)
+            .arg(FieldLabel(row.controlId))
+            .arg(row.minTextLength)
+            .arg(QLatin1String(row.minTextLength == 1 ? kCharacter : kCharacters));
     // A reported text longer than its field would reach the record cut short.
     if (row.maxTextLength != 0 && static_cast<std::uint32_t>(text.size()) > row.maxTextLength)
         return QString::fromUtf8(kTextTooLong).arg(FieldLabel(row.controlId)).arg(row.maxTextLength);
