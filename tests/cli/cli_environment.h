@@ -7,6 +7,7 @@
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
 #include "tests/cli/program_process.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,30 +30,7 @@ inline constexpr char kRememberedPort[] = "COM5";
 inline const std::vector<std::string> kDisplayVariables = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
                                                            "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"};
 
-// A folder of its own under /tmp, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/jetvane-cli-XXXXXX";
-        if (mkdtemp(pattern) != nullptr)
-            path_ = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    bool Valid() const { return !path_.empty(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using test_support::TempFolder;
 
 inline bool WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 {

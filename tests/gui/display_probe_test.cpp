@@ -5,6 +5,7 @@
 #include "gui_test_support.h"
 
 #include "tests/support/fake_display.h"
+#include "tests/support/temp_folder.h"
 #include "ui/display.h"
 #include "ui/display_probe.h"
 
@@ -31,6 +32,7 @@ namespace {
 
 using namespace std::string_literals;
 using test_support::FakeDisplay;
+using test_support::TempFolder;
 using ui::DisplayAnswer;
 using ui::DisplayKind;
 
@@ -40,26 +42,6 @@ constexpr std::uint32_t kWaitMs = 400;
 // so that one wait tells itself apart from two without a tight margin.
 constexpr std::uint32_t kSharedWaitMs = 1500;
 constexpr int kReceivePollMs = 10;
-
-// A folder of the test's own under /tmp.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/jetvane-display-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr)
-            path_ = pattern;
-    }
-    ~TempFolder()
-    {
-        if (!path_.empty())
-            std::filesystem::remove_all(path_);
-    }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // An X display on 127.0.0.1 whose port is taken and refuses every connection (bound, never
 // listening); its name.
