@@ -14,10 +14,9 @@
 
 namespace {
 
-constexpr char kOffscreenPlatform[] = "offscreen";
 constexpr char kNoDisplayMessage[] = "no display to show the window on (set DISPLAY, or run unattended with SILENT)";
 constexpr char kDeadDisplayMessage[] =
-    "the display does not answer (%1); set DISPLAY to a running one, or run unattended with SILENT";
+    "%1; set DISPLAY to a running one, or run unattended with SILENT";
 constexpr int kNoDisplayExitCode = 1;
 constexpr char kWordSeparator[] = " ";
 
@@ -49,18 +48,17 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     if (!ui::DisplayAvailable()) {
         if (!needsNoWindow)
             return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kNoDisplayMessage));
-        qputenv("QT_QPA_PLATFORM", kOffscreenPlatform);
+        ui::UseOffscreenPlatform();
     } else {
         ui::AddOffscreenFallback();
     }
 
-    // Qt sees only the program's name: the words of the command line are ours, and a word
-    // such as -platform must not be taken as one of Qt's options.
-    int qtArgumentCount = 1;
-    const std::unique_ptr<QApplication> application = ui::CreateApplication(qtArgumentCount, argv);
+    // The words of the command line are ours: a word such as -platform must not be taken as
+    // one of Qt's options.
+    const std::unique_ptr<QApplication> application = ui::CreateApplication(argv[0]);
     // Qt's remarks on the way (about the runtime folder, say) are no help to a run that ends here.
     if (ui::FellBackToOffscreen() && !needsNoWindow)
-        return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::DisplaysTried()));
+        return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::WhyNoDisplay()));
     ui::PassOnStartUpRemarks();
     // Nobody sees a window on a platform that shows nothing (offscreen, minimal), however it
     // was chosen: a silent run there cannot be handed to a technician.

@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libqt6gui6 qt6-wayland
-  libusb-1.0-0-dev
+  libusb-1.0-0-dev libxcb1-dev libwayland-dev
   libgtest-dev libgmock-dev
+  xvfb
   fonts-dejavu-core
 )
 

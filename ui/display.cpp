@@ -39,14 +39,32 @@ constexpr char kOffscreenPlatform[] = "offscreen";
 // Platforms that draw windows into memory only, for nobody to see.
 constexpr const char* kPlatformsShowingNothing[] = {kOffscreenPlatform, "minimal"};
 constexpr char kPlatformSeparator = ';';
+// Qt takes its platform list from the command line as from QT_QPA_PLATFORM.
+constexpr char kPlatformOption[] = "-platform";
 // The categories of Qt's complaints about platform plugins it could not start.
 constexpr char kPlatformCategoryPrefix[] = "qt.qpa.";
 constexpr char kPngFormat[] = "PNG";
 
+// What became of a display, for the line of a run that found none.
+constexpr char kTheDisplay[] = "the display %1 (%2)";
+constexpr char kNoDisplayAnswers[] = "no display answers (%1)";
+constexpr char kNoPlatformUsable[] = "no platform could be used (%1)";
+constexpr char kDefaultAsked[] = " (%1 %2)";
+constexpr char kOutcomeSilent[] = "does not answer";
+constexpr char kOutcomeNotAwaited[] = "was not waited for";
+constexpr char kOutcomeNotRunning[] = "is not running";
+constexpr char kOutcomeRefused[] = "refused the connection";
+constexpr char kOutcomeUnusable[] = "cannot be used";
+constexpr char kOutcomeNotSet[] = "is not set";
+constexpr char kOutcomeUnused[] = "answers, but Qt could not use it";
+constexpr char kReasonSeparator[] = ": ";
+
 std::atomic<bool> g_offscreenIsFallback{false};
-QString g_displaysTried;
-// Kept until the application has made its own connection (see DisplayProbes).
-std::shared_ptr<const void> g_probeConnections;
+// The platforms Qt is to try, given on its command line; empty leaves the choice to Qt.
+QByteArray g_platforms;
+QString g_displayFailure;
+// Kept until the application has made its own connection (see OpenDisplayConnections).
+OpenDisplayConnections g_openConnections;
 std::atomic<bool> g_runsWithoutDisplay{false};
 QtMessageHandler g_previousHandler = nullptr;
 
@@ -126,69 +144,140 @@ const char* DisplayVariableOf(const QByteArray& platform)
     return nullptr;
 }
 
-// What the platforms were told to try, for a message: the platform list when it was
-// chosen, then the display of each display server's platform, or that none is set.
-QString DisplaysTriedFor(const QByteArray& chosen, const QList<QByteArray>& platforms)
+// One display that the platform list names, and what became of it.
+struct NamedDisplay {
+    const char* variable = nullptr; // DISPLAY or WAYLAND_DISPLAY
+    std::optional<DisplayToAsk> question;
+    DisplayOutcome outcome;
+};
+
+// The display that a display server's platform connects to. X without DISPLAY is not asked:
+// there is nothing to connect to. A Wayland socket handed over ready-made (WAYLAND_SOCKET) is
+// not asked either: libwayland would take it, and its variable, away from Qt.
+NamedDisplay DisplayOf(const char* variable)
 {
-    QStringList tried;
+    NamedDisplay display;
+    display.variable = variable;
+    const bool set = !qEnvironmentVariableIsEmpty(variable);
+    if (variable == kX11Variable && set) {
+        display.question = DisplayToAsk{DisplayKind::X11, qgetenv(kX11Variable).toStdString()};
+    } else if (variable == kWaylandVariable && qEnvironmentVariableIsEmpty(kWaylandSocketVariable)) {
+        const QByteArray name = set ? qgetenv(kWaylandVariable) : QByteArray(kDefaultWaylandDisplay);
+        display.question = DisplayToAsk{DisplayKind::Wayland, name.toStdString()};
+    } else if (variable == kWaylandVariable) {
+        display.outcome.answer = DisplayAnswer::Answers;
+    }
+    return display;
+}
+
+// How a display failed, as the line says it.
+QString OutcomeText(const NamedDisplay& display)
+{
+    if (!display.question && display.outcome.answer != DisplayAnswer::Answers)
+        return QLatin1String(kOutcomeNotSet);
+    QString text;
+    switch (display.outcome.answer) {
+    case DisplayAnswer::Answers:
+        text = QLatin1String(kOutcomeUnused);
+        break;
+    case DisplayAnswer::Silent:
+        text = QLatin1String(kOutcomeSilent);
+        break;
+    case DisplayAnswer::NotAwaited:
+        text = QLatin1String(kOutcomeNotAwaited);
+        break;
+    case DisplayAnswer::NotRunning:
+        text = QLatin1String(kOutcomeNotRunning);
+        break;
+    case DisplayAnswer::Refused:
+        text = QLatin1String(kOutcomeRefused);
+        break;
+    case DisplayAnswer::Unusable:
+        text = QLatin1String(kOutcomeUnusable);
+        break;
+    }
+    if (!display.outcome.reason.empty())
+        text += QLatin1String(kReasonSeparator) + QString::fromLocal8Bit(display.outcome.reason.c_str());
+    return text;
+}
+
+// What was tried and what became of it, for the line of a run that found no display: the
+// platform list when it was chosen, then each display's variable; how the display failed
+// leads when there was one, and follows each display when there were several.
+QString DisplayFailureText(const QByteArray& chosen, const std::vector<NamedDisplay>& displays)
+{
+    // A display that is not set was not tried: it counts for no more than its mention.
+    const auto tried = [](const NamedDisplay& display) {
+        return display.question.has_value() || display.outcome.answer == DisplayAnswer::Answers;
+    };
+    const auto triedCount = std::count_if(displays.begin(), displays.end(), tried);
+    const bool several = triedCount > 1;
+    QStringList named;
     if (!chosen.isEmpty())
-        tried << QLatin1String(kPlatformVariable) + u'=' + QString::fromLocal8Bit(chosen);
+        named << QLatin1String(kPlatformVariable) + u'=' + QString::fromLocal8Bit(chosen);
+    for (const NamedDisplay& display : displays) {
+        QString text;
+        if (qEnvironmentVariableIsEmpty(display.variable)) {
+            text = QLatin1String(display.variable) + QLatin1String(kDisplayNotSet);
+            // Wayland's default socket was asked all the same.
+            if (several && display.question)
+                text += QString::fromLatin1(kDefaultAsked).arg(QString::fromStdString(display.question->name), OutcomeText(display));
+        } else {
+            text = QLatin1String(display.variable) + u'=' + qEnvironmentVariable(display.variable);
+            if (several)
+                text += u' ' + OutcomeText(display);
+        }
+        named << text;
+    }
+    const QString what = named.join(QLatin1String(kTriedSeparator));
+    if (displays.empty())
+        return QString::fromLatin1(kNoPlatformUsable).arg(what);
+    if (several)
+        return QString::fromLatin1(kNoDisplayAnswers).arg(what);
+    const auto leading = std::find_if(displays.begin(), displays.end(), tried);
+    return QString::fromLatin1(kTheDisplay).arg(OutcomeText(leading != displays.end() ? *leading : displays.front()), what);
+}
+
+// The platforms that Qt may try: those whose display answered, and those that need no display
+// server, up to the first of them (which Qt is expected to start; a display behind it is not
+// asked and left out). Every display before it is asked at once, for at most
+// kDisplayAnswerWait.
+QList<QByteArray> PlatformsThatMayBeTried(const QByteArray& chosen, const QList<QByteArray>& platforms)
+{
+    std::vector<NamedDisplay> displays;
+    std::vector<std::size_t> displayOfPlatform; // of each platform before the first that needs none
     for (const QByteArray& platform : platforms) {
         const char* variable = DisplayVariableOf(platform);
         if (variable == nullptr)
-            continue;
-        const QString text = qEnvironmentVariableIsEmpty(variable)
-                                 ? QLatin1String(variable) + QLatin1String(kDisplayNotSet)
-                                 : QLatin1String(variable) + u'=' + qEnvironmentVariable(variable);
-        if (!tried.contains(text))
-            tried << text;
-    }
-    return tried.join(QLatin1String(kTriedSeparator));
-}
-
-// The display that a platform would connect to, when there is one to ask.
-std::optional<DisplayToProbe> DisplayToProbeFor(const QByteArray& platform)
-{
-    const char* variable = DisplayVariableOf(platform);
-    if (variable == kX11Variable && !qEnvironmentVariableIsEmpty(kX11Variable))
-        return DisplayToProbe{DisplayKind::X11, qgetenv(kX11Variable).toStdString()};
-    if (variable == kWaylandVariable && qEnvironmentVariableIsEmpty(kWaylandSocketVariable)) {
-        const QByteArray name = qEnvironmentVariableIsEmpty(kWaylandVariable) ? QByteArray(kDefaultWaylandDisplay)
-                                                                              : qgetenv(kWaylandVariable);
-        return DisplayToProbe{DisplayKind::Wayland, name.toStdString()};
-    }
-    return std::nullopt;
-}
-
-// The platforms less those whose display server takes the connection and does not answer
-// within kDisplayAnswerWaitMs, all asked at once. One that cannot be reached at all stays:
-// Qt finds that out at once and says so.
-QList<QByteArray> WithoutSilentDisplays(const QList<QByteArray>& platforms)
-{
-    std::vector<DisplayToProbe> displays;
-    std::vector<std::optional<std::size_t>> displayOfPlatform;
-    for (const QByteArray& platform : platforms) {
-        const std::optional<DisplayToProbe> display = DisplayToProbeFor(platform);
-        if (!display) {
-            displayOfPlatform.emplace_back();
-            continue;
-        }
-        const auto same = std::find_if(displays.begin(), displays.end(), [&](const DisplayToProbe& other) {
-            return other.kind == display->kind && other.name == display->name;
-        });
-        displayOfPlatform.emplace_back(static_cast<std::size_t>(same - displays.begin()));
+            break;
+        const auto same = std::find_if(displays.begin(), displays.end(),
+                                       [&](const NamedDisplay& other) { return other.variable == variable; });
+        displayOfPlatform.push_back(static_cast<std::size_t>(same - displays.begin()));
         if (same == displays.end())
-            displays.push_back(*display);
+            displays.push_back(DisplayOf(variable));
     }
-    if (displays.empty())
-        return platforms;
-    DisplayProbes probes = ProbeDisplays(displays, kDisplayAnswerWaitMs);
-    g_probeConnections = std::move(probes.openConnections);
-    const std::vector<DisplayAnswer>& answers = probes.answers;
+    std::vector<DisplayToAsk> questions;
+    std::vector<std::size_t> asked;
+    for (std::size_t index = 0; index < displays.size(); ++index) {
+        if (displays[index].question) {
+            questions.push_back(*displays[index].question);
+            asked.push_back(index);
+        }
+    }
+    DisplayAnswers answers = AskDisplays(questions, kDisplayAnswerWait);
+    for (std::size_t index = 0; index < asked.size(); ++index)
+        displays[asked[index]].outcome = answers.outcomes[index];
+    g_openConnections = std::move(answers.openConnections);
+    g_displayFailure = DisplayFailureText(chosen, displays);
+
     QList<QByteArray> kept;
     for (qsizetype index = 0; index < platforms.size(); ++index) {
-        const std::optional<std::size_t> display = displayOfPlatform[static_cast<std::size_t>(index)];
-        if (!display || answers[*display] != DisplayAnswer::Silent)
+        if (static_cast<std::size_t>(index) >= displayOfPlatform.size()) {
+            if (DisplayVariableOf(platforms[index]) == nullptr)
+                kept.append(platforms[index]);
+            continue;
+        }
+        if (displays[displayOfPlatform[static_cast<std::size_t>(index)]].outcome.answer == DisplayAnswer::Answers)
             kept.append(platforms[index]);
     }
     return kept;
@@ -205,6 +294,11 @@ bool DisplayAvailable()
     return false;
 }
 
+void UseOffscreenPlatform()
+{
+    g_platforms = kOffscreenPlatform;
+}
+
 void AddOffscreenFallback()
 {
     const QByteArray chosen = qgetenv(kPlatformVariable);
@@ -215,14 +309,12 @@ void AddOffscreenFallback()
             platforms = QByteArray(kWaylandPlatform) + kPlatformSeparator;
         platforms += kX11Platform;
     }
-    QList<QByteArray> list = platforms.split(kPlatformSeparator);
-    g_displaysTried = DisplaysTriedFor(chosen, list);
-    list = WithoutSilentDisplays(list);
+    QList<QByteArray> list = PlatformsThatMayBeTried(chosen, platforms.split(kPlatformSeparator));
     if (!list.contains(QByteArray(kOffscreenPlatform))) {
         list.append(kOffscreenPlatform);
         g_offscreenIsFallback.store(true);
     }
-    qputenv(kPlatformVariable, list.join(kPlatformSeparator));
+    g_platforms = list.join(kPlatformSeparator);
 }
 
 void HoldBackStartUpRemarks()
@@ -239,12 +331,25 @@ void StopHoldingBackStartUpRemarks()
     qInstallMessageHandler(g_previousHandler);
 }
 
-std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv)
+std::unique_ptr<QApplication> CreateApplication(const char* programName)
 {
+    // Qt keeps the command line it was given for the application's lifetime.
+    static std::vector<QByteArray> words;
+    static std::vector<char*> argv;
+    static int argc = 0;
+    words = {QByteArray(programName != nullptr ? programName : "")};
+    if (!g_platforms.isEmpty())
+        words.insert(words.end(), {QByteArray(kPlatformOption), g_platforms});
+    argv.clear();
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    argc = static_cast<int>(words.size());
+
     HoldBackStartUpRemarks();
-    auto application = std::make_unique<QApplication>(argc, argv);
+    auto application = std::make_unique<QApplication>(argc, argv.data());
     StopHoldingBackStartUpRemarks();
-    g_probeConnections.reset();
+    g_openConnections = OpenDisplayConnections();
     return application;
 }
 
@@ -278,9 +383,9 @@ void SetRunsWithoutDisplay(bool withoutDisplay)
     g_runsWithoutDisplay.store(withoutDisplay);
 }
 
-QString DisplaysTried()
+QString WhyNoDisplay()
 {
-    return g_displaysTried;
+    return g_displayFailure;
 }
 
 bool SaveScreenshot(QWidget* widget, const QString& pngPath)

@@ -25,19 +25,24 @@ namespace ui {
 // example "offscreen"). Call before the QApplication exists to decide how to start.
 bool DisplayAvailable();
 
+// A run that needs no window and has no display: Qt is to use its offscreen platform.
+void UseOffscreenPlatform();
+
 // Puts Qt's offscreen platform behind what the environment names: the QT_QPA_PLATFORM list
 // when it is set, else the display servers that WAYLAND_DISPLAY and DISPLAY name, in the
 // order Qt tries them. A list that names offscreen already keeps it where it is. First the
-// display servers of that list are asked whether they answer at all (ui/display_probe.h);
-// those that are silent for kDisplayAnswerWaitMs are left out of it. A working display
-// costs one local round trip.
+// displays of that list are asked, with the libraries Qt will use to reach them
+// (ui/display_probe.h), for at most kDisplayAnswerWait; only those that answered stay in it,
+// together with the platforms that need no display server. A working display costs one
+// round trip. The environment is left as it was: the list goes to Qt on its command line.
 void AddOffscreenFallback();
 
-// The application, created while Qt's remarks are held back: its complaints about platforms
-// it cannot use (the display that did not answer, before the offscreen fallback took over)
-// go nowhere, and its other remarks (about the runtime folder, say) wait for
-// PassOnStartUpRemarks, so that a run which ends at once leaves its own line alone.
-std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv);
+// The application, on the platforms chosen above (else on those the environment names),
+// created while Qt's remarks are held back: its complaints about platforms it cannot use go
+// nowhere, and its other remarks (about the runtime folder, say) wait for
+// PassOnStartUpRemarks, so that a run which ends at once leaves its own line alone. Qt sees
+// only the program's name of the command line: its words are the program's.
+std::unique_ptr<QApplication> CreateApplication(const char* programName);
 
 // The two halves of CreateApplication's holding back, for tests, which cannot make Qt end a
 // process halfway through its start: in between, Qt's messages go through the handler that
@@ -62,10 +67,11 @@ bool PlatformShowsNothing();
 bool RunsWithoutDisplay();
 void SetRunsWithoutDisplay(bool withoutDisplay);
 
-// What AddOffscreenFallback had the platforms try, for a message: the platform list when the
-// environment chose it, then each display server's display or that none is set
-// ("DISPLAY=:0", "QT_QPA_PLATFORM=xcb, DISPLAY not set").
-QString DisplaysTried();
+// Why AddOffscreenFallback found no display, for a message: how the display failed and what
+// was tried, the platform list when the environment chose it, then each display server's
+// display or that none is set ("the display does not answer (DISPLAY=localhost:10.0)",
+// "the display is not set (QT_QPA_PLATFORM=xcb, DISPLAY not set)").
+QString WhyNoDisplay();
 
 // Lets pending layout and paint events run, then saves a picture of the widget as a PNG.
 // User-interface thread. False when there is no widget or the file cannot be written.

@@ -1,62 +1,79 @@
 #pragma once
-// Whether a display server answers at all, asked before Qt connects to it. Qt's X11
-// connection waits for the server's first reply without a time limit, so a server that
-// accepts the connection and then says nothing (a stalled SSH X11 forwarding) would hold the
-// program for ever; a Wayland compositor that stalls the same way would hold it too. Here the
-// same first exchange is made on a plain socket with a deadline. Plain POSIX sockets, no Qt.
+// Whether a display server can be used, asked before Qt connects to it. Qt's X11 and Wayland
+// platforms wait for the server without a time limit, so a server that takes the connection
+// and then says nothing (a stalled SSH X11 forwarding, a hung compositor, a local socket whose
+// queue is full) would hold the program for ever. Each display is asked here with the very
+// call that Qt's platform will make to reach it -- libxcb's xcb_connect for X, libwayland's
+// wl_display_connect and one round trip for Wayland -- so that the addresses, authorisation
+// and replies are exactly those Qt will meet. Each call runs on a thread of its own; a call
+// still blocked at the deadline is abandoned, never joined.
 //
-// Thread rules: any thread. ProbeDisplays blocks its caller until every display has
-// answered, or at most until the deadline.
+// Thread rules: any thread, one question at a time. AskDisplays blocks its caller at most
+// until the deadline. The environment must not change while an abandoned call may still run.
 
-#include <cstdint>
+#include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace ui {
 
-// How long start-up waits for a named display to answer before it leaves it out: long
-// enough for an X11 forwarding over a slow SSH link to open its channel and answer.
-inline constexpr std::uint32_t kDisplayAnswerWaitMs = 5000;
-
-enum class DisplayAnswer {
-    Answers,   // the server replied (whatever it replied) before the deadline
-    Silent,    // connected, or still connecting, and no reply by the deadline
-    NotReached // refused, closed without a word, no such socket, a name that cannot be read:
-               // Qt finds that out at once itself
-};
+// How long start-up waits for a named display before it leaves it out: long enough for an
+// X11 forwarding over a slow SSH link to open its channel and answer.
+inline constexpr std::chrono::milliseconds kDisplayAnswerWait{5000};
 
 enum class DisplayKind { X11, Wayland };
 
-struct DisplayToProbe {
+struct DisplayToAsk {
     DisplayKind kind = DisplayKind::X11;
     // DISPLAY's value for X11; WAYLAND_DISPLAY's (or the default socket name) for Wayland.
     std::string name;
 };
 
-// Where an X display is reached, read from DISPLAY's value ([protocol/][host]:number[.screen]).
-struct X11Address {
-    bool local = false; // the server's local socket; else TCP to host on port 6000 + number
-    std::string host;
-    int number = 0;
-    bool operator==(const X11Address&) const = default;
-};
-std::optional<X11Address> ParseX11Display(const std::string& display);
-
-// The path of a Wayland compositor's socket: name itself when absolute, else in
-// XDG_RUNTIME_DIR; nothing when that is not set.
-std::optional<std::string> WaylandSocketPath(const std::string& name);
-
-struct DisplayProbes {
-    std::vector<DisplayAnswer> answers; // in the order the displays were given
-    // The connections of the displays that answered, open while this lives: an X server
-    // whose last client leaves resets itself and keeps the next connection (Qt's own)
-    // waiting for that (tens of milliseconds); a server that has other clients does not care.
-    std::shared_ptr<const void> openConnections;
+enum class DisplayAnswer {
+    Answers,    // the library connected: X's whole setup reply, or a Wayland round trip
+    Silent,     // its call had not returned at the deadline
+    NotAwaited, // a display before it in the order answered first; its call may still run
+    NotRunning, // nothing takes connections there (no socket, connection refused)
+    Refused,    // a server took the connection and turned it down (reason: its own words)
+    Unusable    // any other failure (reason: the library's words, when it gave any)
 };
 
-// Asks every display at once and waits at most waitMs (program time) for all of them.
-DisplayProbes ProbeDisplays(const std::vector<DisplayToProbe>& displays, std::uint32_t waitMs);
+struct DisplayOutcome {
+    DisplayAnswer answer = DisplayAnswer::Silent;
+    std::string reason;
+    bool operator==(const DisplayOutcome&) const = default;
+};
+
+// The connections of the displays that answered, open while this lives: an X server whose
+// last client leaves resets itself and keeps the next connection (Qt's own) waiting for that
+// (tens of milliseconds). A call that returns after this is gone closes its own connection.
+struct AskingRound;
+class OpenDisplayConnections {
+public:
+    OpenDisplayConnections() = default;
+    explicit OpenDisplayConnections(std::shared_ptr<AskingRound> round);
+    OpenDisplayConnections(OpenDisplayConnections&&) noexcept = default;
+    OpenDisplayConnections& operator=(OpenDisplayConnections&& other) noexcept;
+    OpenDisplayConnections(const OpenDisplayConnections&) = delete;
+    OpenDisplayConnections& operator=(const OpenDisplayConnections&) = delete;
+    ~OpenDisplayConnections();
+
+private:
+    void Close();
+    std::shared_ptr<AskingRound> round_;
+};
+
+struct DisplayAnswers {
+    std::vector<DisplayOutcome> outcomes; // in the order the displays were given
+    OpenDisplayConnections openConnections;
+};
+
+// Asks every display at once, in the order a platform list would try them. The asking ends
+// as soon as the first display that did not fail has answered, when every one has failed, or
+// at now + wait, whichever comes first: a later display is waited for only while every one
+// before it is silent. What libxcb and libwayland would print about a failure becomes that
+// display's reason instead.
+DisplayAnswers AskDisplays(const std::vector<DisplayToAsk>& displays, std::chrono::milliseconds wait);
 
 } // namespace ui

@@ -17,6 +17,8 @@
 #include "tests/support/fake_display.h"
 #include "tests/support/printer_sim_process.h"
 #include "tests/support/settings_file_families.h"
+#include "tests/support/x11_windows.h"
+#include "tests/support/xvfb_server.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -28,7 +30,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <sys/file.h>
@@ -56,6 +60,9 @@ using cli_test::kStartUpLimitMs;
 // How long the program waits for a display that takes the connection and says nothing: the
 // README promises a few seconds.
 constexpr int kDisplayWaitMs = 5000;
+// What a run on a display that cannot be used may take beyond that wait: start-up and the
+// line (a sanitizer build starts slowly).
+constexpr int kDisplayWaitMarginMs = 5000;
 // After the type check's reply, a run that would end has long ended by then.
 constexpr int kStaysOpenCheckMs = 2000;
 // A firmware load: the search, the update-mode questions (about 3 s) and, when the printer
@@ -125,28 +132,28 @@ protected:
     std::vector<std::string> sendArguments;
 };
 
-// ---- a display that does not answer
+// ---- displays that cannot be used, and one that can
 
 // With or without a runtime folder (Qt's remark on its lack helps no run that ends at once).
-TEST_F(RunEnd, InteractiveRunOnADisplayThatDoesNotAnswerEndsWithOneAndOneLine)
+TEST_F(RunEnd, InteractiveRunOnADisplayThatIsNotRunningEndsWithOneAndOneLine)
 {
     ASSERT_TRUE(world.Valid());
     for (cli_test::Environment environment : {world.ProgramEnvironment(), world.ProgramEnvironmentWithoutRuntimeFolder()}) {
-        environment.Set("DISPLAY", DeadDisplay());
+        const std::string dead = DeadDisplay();
+        environment.Set("DISPLAY", dead);
 
         const cli_test::ProgramRun run = RunProgram(kJetvane, {}, environment, kStartUpLimitMs);
 
         ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
         EXPECT_EQ(run.end->exitCode, 1);
-        EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr("does not answer"));
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(run.err, "jetvane: the display is not running (DISPLAY=" + dead +
+                               "); set DISPLAY to a running one, or run unattended with SILENT\n");
     }
 }
 
 // Without a display that answers, the line names what the program tried: the displays, the
-// platform list when the environment chose one, or that no display is set. A display that
-// takes the connection and never answers (X11 on TCP, a Wayland socket) costs the bounded
-// wait, and no more.
+// platform list when the environment chose one, or that no display is set, and what became
+// of each display that was tried.
 TEST_F(RunEnd, InteractiveRunWithoutADisplayThatAnswersNamesWhatWasTried)
 {
     ASSERT_TRUE(world.Valid());
@@ -157,19 +164,22 @@ TEST_F(RunEnd, InteractiveRunWithoutADisplayThatAnswersNamesWhatWasTried)
     const std::string absent = world.FilePath("wayland-absent").string();
     struct Case {
         std::vector<std::pair<std::string, std::string>> variables;
-        std::string tried;
+        std::string why;
     };
     const Case cases[] = {
-        {{{"DISPLAY", x11.Name()}}, "DISPLAY=" + x11.Name()},
-        {{{"WAYLAND_DISPLAY", wayland.Name()}}, "WAYLAND_DISPLAY=" + wayland.Name() + ", DISPLAY not set"},
         {{{"WAYLAND_DISPLAY", wayland.Name()}, {"DISPLAY", x11.Name()}},
-         "WAYLAND_DISPLAY=" + wayland.Name() + ", DISPLAY=" + x11.Name()},
-        {{{"QT_QPA_PLATFORM", "xcb"}}, "QT_QPA_PLATFORM=xcb, DISPLAY not set"},
+         "no display answers (WAYLAND_DISPLAY=" + wayland.Name() + " does not answer, DISPLAY=" + x11.Name() +
+             " does not answer)"},
+        {{{"QT_QPA_PLATFORM", "xcb"}}, "the display is not set (QT_QPA_PLATFORM=xcb, DISPLAY not set)"},
         {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"WAYLAND_DISPLAY", absent}, {"DISPLAY", dead}},
-         "QT_QPA_PLATFORM=wayland;xcb, WAYLAND_DISPLAY=" + absent + ", DISPLAY=" + dead},
+         "no display answers (QT_QPA_PLATFORM=wayland;xcb, WAYLAND_DISPLAY=" + absent +
+             " is not running, DISPLAY=" + dead + " is not running)"},
+        {{{"QT_QPA_PLATFORM", "wayland-egl;xcb"}, {"WAYLAND_DISPLAY", wayland.Name()}},
+         "the display does not answer (QT_QPA_PLATFORM=wayland-egl;xcb, WAYLAND_DISPLAY=" + wayland.Name() +
+             ", DISPLAY not set)"},
     };
     for (const Case& expected : cases) {
-        SCOPED_TRACE(expected.tried);
+        SCOPED_TRACE(expected.why);
         cli_test::Environment environment = world.ProgramEnvironment();
         for (const auto& [name, value] : expected.variables)
             environment.Set(name, value);
@@ -178,8 +188,7 @@ TEST_F(RunEnd, InteractiveRunWithoutADisplayThatAnswersNamesWhatWasTried)
 
         EXPECT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
         EXPECT_EQ(run.end.value_or(cli_test::ProgramEnd{}).exitCode, 1);
-        EXPECT_EQ(run.err, "jetvane: the display does not answer (" + expected.tried +
-                               "); set DISPLAY to a running one, or run unattended with SILENT\n");
+        EXPECT_EQ(run.err, "jetvane: " + expected.why + "; set DISPLAY to a running one, or run unattended with SILENT\n");
     }
 }
 
@@ -198,7 +207,7 @@ TEST_F(RunEnd, WindowedRunKeepsQtsRemarksFromItsStart)
     EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr("incomplete command line"));
 }
 
-TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
+TEST_F(RunEnd, SilentRunOnADisplayThatIsNotRunningGoesOnOffscreen)
 {
     PrepareWithSim();
 
@@ -212,31 +221,228 @@ TEST_F(RunEnd, SilentRunOnADisplayThatDoesNotAnswerGoesOnOffscreen)
     EXPECT_EQ(run.err, "");
 }
 
-// The wait for a display that never answers is bounded; then the file goes out as without one.
-TEST_F(RunEnd, SilentRunOnADisplayThatNeverAnswersSendsItsFileOffscreen)
-{
-    const test_support::FakeDisplay x11;
-    const test_support::FakeDisplay wayland(world.FilePath("wayland-mute").string());
-    ASSERT_TRUE(x11.Valid() && wayland.Valid());
-    for (const auto& [variable, display] : {std::pair{"DISPLAY", x11.Name()}, std::pair{"WAYLAND_DISPLAY", wayland.Name()}}) {
-        SCOPED_TRACE(variable);
-        test_support::PrinterSimProcess printer;
-        ASSERT_TRUE(printer.Start(kPrinterSim, {"--type", "BTP"}));
-        Prepare(printer.SlavePath());
+// One kind of display each, played by the test (or a real Xvfb), and the variables that name it.
+enum class DisplayKind {
+    SilentX11ByHost,
+    SilentX11ByNumberOverTcp,
+    X11SendingAFewBytes,
+    X11LocalSocketWithAFullQueue,
+    SilentWayland,
+    WaylandEglSilent,
+    WaylandNamedWithoutRuntimeFolder,
+    WaylandPlatformWithoutRuntimeFolder,
+    X11WhosePortRefuses,
+    X11TurningTheConnectionDown,
+    Xvfb,
+};
+
+struct DisplayCase {
+    const char* name;
+    DisplayKind kind;
+    // The line's reason, with NAME standing for the display's name; empty for the display
+    // that answers, where an attended run opens its window.
+    const char* why;
+    bool silent; // costs the whole wait
+};
+
+const DisplayCase kDisplayCases[] = {
+    {"SilentX11ByHost", DisplayKind::SilentX11ByHost, "the display does not answer (DISPLAY=NAME)", true},
+    {"SilentX11ByNumberOverTcp", DisplayKind::SilentX11ByNumberOverTcp, "the display does not answer (DISPLAY=NAME)", true},
+    {"X11SendingAFewBytes", DisplayKind::X11SendingAFewBytes, "the display does not answer (DISPLAY=NAME)", true},
+    {"X11LocalSocketWithAFullQueue", DisplayKind::X11LocalSocketWithAFullQueue,
+     "the display does not answer (DISPLAY=NAME)", true},
+    {"SilentWayland", DisplayKind::SilentWayland, "the display does not answer (WAYLAND_DISPLAY=NAME, DISPLAY not set)",
+     true},
+    {"WaylandEglSilent", DisplayKind::WaylandEglSilent,
+     "the display does not answer (QT_QPA_PLATFORM=wayland-egl, WAYLAND_DISPLAY=NAME)", true},
+    {"WaylandNamedWithoutRuntimeFolder", DisplayKind::WaylandNamedWithoutRuntimeFolder,
+     "the display cannot be used: XDG_RUNTIME_DIR is invalid or not set in the environment (WAYLAND_DISPLAY=NAME, "
+     "DISPLAY not set)",
+     false},
+    {"WaylandPlatformWithoutRuntimeFolder", DisplayKind::WaylandPlatformWithoutRuntimeFolder,
+     "the display cannot be used: XDG_RUNTIME_DIR is invalid or not set in the environment (QT_QPA_PLATFORM=wayland, "
+     "WAYLAND_DISPLAY not set)",
+     false},
+    {"X11WhosePortRefuses", DisplayKind::X11WhosePortRefuses, "the display is not running (DISPLAY=NAME)", false},
+    {"X11TurningTheConnectionDown", DisplayKind::X11TurningTheConnectionDown,
+     "the display refused the connection: Authorization required, but no authorization protocol specified "
+     "(DISPLAY=NAME)",
+     false},
+    {"Xvfb", DisplayKind::Xvfb, "", false},
+};
+
+// The display of one case, alive while this lives, and the environment that names it.
+class DisplayOfCase {
+public:
+    DisplayOfCase(DisplayKind kind, const cli_test::CliWorld& world) : kind_(kind)
+    {
+        using test_support::FakeDisplay;
+        const std::string wayland = world.FilePath("wayland-display").string();
+        switch (kind) {
+        case DisplayKind::SilentX11ByHost:
+            fake_ = std::make_unique<FakeDisplay>();
+            name_ = fake_->Valid() ? fake_->Name() : "";
+            break;
+        case DisplayKind::SilentX11ByNumberOverTcp:
+            fake_ = std::make_unique<FakeDisplay>();
+            name_ = fake_->Valid() ? fake_->LocalName() : "";
+            break;
+        case DisplayKind::X11SendingAFewBytes:
+            fake_ = std::make_unique<FakeDisplay>(FakeDisplay::Reply::FewBytes);
+            name_ = fake_->Valid() ? fake_->Name() : "";
+            break;
+        case DisplayKind::X11LocalSocketWithAFullQueue:
+            fullQueue_ = std::make_unique<test_support::FullQueueX11Display>();
+            name_ = fullQueue_->Valid() ? fullQueue_->Name() : "";
+            break;
+        case DisplayKind::SilentWayland:
+        case DisplayKind::WaylandEglSilent:
+            fake_ = std::make_unique<FakeDisplay>(wayland);
+            name_ = fake_->Valid() ? fake_->Name() : "";
+            break;
+        case DisplayKind::WaylandNamedWithoutRuntimeFolder:
+            name_ = "wayland-jetvane-test";
+            break;
+        case DisplayKind::WaylandPlatformWithoutRuntimeFolder:
+            name_ = "-";
+            break;
+        case DisplayKind::X11WhosePortRefuses:
+            refusing_ = std::make_unique<test_support::RefusingX11Display>();
+            name_ = refusing_->Name();
+            break;
+        case DisplayKind::X11TurningTheConnectionDown:
+            fake_ = std::make_unique<FakeDisplay>(FakeDisplay::Reply::TurnsDown);
+            name_ = fake_->Valid() ? fake_->Name() : "";
+            break;
+        case DisplayKind::Xvfb:
+            xvfb_ = std::make_unique<test_support::XvfbServer>();
+            name_ = xvfb_->Name();
+            break;
+        }
+    }
+
+    bool Valid() const { return !name_.empty(); }
+    const std::string& Name() const { return name_; }
+
+    cli_test::Environment Environment(const cli_test::CliWorld& world) const
+    {
         cli_test::Environment environment = world.ProgramEnvironment();
-        environment.Set(variable, display);
+        switch (kind_) {
+        case DisplayKind::SilentWayland:
+            environment.Set("WAYLAND_DISPLAY", name_);
+            break;
+        case DisplayKind::WaylandEglSilent:
+            environment.Set("QT_QPA_PLATFORM", "wayland-egl");
+            environment.Set("WAYLAND_DISPLAY", name_);
+            break;
+        case DisplayKind::WaylandNamedWithoutRuntimeFolder:
+            environment.Unset("XDG_RUNTIME_DIR");
+            environment.Set("WAYLAND_DISPLAY", name_);
+            break;
+        case DisplayKind::WaylandPlatformWithoutRuntimeFolder:
+            environment.Unset("XDG_RUNTIME_DIR");
+            environment.Set("QT_QPA_PLATFORM", "wayland");
+            break;
+        default:
+            environment.Set("DISPLAY", name_);
+            break;
+        }
+        return environment;
+    }
 
-        const cli_test::ProgramRun run =
-            RunProgram(kJetvane, sendArguments, environment, kDisplayWaitMs + kSendConfigLimitMs);
+private:
+    DisplayKind kind_;
+    std::string name_;
+    std::unique_ptr<test_support::FakeDisplay> fake_;
+    std::unique_ptr<test_support::FullQueueX11Display> fullQueue_;
+    std::unique_ptr<test_support::RefusingX11Display> refusing_;
+    std::unique_ptr<test_support::XvfbServer> xvfb_;
+};
 
-        EXPECT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
-        EXPECT_EQ(run.end.value_or(cli_test::ProgramEnd{}).exitCode, EXIT_CODE_SUCCESS);
-        EXPECT_EQ(run.err, "");
-        EXPECT_THAT(LoggedFrames(printer.StderrText()),
-                    ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0},
-                                LoggedFrame{CMD_SET_SETTINGS, cli_test::SampleSettingsRecord().size()}));
+// Test names show the case's name, not its bytes.
+void PrintTo(const DisplayCase& displayCase, std::ostream* out)
+{
+    *out << displayCase.name;
+}
+
+class DisplayRunEnd : public RunEnd, public ::testing::WithParamInterface<DisplayCase> {};
+
+std::string WithName(std::string text, const std::string& name)
+{
+    const std::string placeholder = "NAME";
+    if (const std::size_t at = text.find(placeholder); at != std::string::npos)
+        text.replace(at, placeholder.size(), name);
+    return text;
+}
+
+// An attended run on a display that cannot be used ends with 1 and one line that says why;
+// a silent display costs the whole wait, and no more; any other ends well before it. On the
+// display that answers the window opens and stays.
+TEST_P(DisplayRunEnd, InteractiveRunSaysWhyTheDisplayCannotBeUsed)
+{
+    const DisplayCase& expected = GetParam();
+    ASSERT_TRUE(world.Valid());
+    const DisplayOfCase display(expected.kind, world);
+    if (expected.kind == DisplayKind::Xvfb && !display.Valid())
+        GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(display.Valid());
+
+    if (*expected.why == '\0') {
+        cli_test::ProgramProcess jetvane;
+        ASSERT_TRUE(jetvane.Start(kJetvane, {}, display.Environment(world)));
+        bool shown = false;
+        for (int waited = 0; waited < kStartUpLimitMs && !shown && jetvane.Running(); waited += kKeyRepeatMs) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kKeyRepeatMs));
+            const std::vector<std::string> titles = test_support::TopLevelWindowTitles(display.Name());
+            shown = std::any_of(titles.begin(), titles.end(),
+                                [](const std::string& title) { return title.find("Jetvane") != std::string::npos; });
+        }
+        EXPECT_TRUE(shown) << "no window titled Jetvane on " << display.Name() << "; " << jetvane.Stderr();
+        jetvane.Stop();
+        return;
+    }
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, {}, display.Environment(world), kDisplayWaitMs + kDisplayWaitMarginMs);
+
+    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end within the wait and its margin";
+    EXPECT_EQ(run.end->exitCode, 1);
+    EXPECT_EQ(run.err, "jetvane: " + WithName(expected.why, display.Name()) +
+                           "; set DISPLAY to a running one, or run unattended with SILENT\n");
+    if (expected.silent) {
+        EXPECT_GE(run.seconds, kDisplayWaitMs / 1000.0);
+    } else {
+        EXPECT_LT(run.seconds, kDisplayWaitMs / 1000.0);
     }
 }
+
+// A silent run goes on without the display (on it, where it answers) and sends its file,
+// within the wait and its margin; nothing the libraries or Qt remarked reaches standard error.
+TEST_P(DisplayRunEnd, SilentRunSendsItsFile)
+{
+    const DisplayCase& expected = GetParam();
+    ASSERT_TRUE(world.Valid());
+    const DisplayOfCase display(expected.kind, world);
+    if (expected.kind == DisplayKind::Xvfb && !display.Valid())
+        GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(display.Valid());
+    PrepareWithSim();
+
+    const cli_test::ProgramRun run =
+        RunProgram(kJetvane, sendArguments, display.Environment(world), kDisplayWaitMs + kSendConfigLimitMs);
+
+    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end within the wait and its margin";
+    EXPECT_EQ(run.end->exitCode, EXIT_CODE_SUCCESS);
+    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(LoggedFrames(sim.StderrText()),
+                ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0},
+                            LoggedFrame{CMD_SET_SETTINGS, cli_test::SampleSettingsRecord().size()}));
+    if (expected.silent) {
+        EXPECT_GE(run.seconds, kDisplayWaitMs / 1000.0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Displays, DisplayRunEnd, ::testing::ValuesIn(kDisplayCases),
+                         [](const ::testing::TestParamInfo<DisplayCase>& info) { return std::string(info.param.name); });
 
 // ---- silent runs that cannot go on unattended
 
