@@ -1,6 +1,6 @@
 #pragma once
-// The interactive program started on Qt's offscreen platform and watched until it is idle
-// in its event loop with the main window up. Idle means its threads have used no more than
+// The interactive program started on Qt's offscreen platform (or on an X display) and
+// watched until it is idle in its event loop with the main window up. Idle means its threads have used no more than
 // a trickle of CPU (a timer's wake-up) for kIdleWindowMs; the time taken is the last busy
 // moment.
 #include "tests/cli/cli_environment.h"
@@ -60,11 +60,17 @@ inline long long ResidentKib(pid_t pid)
     return -1;
 }
 
-// Starts the program at path in world and measures its start-up; false when it failed.
-inline bool MeasureOneStart(const char* path, const cli_test::CliWorld& world, Sample* sample)
+// Starts the program at path in world and measures its start-up, on Qt's offscreen platform
+// or, when x11Display is given, on that X display as a technician starts it; false when it
+// failed.
+inline bool MeasureOneStart(const char* path, const cli_test::CliWorld& world, Sample* sample,
+                            const std::string& x11Display = {})
 {
     cli_test::Environment environment = world.ProgramEnvironment();
-    environment.Set("QT_QPA_PLATFORM", "offscreen");
+    if (x11Display.empty())
+        environment.Set("QT_QPA_PLATFORM", "offscreen");
+    else
+        environment.Set("DISPLAY", x11Display);
     cli_test::ProgramProcess jetvane;
     const auto start = std::chrono::steady_clock::now();
     if (!jetvane.Start(path, {}, environment))
