@@ -10,11 +10,13 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <iterator>
 #include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ui {
@@ -50,13 +52,16 @@ constexpr char kTheDisplay[] = "the display %1 (%2)";
 constexpr char kNoDisplayAnswers[] = "no display answers (%1)";
 constexpr char kNoPlatformUsable[] = "no platform could be used (%1)";
 constexpr char kDefaultAsked[] = " (%1 %2)";
-constexpr char kOutcomeSilent[] = "does not answer";
-constexpr char kOutcomeNotAwaited[] = "was not waited for";
-constexpr char kOutcomeNotRunning[] = "is not running";
-constexpr char kOutcomeRefused[] = "refused the connection";
 constexpr char kOutcomeUnusable[] = "cannot be used";
 constexpr char kOutcomeNotSet[] = "is not set";
-constexpr char kOutcomeUnused[] = "answers, but Qt could not use it";
+constexpr std::pair<DisplayAnswer, const char*> kOutcomeWords[] = {
+    {DisplayAnswer::Answers, "answers, but Qt could not use it"},
+    {DisplayAnswer::Silent, "does not answer"},
+    {DisplayAnswer::NotAwaited, "was not waited for"},
+    {DisplayAnswer::NotRunning, "is not running"},
+    {DisplayAnswer::Refused, "refused the connection"},
+    {DisplayAnswer::Unusable, kOutcomeUnusable},
+};
 constexpr char kReasonSeparator[] = ": ";
 
 std::atomic<bool> g_offscreenIsFallback{false};
@@ -175,27 +180,9 @@ QString OutcomeText(const NamedDisplay& display)
 {
     if (!display.question && display.outcome.answer != DisplayAnswer::Answers)
         return QLatin1String(kOutcomeNotSet);
-    QString text;
-    switch (display.outcome.answer) {
-    case DisplayAnswer::Answers:
-        text = QLatin1String(kOutcomeUnused);
-        break;
-    case DisplayAnswer::Silent:
-        text = QLatin1String(kOutcomeSilent);
-        break;
-    case DisplayAnswer::NotAwaited:
-        text = QLatin1String(kOutcomeNotAwaited);
-        break;
-    case DisplayAnswer::NotRunning:
-        text = QLatin1String(kOutcomeNotRunning);
-        break;
-    case DisplayAnswer::Refused:
-        text = QLatin1String(kOutcomeRefused);
-        break;
-    case DisplayAnswer::Unusable:
-        text = QLatin1String(kOutcomeUnusable);
-        break;
-    }
+    const auto words = std::find_if(std::begin(kOutcomeWords), std::end(kOutcomeWords),
+                                    [&](const auto& entry) { return entry.first == display.outcome.answer; });
+    QString text = QLatin1String(words != std::end(kOutcomeWords) ? words->second : kOutcomeUnusable);
     if (!display.outcome.reason.empty())
         text += QLatin1String(kReasonSeparator) + QString::fromLocal8Bit(display.outcome.reason.c_str());
     return text;

@@ -365,7 +365,22 @@ void PrintTo(const DisplayCase& displayCase, std::ostream* out)
     *out << displayCase.name;
 }
 
-class DisplayRunEnd : public RunEnd, public ::testing::WithParamInterface<DisplayCase> {};
+// The case's display, up before each test; a test of Xvfb is skipped where it is not installed.
+class DisplayRunEnd : public RunEnd, public ::testing::WithParamInterface<DisplayCase> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(world.Valid());
+        display_ = std::make_unique<DisplayOfCase>(GetParam().kind, world);
+        if (GetParam().kind == DisplayKind::Xvfb && !display_->Valid())
+            GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_TRUE(display_->Valid());
+    }
+    const DisplayOfCase& Display() const { return *display_; }
+
+private:
+    std::unique_ptr<DisplayOfCase> display_;
+};
 
 std::string WithName(std::string text, const std::string& name)
 {
@@ -381,11 +396,7 @@ std::string WithName(std::string text, const std::string& name)
 TEST_P(DisplayRunEnd, InteractiveRunSaysWhyTheDisplayCannotBeUsed)
 {
     const DisplayCase& expected = GetParam();
-    ASSERT_TRUE(world.Valid());
-    const DisplayOfCase display(expected.kind, world);
-    if (expected.kind == DisplayKind::Xvfb && !display.Valid())
-        GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_TRUE(display.Valid());
+    const DisplayOfCase& display = Display();
 
     if (*expected.why == '\0') {
         cli_test::ProgramProcess jetvane;
@@ -420,11 +431,7 @@ TEST_P(DisplayRunEnd, InteractiveRunSaysWhyTheDisplayCannotBeUsed)
 TEST_P(DisplayRunEnd, SilentRunSendsItsFile)
 {
     const DisplayCase& expected = GetParam();
-    ASSERT_TRUE(world.Valid());
-    const DisplayOfCase display(expected.kind, world);
-    if (expected.kind == DisplayKind::Xvfb && !display.Valid())
-        GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_TRUE(display.Valid());
+    const DisplayOfCase& display = Display();
     PrepareWithSim();
 
     const cli_test::ProgramRun run =
