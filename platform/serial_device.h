@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -66,9 +67,17 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& normalisedName
 // Who may open a device file: its owner, its group and its permission bits.
 struct DeviceAccess {
     std::string owner; // user name, or the uid in digits when it has none
+    unsigned uid = 0;
     std::string group; // group name, or "" when the gid has none
     unsigned gid = 0;
     unsigned mode = 0; // permission bits, e.g. 0660
+};
+
+// Who asks to open a device: the process's effective user and every group it is in (its
+// supplementary groups and its effective group).
+struct ProcessIdentity {
+    unsigned uid = 0;
+    std::vector<unsigned> groups;
 };
 
 // Why a port could not be opened, in words a technician can act on: the device behind the
@@ -76,11 +85,13 @@ struct DeviceAccess {
 // portName: "COM5" (or normalised); error: what OpenSerialDevice reported.
 std::string DescribePortOpenFailure(const std::string& portName, int error);
 
-// The same from what is known of the device: device is "" when the port has none; access
-// is what a look at the device file told, if anything. Reads nothing itself. A refused
-// opening (EACCES, EPERM) advises joining the device's group only when that group may read
-// and write it and is not root's; otherwise it names owner, group and mode.
+// The same from what is known of the device and of the process: device is "" when the
+// port has none; access is what a look at the device file told, if anything. Reads nothing
+// itself. A refused opening (EACCES, EPERM) advises joining the device's group only where
+// that would help: the process neither owns the device nor is in its group yet, the group
+// is not root's, and its bits let it read and write where the others' bits do not.
+// Otherwise it names owner, group and mode.
 std::string DescribePortOpenFailure(const std::string& portName, const std::string& device, int error,
-                                    const std::optional<DeviceAccess>& access);
+                                    const std::optional<DeviceAccess>& access, const ProcessIdentity& process);
 
 } // namespace platform

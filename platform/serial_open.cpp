@@ -3,6 +3,7 @@
 #include "platform/termios_serial_device.h"
 #include "platform/virtual_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -45,15 +46,25 @@ std::string Formatted(const char* format, auto... values)
     return text;
 }
 
-std::string PermissionAdvice(const DeviceAccess& access)
+bool IsInGroup(const ProcessIdentity& process, unsigned gid)
+{
+    return std::find(process.groups.begin(), process.groups.end(), gid) != process.groups.end();
+}
+
+std::string PermissionAdvice(const DeviceAccess& access, const ProcessIdentity& process)
 {
     const unsigned mode = access.mode & kPermissionBits;
     const bool groupMay = ReadsAndWrites(mode, kGroupShift);
-    // Joining root's group is no advice to give; a group without a name cannot be joined.
-    if (groupMay && access.gid != kRootGroup && !access.group.empty())
+    const bool othersMay = ReadsAndWrites(mode, 0);
+    // The owner's bits decide for the owner, and a member already has the group's bits:
+    // joining changes nothing for either, nor where the others' bits grant as much. Joining
+    // root's group is no advice to give; a group without a name cannot be joined.
+    const bool joiningHelps = groupMay && !othersMay && process.uid != access.uid && !IsInGroup(process, access.gid) &&
+                              access.gid != kRootGroup && !access.group.empty();
+    if (joiningHelps)
         return Formatted(kGroupHintFormat, access.group.c_str(), access.group.c_str());
     const std::string group = access.group.empty() ? std::to_string(access.gid) : access.group;
-    if (ReadsAndWrites(mode, kOwnerShift) && !groupMay && !ReadsAndWrites(mode, 0))
+    if (ReadsAndWrites(mode, kOwnerShift) && !groupMay && !othersMay)
         return Formatted(kOwnerOnlyFormat, access.owner.c_str(), access.owner.c_str(), group.c_str(), mode);
     return Formatted(kOwnershipFormat, access.owner.c_str(), group.c_str(), mode);
 }
@@ -71,6 +82,7 @@ std::optional<DeviceAccess> ReadDeviceAccess(const std::string& path)
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     DeviceAccess access;
+    access.uid = info.st_uid;
     access.gid = info.st_gid;
     access.mode = info.st_mode & kPermissionBits;
     access.owner = std::to_string(info.st_uid);
@@ -89,10 +101,27 @@ std::optional<DeviceAccess> ReadDeviceAccess(const std::string& path)
     return access;
 }
 
+// The process's effective user and groups, as the kernel weighs them when it opens a file.
+ProcessIdentity CurrentProcessIdentity()
+{
+    ProcessIdentity process;
+    process.uid = ::geteuid();
+    const int count = ::getgroups(0, nullptr);
+    if (count > 0) {
+        std::vector<gid_t> groups(static_cast<std::size_t>(count));
+        const int read = ::getgroups(count, groups.data());
+        if (read > 0)
+            process.groups.assign(groups.begin(), groups.begin() + read);
+    }
+    // getgroups may leave the effective group out.
+    process.groups.push_back(::getegid());
+    return process;
+}
+
 } // namespace
 
 std::string DescribePortOpenFailure(const std::string& portName, const std::string& device, int error,
-                                    const std::optional<DeviceAccess>& access)
+                                    const std::optional<DeviceAccess>& access, const ProcessIdentity& process)
 {
     if (device.empty())
         return portName + ": " + kNoDeviceText;
@@ -102,7 +131,8 @@ std::string DescribePortOpenFailure(const std::string& portName, const std::stri
     case EBUSY: return subject + " " + kBusyText;
     case ENOTTY: return subject + " " + kNotSerialText;
     case EACCES:
-    case EPERM: return subject + ": " + std::strerror(error) + (access ? PermissionAdvice(*access) : std::string());
+    case EPERM:
+        return subject + ": " + std::strerror(error) + (access ? PermissionAdvice(*access, process) : std::string());
     default: return subject + ": " + std::strerror(error);
     }
 }
@@ -110,7 +140,8 @@ std::string DescribePortOpenFailure(const std::string& portName, const std::stri
 std::string DescribePortOpenFailure(const std::string& portName, int error)
 {
     const std::string device = ResolvePortDevice(portName);
-    return DescribePortOpenFailure(portName, device, error, device.empty() ? std::nullopt : ReadDeviceAccess(device));
+    return DescribePortOpenFailure(portName, device, error, device.empty() ? std::nullopt : ReadDeviceAccess(device),
+                                   CurrentProcessIdentity());
 }
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& normalisedName, int* error)

@@ -33,6 +33,19 @@ tcflag_t CharacterSizeFor(std::uint8_t dataBits)
     }
 }
 
+// The transport moves bytes and nothing else: no line editing, echo or flow control. A
+// port that another program left in flow control (stty crtscts, ixon) would otherwise hold
+// our bytes back until the printer raised CTS or sent XON.
+void MakeRaw(termios* tio)
+{
+    ::cfmakeraw(tio);
+    tio->c_cflag |= CLOCAL | CREAD;
+    tio->c_cflag &= ~CRTSCTS;
+    tio->c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio->c_cc[VMIN] = 0;
+    tio->c_cc[VTIME] = 0;
+}
+
 class TermiosSerialDevice final : public SerialDevice {
 public:
     explicit TermiosSerialDevice(int fd) : fd_(fd) {}
@@ -54,9 +67,8 @@ public:
         speed_t speed{};
         if (!TermiosSpeedOf(config.baudRate, &speed))
             return Fail(EINVAL);
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+        MakeRaw(&tio);
+        tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
         tio.c_cflag |= CharacterSizeFor(config.dataBits);
         switch (config.parity) {
         case 'E': tio.c_cflag |= PARENB; break;
@@ -68,9 +80,6 @@ public:
         }
         if (config.stopBits >= 1.5f)
             tio.c_cflag |= CSTOPB;
-        tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
         ::cfsetispeed(&tio, speed);
         ::cfsetospeed(&tio, speed);
         if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
@@ -186,14 +195,10 @@ std::unique_ptr<SerialDevice> OpenTermiosSerialDevice(const std::string& path, i
         return fail(ENOTTY);
     }
     ::ioctl(fd, TIOCEXCL);
-    // The transport moves bytes and nothing else: no line editing, echo or flow control,
-    // whatever line settings are applied later (or refused).
+    // Raw whatever line settings are applied later, or refused.
     termios tio{};
     if (::tcgetattr(fd, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
+        MakeRaw(&tio);
         ::tcsetattr(fd, TCSANOW, &tio);
     }
     if (error != nullptr)

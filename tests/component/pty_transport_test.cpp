@@ -1,7 +1,8 @@
 // The serial transport on a real tty: a pseudo-terminal whose slave a COM number is
 // mapped to, while the test plays the printer on the master. Covers bytes both ways,
-// exclusive open, the baud rate seen by the other end, and modem-line queries, which a
-// pseudo-terminal does not support.
+// exclusive open, the baud rate and line flags seen by the other end (also where another
+// program left its own on the tty), and modem-line queries, which a pseudo-terminal does
+// not support.
 #include "comms/comms.h"
 #include "platform/termios_serial_device.h"
 
@@ -131,7 +132,12 @@ TEST_F(PtyTransportTest, CloseGivesUpTheExclusiveUseOfTheTty)
 TEST_F(PtyTransportTest, PortIsRawEvenAtARateTheTtyCannotBeSetTo)
 {
     // 14400 baud has no termios speed: the settings are refused, but the line must still
-    // carry binary frames untouched (no line editing, no echo).
+    // carry binary frames untouched (no line editing, no echo), and not wait for a CTS that
+    // a port left in hardware flow control by another program would want.
+    termios left{};
+    ASSERT_EQ(::tcgetattr(slave_, &left), 0);
+    left.c_cflag |= CRTSCTS;
+    ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &left), 0);
     ASSERT_TRUE(comms.Open(kPortName, 14400, 8, 'N', 1.0f));
     const std::string reply("\x09\x01\x00\x00\x60" "0000000" "\x08\x70", 14);
 
@@ -143,6 +149,9 @@ TEST_F(PtyTransportTest, PortIsRawEvenAtARateTheTtyCannotBeSetTo)
         received += static_cast<char>(b);
     EXPECT_EQ(received, reply);
     EXPECT_EQ(ReadFromMaster(1), "") << "nothing echoed back";
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(master_, &tio), 0);
+    EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
 }
 
 TEST_F(PtyTransportTest, ModemLineQueriesFailOnAPseudoTerminal)
@@ -180,22 +189,33 @@ TEST_F(PtyTransportTest, BaudRateIsVisibleFromTheMaster)
 }
 
 // The pty driver drops the parity-enable flag and the character size but keeps which
-// parity was asked for, so the other end reads that back.
-TEST_F(PtyTransportTest, ParityLetterReachesTheTty)
+// parity was asked for, so the other end reads that back. It keeps hardware flow control
+// too, so a port that another program left in it (stty crtscts) shows whether ours undid it.
+TEST_F(PtyTransportTest, LineFlagsReachTheTty)
 {
     struct Case {
         char letter;
-        bool odd;   // PARODD
-        bool stick; // CMSPAR: mark (with PARODD) or space (without)
+        tcflag_t leftOn; // by another program, before ours opens the port
+        bool odd;        // PARODD
+        bool stick;      // CMSPAR: mark (with PARODD) or space (without)
+        bool rtsCts;     // CRTSCTS
     };
-    for (const Case& expected : {Case{'N', false, false}, Case{'E', false, false}, Case{'O', true, false},
-                                 Case{'M', true, true}, Case{'S', false, true}}) {
-        ASSERT_TRUE(comms.Open(kPortName, 9600, 7, expected.letter, 1.0f)) << expected.letter;
+    for (const Case& expected : {Case{'N', 0, false, false, false}, Case{'E', 0, false, false, false},
+                                 Case{'O', 0, true, false, false}, Case{'M', 0, true, true, false},
+                                 Case{'S', 0, false, true, false}, Case{'N', CRTSCTS, false, false, false}}) {
+        SCOPED_TRACE(::testing::Message() << expected.letter << " left on " << std::hex << expected.leftOn);
+        termios left{};
+        ASSERT_EQ(::tcgetattr(slave_, &left), 0);
+        left.c_cflag |= expected.leftOn;
+        ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &left), 0);
+        ASSERT_TRUE(comms.Open(kPortName, 9600, 7, expected.letter, 1.0f));
 
         termios tio{};
         ASSERT_EQ(::tcgetattr(master_, &tio), 0);
-        EXPECT_EQ((tio.c_cflag & PARODD) != 0, expected.odd) << expected.letter;
-        EXPECT_EQ((tio.c_cflag & CMSPAR) != 0, expected.stick) << expected.letter;
+        EXPECT_EQ((tio.c_cflag & PARODD) != 0, expected.odd);
+        EXPECT_EQ((tio.c_cflag & CMSPAR) != 0, expected.stick);
+        EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, expected.rtsCts);
+        comms.Close();
     }
 }
 

@@ -214,25 +214,34 @@ TEST_F(TransactionTest, GapLongerThanTheTimeoutFailsEvenWithHalfAFrame)
     EXPECT_FALSE(Identify(1000));
 }
 
-// A header that begins just before the time-out and is then abandoned, with silence after
-// it: nothing is left to finish, so the transaction ends at its time-out, not a time-out
-// after the header (2650 ms here).
+// A header that begins just before the time-out and is then abandoned: nothing is left to
+// finish, so the transaction ends at its time-out. The bytes that follow it, one at a time
+// and closer together than a header still arriving may pause, would carry the header on had
+// it not been abandoned: a receiver that kept it, or a loop that still counted it as
+// arriving, would wait for them past the bound.
 struct AbandonedHeader {
     const char* name;
-    std::string_view bytes;
+    std::string_view bytes; // at once
+    std::string_view after; // then one byte at a time
 };
 
 constexpr std::uint32_t kAbandonedHeaderTimeoutMs = 1500;
 constexpr int kHeaderAfterTheRequestMs = 1150; // 400 ms before the time-out passes
+constexpr int kByteAfterTheHeaderEveryMs = 200;
 // Halfway from the time-out to twice it.
 constexpr std::uint64_t kAbandonedHeaderEndsWithinMs = kPauseAfterWriteMs + kAbandonedHeaderTimeoutMs * 3 / 2;
 
 constexpr AbandonedHeader kAbandonedHeaders[] = {
-    {"ALetterAmongItsLengthDigits", "\x09\x01\x00\x02\x06" "00X"sv},
-    {"ALengthBeyondTheLongestPayload", "\x09\x01\x00\x02\x06" "0065536"sv},
-    {"FlagsOtherThan0Or1", "\x09\x01\x07"sv},
-    // A header that is still whole so far, then silence: it keeps nothing open.
-    {"BegunAndThenSilent", "\x09\x01\x00\x02\x06" "00"sv},
+    // Taken as a digit, the letter would leave one digit to come and a payload of 400 after it.
+    {"ALetterAmongItsLengthDigits", "\x09\x01\x00\x02\x06" "00000X"sv, "00000000"sv},
+    // Taken, the length would make the bytes after it its payload.
+    {"ALengthBeyondTheLongestPayload", "\x09\x01\x00\x02\x06" "0065536"sv, "00000000"sv},
+    // Taken, the flags would have the bytes after them finish the header and begin its payload.
+    {"FlagsOtherThan0Or1", "\x09\x01\x07"sv, "\x02\x06" "0000010" "0"sv},
+    // A header that is still whole so far, then silence: it holds the transaction only for
+    // the pause that a header still arriving may take (half a second), not for a time-out
+    // after its last byte (2650 ms here).
+    {"BegunAndThenSilent", "\x09\x01\x00\x02\x06" "00"sv, ""sv},
 };
 
 class AbandonedHeaderTest : public TransactionTest, public ::testing::WithParamInterface<AbandonedHeader> {};
@@ -242,6 +251,10 @@ TEST_P(AbandonedHeaderTest, EndsTheTransactionAtItsTimeOut)
     PrinterEnd printer(*port.Line(), kIdentifyRequest.size(), [&] {
         SleepRealMs(kHeaderAfterTheRequestMs);
         port->SendToHost(std::string(GetParam().bytes));
+        for (const char b : GetParam().after) {
+            SleepRealMs(kByteAfterTheHeaderEveryMs);
+            port->SendToHost(std::string(1, b));
+        }
     });
 
     const std::uint64_t elapsed = SilentTransactionMs(kAbandonedHeaderTimeoutMs);

@@ -136,42 +136,64 @@ TEST(PortOpenFailure, NamesTheDeviceAndWhatWasWrong)
     EXPECT_EQ(platform::DescribePortOpenFailure("COM8", EACCES),
               "COM8 (" + std::string(device) + "): Permission denied; only its owner, " + ownerName +
                   ", may open it (" + ownerName + ":" + owningGroup->gr_name + ", mode 640)");
+    // The test owns the file, so the group's bits do not apply to it: no group to join.
+    ASSERT_EQ(fchmod(fd, 0660), 0);
+    EXPECT_EQ(platform::DescribePortOpenFailure("COM8", EACCES), "COM8 (" + std::string(device) +
+                                                                     "): Permission denied; it belongs to " + ownerName +
+                                                                     ":" + owningGroup->gr_name + ", mode 660");
     close(fd);
     unlink(device);
 }
 
 // The advice for a device the user may not open: a group to join only where joining it
 // would help; else who may open it. EPERM reads as EACCES does.
-TEST(PortOpenFailure, AdvisesAGroupOnlyWhenItMayReadAndWriteAndIsNotRoot)
+TEST(PortOpenFailure, AdvisesAGroupOnlyWhereJoiningItWouldHelp)
 {
+    // A technician's account in none of the devices' groups, the same account once it is in
+    // dialout (gid 20), and nobody (uid 65534), who owns some of the devices below.
+    const platform::ProcessIdentity technician{1000, {1000, 24}};
+    const platform::ProcessIdentity member{1000, {1000, 20, 24}};
+    const platform::ProcessIdentity nobody{65534, {65534}};
     struct Row {
+        const char* owner;
+        unsigned uid;
         const char* group;
         unsigned gid;
         unsigned mode;
+        const platform::ProcessIdentity& process;
         const char* advice;
     };
     const Row rows[] = {
-        {"dialout", 20, 0660, "; members of the group dialout may open it (sudo usermod -aG dialout $USER, then log in again)"},
-        {"dialout", 20, 0666, "; members of the group dialout may open it (sudo usermod -aG dialout $USER, then log in again)"},
-        {"dialout", 20, 0640, "; only its owner, root, may open it (root:dialout, mode 640)"},
-        {"dialout", 20, 0600, "; only its owner, root, may open it (root:dialout, mode 600)"},
-        {"tty", 5, 0620, "; only its owner, root, may open it (root:tty, mode 620)"},
-        {"root", 0, 0660, "; it belongs to root:root, mode 660"},
-        {"root", 0, 0600, "; only its owner, root, may open it (root:root, mode 600)"},
-        {"root", 0, 0666, "; it belongs to root:root, mode 666"},
-        {"dialout", 20, 0000, "; it belongs to root:dialout, mode 000"},
-        {"", 1234, 0660, "; it belongs to root:1234, mode 660"},
+        {"root", 0, "dialout", 20, 0660, technician, "; members of the group dialout may open it (sudo usermod -aG dialout $USER, then log in again)"},
+        {"nobody", 65534, "dialout", 20, 0060, technician, "; members of the group dialout may open it (sudo usermod -aG dialout $USER, then log in again)"},
+        // The others' bits already let the technician read and write.
+        {"root", 0, "dialout", 20, 0666, technician, "; it belongs to root:dialout, mode 666"},
+        {"root", 0, "dialout", 20, 0640, technician, "; only its owner, root, may open it (root:dialout, mode 640)"},
+        {"root", 0, "dialout", 20, 0600, technician, "; only its owner, root, may open it (root:dialout, mode 600)"},
+        {"root", 0, "tty", 5, 0620, technician, "; only its owner, root, may open it (root:tty, mode 620)"},
+        {"root", 0, "root", 0, 0660, technician, "; it belongs to root:root, mode 660"},
+        {"root", 0, "root", 0, 0600, technician, "; only its owner, root, may open it (root:root, mode 600)"},
+        {"root", 0, "root", 0, 0666, technician, "; it belongs to root:root, mode 666"},
+        {"root", 0, "dialout", 20, 0000, technician, "; it belongs to root:dialout, mode 000"},
+        {"root", 0, "", 1234, 0660, technician, "; it belongs to root:1234, mode 660"},
+        // Already in the group: joining it again changes nothing.
+        {"root", 0, "dialout", 20, 0660, member, "; it belongs to root:dialout, mode 660"},
+        // The owner's bits apply to the owner, whatever its groups.
+        {"nobody", 65534, "dialout", 20, 0060, nobody, "; it belongs to nobody:dialout, mode 060"},
+        {"nobody", 65534, "dialout", 20, 0460, nobody, "; it belongs to nobody:dialout, mode 460"},
+        {"nobody", 65534, "dialout", 20, 0066, nobody, "; it belongs to nobody:dialout, mode 066"},
     };
     const std::pair<int, std::string> refusals[] = {{EACCES, "Permission denied"}, {EPERM, "Operation not permitted"}};
     for (const auto& [error, refusal] : refusals) {
         for (const Row& row : rows) {
-            SCOPED_TRACE(std::string(row.group) + " " + std::to_string(row.mode) + " errno " + std::to_string(error));
-            const platform::DeviceAccess access{"root", row.group, row.gid, row.mode};
-            EXPECT_EQ(platform::DescribePortOpenFailure("COM7", "/dev/ttyUSB6", error, access),
+            SCOPED_TRACE(::testing::Message() << row.owner << ":" << row.group << " mode " << std::oct << row.mode
+                                              << std::dec << " uid " << row.process.uid << " errno " << error);
+            const platform::DeviceAccess access{row.owner, row.uid, row.group, row.gid, row.mode};
+            EXPECT_EQ(platform::DescribePortOpenFailure("COM7", "/dev/ttyUSB6", error, access, row.process),
                       "COM7 (/dev/ttyUSB6): " + refusal + row.advice);
         }
         // Nothing known of the device: no advice at all.
-        EXPECT_EQ(platform::DescribePortOpenFailure("COM7", "/dev/ttyUSB6", error, std::nullopt),
+        EXPECT_EQ(platform::DescribePortOpenFailure("COM7", "/dev/ttyUSB6", error, std::nullopt, technician),
                   "COM7 (/dev/ttyUSB6): " + refusal);
     }
 }
