@@ -1,14 +1,16 @@
 #include "ui/profile.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
-#include <utility>
 
 namespace ui {
 namespace {
@@ -18,56 +20,71 @@ QString KeyPath(const QString& section, const QString& key)
     return section + u'/' + key;
 }
 
-// The backslash escapes of an INI value, as QSettings reads them.
-constexpr std::pair<char16_t, char16_t> kIniEscapes[] = {
-    {u'a', u'\a'}, {u'b', u'\b'}, {u'f', u'\f'}, {u'n', u'\n'},  {u'r', u'\r'},  {u't', u'\t'},
-    {u'v', u'\v'}, {u'"', u'"'},   {u'?', u'?'},   {u'\'', u'\''}, {u'\\', u'\\'},
-};
-
-// An INI value text with its quotes dropped and its escapes read, its commas kept as they
-// stand, blanks around them included.
-QString UnquotedIniValue(QStringView raw)
+bool IsIniBlank(char byte)
 {
-    QString text;
-    for (qsizetype at = 0; at < raw.size(); ++at) {
-        const QChar character = raw[at];
-        if (character == u'"')
-            continue;
-        if (character == u'\\' && at + 1 < raw.size()) {
-            const auto escape = std::find_if(std::begin(kIniEscapes), std::end(kIniEscapes),
-                                             [next = raw[at + 1]](const auto& pair) { return next == pair.first; });
-            if (escape != std::end(kIniEscapes)) {
-                text += QChar(escape->second);
-                ++at;
-                continue;
-            }
-        }
-        text += character;
-    }
-    return text;
+    return byte == ' ' || byte == '\t';
 }
 
-// The value of key in section as the INI file holds it; nothing when no line holds it.
-// QSettings reads a value with unquoted commas, as somebody may write one by hand, as a list
-// and drops the blanks around its commas: only the line itself gives the text back whole.
-std::optional<QString> IniValueAsWritten(const QString& fileName, const QString& section, const QString& key)
+// Before and after each byte that stands for a character in an escape: "\x" and the code,
+// then the unknown escape "\z", which reads as nothing and so ends the code's digits.
+constexpr char kHexadecimalEscape[] = "\\x";
+constexpr char kEndOfEscape[] = "\\z";
+constexpr int kHexadecimal = 16;
+
+// The text of an INI file with each comma, and the blanks around it, written as escapes,
+// which QSettings reads as those characters and never as a list's separator or as blanks to
+// drop. A comma in quotes reads as before, one in a comment stays in the comment, and one
+// that a backslash escapes is left alone. Commas, blanks and backslashes are single bytes in
+// UTF-8, never part of another character.
+QByteArray WithCommasEscaped(QByteArrayView text)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return std::nullopt;
-    std::optional<QString> value;
-    QString currentSection;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            currentSection = line.mid(1, line.size() - 2);
+    QByteArray escaped;
+    qsizetype copied = 0;   // text up to here is in escaped
+    qsizetype solidEnd = 0; // after the last byte that is no blank
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (text[at] == '\\') {
+            at = std::min(at + 1, text.size() - 1);
+            solidEnd = at + 1;
             continue;
         }
-        const qsizetype equals = line.indexOf(u'=');
-        if (currentSection == section && equals > 0 && line.left(equals).trimmed() == key)
-            value = UnquotedIniValue(QStringView(line).mid(equals + 1).trimmed());
+        if (text[at] != ',') {
+            if (!IsIniBlank(text[at]))
+                solidEnd = at + 1;
+            continue;
+        }
+        qsizetype separatorEnd = at + 1;
+        while (separatorEnd < text.size() && IsIniBlank(text[separatorEnd]))
+            ++separatorEnd;
+        escaped += text.sliced(copied, solidEnd - copied);
+        for (const char byte : text.sliced(solidEnd, separatorEnd - solidEnd))
+            escaped += kHexadecimalEscape + QByteArray::number(byte, kHexadecimal) + kEndOfEscape;
+        copied = solidEnd = separatorEnd;
+        at = separatorEnd - 1;
     }
-    return value;
+    escaped += text.sliced(copied);
+    return escaped;
+}
+
+// QSettings reads a value with unquoted commas, as somebody may write one by hand, as a list
+// and drops each comma with the blanks around it. A copy of the file with its commas escaped
+// gives QSettings the value to read whole, so that everything else in it (escapes, quotes, a
+// comment, a line continued) reads as in a value without a comma. Nothing when the copy
+// cannot be made.
+std::optional<QString> ReadWithCommas(const QString& fileName, const QString& keyPath)
+{
+    QFile file(fileName);
+    const QTemporaryDir folder;
+    if (!folder.isValid() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QString copyName = folder.filePath(QFileInfo(fileName).fileName());
+    QFile copy(copyName);
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(WithCommasEscaped(file.readAll())) < 0)
+        return std::nullopt;
+    copy.close();
+    const QVariant value = QSettings(copyName, QSettings::IniFormat).value(keyPath);
+    if (!value.isValid())
+        return std::nullopt;
+    return value.toString();
 }
 
 } // namespace
@@ -79,8 +96,9 @@ QString GetProfileString(const QString& section, const QString& key, const QStri
     const QVariant value = settings.value(KeyPath(section, key));
     if (!value.isValid())
         return defaultValue;
-    if (value.typeId() == QMetaType::QStringList)
-        return IniValueAsWritten(settings.fileName(), section, key).value_or(value.toStringList().join(u','));
+    // A list of items that are not all text (one begins with '@') is a QVariantList.
+    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList)
+        return ReadWithCommas(settings.fileName(), KeyPath(section, key)).value_or(value.toStringList().join(u','));
     return value.toString();
 }
 

@@ -31,7 +31,9 @@ inline constexpr char kProfileSection[] = "Settings";
 inline constexpr char kPortsSection[] = "Ports";
 
 // The value, or defaultValue when the section has no such key. A value written into the file
-// by hand reads back as written, unquoted commas and the blanks around them included.
+// by hand reads as QSettings reads it (escapes, quotes, a comment after it), except that
+// unquoted commas, which QSettings would read as a list, stay in it with the blanks around
+// them as written.
 QString GetProfileString(const QString& section, const QString& key, const QString& defaultValue = {});
 // True when the value was stored.
 bool WriteProfileString(const QString& section, const QString& key, const QString& value);

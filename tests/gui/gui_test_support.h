@@ -59,11 +59,12 @@ inline void ProcessPendingEvents()
 }
 
 // A key as the keyboard gives it to the widget that has the focus.
-inline void PressKey(QWidget* target, int key, const QString& text = {})
+inline void PressKey(QWidget* target, int key, const QString& text = {},
+                     Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QCoreApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
     QCoreApplication::sendEvent(target, &release);
 }
 

@@ -35,6 +35,8 @@ struct EnterCase {
     int stateAfter;
     const char* statusAfter; // nullptr: the status line stays as it was
     bool childShownAfter;
+    int key = Qt::Key_Return;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
 };
 
 constexpr EnterCase kEnterCases[] = {
@@ -45,6 +47,9 @@ constexpr EnterCase kEnterCases[] = {
     {"EEPROM Cancel focused", Child::Eeprom, IDC_SETTINGS_CANCEL, STATE_IDLE, "Config Update Cancelled", false},
     {"BPP field: Update All Configs", Child::BoardingPass, IDC_HDC, STATE_IDLE, "Config Updated Successfully", false},
     {"BTP field: Update All Configs", Child::BagTag, IDC_HDC, STATE_IDLE, "Config Updated Successfully", false},
+    // Qt marks the numeric keypad's Enter with the keypad modifier.
+    {"BTP field, keypad Enter: Update All Configs", Child::BagTag, IDC_HDC, STATE_IDLE, "Config Updated Successfully",
+     false, Qt::Key_Enter, Qt::KeypadModifier},
 };
 
 class EnterInAChild : public MainDialogTest {
@@ -103,7 +108,7 @@ TEST_F(EnterInAChild, LeavesAWindowOnScreenAndPressesOnlyWhatItShould)
         }
         const QString statusBefore = Status();
 
-        gui_test::PressKey(target, Qt::Key_Return);
+        gui_test::PressKey(target, c.key, {}, c.modifiers);
         gui_test::ProcessPendingEvents();
 
         EXPECT_EQ(dialog->OperationState(), c.stateAfter);

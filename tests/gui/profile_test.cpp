@@ -35,37 +35,77 @@ TEST(Profile, ValueWithCommasStaysOneText)
     EXPECT_EQ(ui::GetProfileString("Settings", "PortConnect"), QString("COM3, COM4"));
 }
 
-// A value that the technician wrote into the file by hand, without the quotes that a comma
-// would otherwise need, reads back as one text, character for character.
-TEST(Profile, HandWrittenValueWithCommasReadsBackWhole)
+// Values that a technician wrote into the file by hand, each once without a comma and once
+// with one. Both read as QSettings reads a value (its escapes, its quotes, no comment, no
+// blanks at either end); where QSettings would split the one with a comma into a list, the
+// comma stays in it, and so do the blanks around it.
+struct HandWritten {
+    const char* noComma;
+    const char* readsWithout;
+    const char* withComma;
+    const char* readsWith;
+};
+
+const HandWritten kHandWritten[] = {
+    {R"(/tmp/abc.QV_BTP_CFG)", "/tmp/abc.QV_BTP_CFG", //
+     R"(/tmp/a,b,c.QV_BTP_CFG)", "/tmp/a,b,c.QV_BTP_CFG"},
+    {R"(/tmp/ab.QV_BTP_CFG)", "/tmp/ab.QV_BTP_CFG", //
+     R"(/tmp/a,,b.QV_BTP_CFG)", "/tmp/a,,b.QV_BTP_CFG"},
+    {R"(/tmp/gate 7 desk 2.QV_BTP_CFG)", "/tmp/gate 7 desk 2.QV_BTP_CFG", //
+     R"(/tmp/gate 7, desk 2.QV_BTP_CFG)", "/tmp/gate 7, desk 2.QV_BTP_CFG"},
+    {R"(/tmp/a   b.QV_BTP_CFG)", "/tmp/a   b.QV_BTP_CFG", //
+     R"(/tmp/a ,  b.QV_BTP_CFG)", "/tmp/a ,  b.QV_BTP_CFG"},
+    {"/tmp/a\t\tb.QV_BTP_CFG", "/tmp/a\t\tb.QV_BTP_CFG", //
+     "/tmp/a\t,\tb.QV_BTP_CFG", "/tmp/a\t,\tb.QV_BTP_CFG"},
+    {R"(   /tmp/gate 7 desk 2.QV_BTP_CFG   )", "/tmp/gate 7 desk 2.QV_BTP_CFG", //
+     R"(   /tmp/gate 7 , desk 2.QV_BTP_CFG   )", "/tmp/gate 7 , desk 2.QV_BTP_CFG"},
+    {R"(COM3)", "COM3", R"(COM3,)", "COM3,"},
+    {R"(COM3 COM4)", "COM3 COM4", R"(COM3, COM4)", "COM3, COM4"},
+    {R"("COM3 COM4")", "COM3 COM4", R"("COM3, COM4")", "COM3, COM4"},
+    // Escapes: octal, hexadecimal, named; next to the comma as well.
+    {R"(/tmp/desk\2.QV_BTP_CFG)", "/tmp/desk\x02.QV_BTP_CFG", //
+     R"(/tmp/a,desk\2.QV_BTP_CFG)", "/tmp/a,desk\x02.QV_BTP_CFG"},
+    {R"(/tmp/caf\xe9.QV_BTP_CFG)", "/tmp/caf\xC3\xA9.QV_BTP_CFG", //
+     R"(/tmp/a,caf\xe9.QV_BTP_CFG)", "/tmp/a,caf\xC3\xA9.QV_BTP_CFG"},
+    {R"(/tmp/gate\t7\\desk.QV_BTP_CFG)", "/tmp/gate\t7\\desk.QV_BTP_CFG", //
+     R"(/tmp/a,gate\t7\\desk.QV_BTP_CFG)", "/tmp/a,gate\t7\\desk.QV_BTP_CFG"},
+    {R"(/tmp/desk\x41\x42.QV_BTP_CFG)", "/tmp/deskAB.QV_BTP_CFG", //
+     R"(/tmp/desk\x41,\x42.QV_BTP_CFG)", "/tmp/deskA,B.QV_BTP_CFG"},
+    // A backslash makes an escape of the comma after it, and that escape reads as nothing.
+    {R"(/tmp/gate\,7.QV_BTP_CFG)", "/tmp/gate7.QV_BTP_CFG", //
+     R"(/tmp/a,gate\,7.QV_BTP_CFG)", "/tmp/a,gate7.QV_BTP_CFG"},
+    // A comment after the value.
+    {R"(/tmp/desk 2.QV_BTP_CFG ; gate 7)", "/tmp/desk 2.QV_BTP_CFG", //
+     R"(/tmp/a, desk 2.QV_BTP_CFG ; gate 7)", "/tmp/a, desk 2.QV_BTP_CFG"},
+    // Quotes around a part; QSettings drops the blanks after a closing quote.
+    {R"(/tmp/"gate;7"/desk.QV_BTP_CFG)", "/tmp/gate;7/desk.QV_BTP_CFG", //
+     R"(/tmp/a,"gate;7"/desk.QV_BTP_CFG)", "/tmp/a,gate;7/desk.QV_BTP_CFG"},
+    {R"(/tmp/"gate, 7"desk\2.QV_BTP_CFG)", "/tmp/gate, 7desk\x02.QV_BTP_CFG", //
+     R"(/tmp/"gate, 7",desk\2.QV_BTP_CFG)", "/tmp/gate, 7,desk\x02.QV_BTP_CFG"},
+    {R"("/tmp/gate 7"  "desk 2.QV_BTP_CFG")", "/tmp/gate 7desk 2.QV_BTP_CFG", //
+     R"("/tmp/gate 7" , "desk 2.QV_BTP_CFG")", "/tmp/gate 7 , desk 2.QV_BTP_CFG"},
+    // A line continued by a backslash at its end.
+    {"/tmp/gate 7\\\n desk 2.QV_BTP_CFG", "/tmp/gate 7 desk 2.QV_BTP_CFG", //
+     "/tmp/gate 7,\\\n desk 2.QV_BTP_CFG", "/tmp/gate 7, desk 2.QV_BTP_CFG"},
+    // QSettings reads a part that begins with '@' as a value of its own kind.
+    {R"(@gate 7 desk 2.QV_BTP_CFG)", "@gate 7 desk 2.QV_BTP_CFG", //
+     R"(@gate 7,desk 2.QV_BTP_CFG)", "@gate 7,desk 2.QV_BTP_CFG"},
+};
+
+TEST(Profile, HandWrittenValueReadsAlikeWithAndWithoutAComma)
 {
-    struct HandWritten {
-        const char* line;
-        QString value;
-    };
-    const HandWritten cases[] = {
-        {"LastLoadMainConfigFile=/tmp/a,b,c.QV_BTP_CFG", "/tmp/a,b,c.QV_BTP_CFG"},
-        {"LastLoadMainConfigFile=/tmp/gate 7, desk 2.QV_BTP_CFG", "/tmp/gate 7, desk 2.QV_BTP_CFG"},
-        {"LastLoadMainConfigFile=/tmp/a ,  b.QV_BTP_CFG", "/tmp/a ,  b.QV_BTP_CFG"},
-        {"LastLoadMainConfigFile=/tmp/a,,b.QV_BTP_CFG", "/tmp/a,,b.QV_BTP_CFG"},
-        // Quotes and backslash escapes read as QSettings reads them.
-        {"LastLoadMainConfigFile=/tmp/\"gate, 7\",desk\\2.QV_BTP_CFG", "/tmp/gate, 7,desk\\2.QV_BTP_CFG"},
-        {"PortConnect=COM3, COM4", "COM3, COM4"},
-        {"PortConnect=\"COM3, COM4\"", "COM3, COM4"},
-        {"PortConnect=COM3", "COM3"},
-    };
     const gui_test::ScopedProfileFolder folder;
     const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope, ui::kProfileOrganisation,
                                    ui::kProgramName).fileName();
     ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
-    for (const HandWritten& c : cases) {
-        SCOPED_TRACE(c.line);
+    for (const HandWritten& c : kHandWritten) {
+        SCOPED_TRACE(c.withComma);
         QFile conf(file);
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        conf.write(QByteArray("[Settings]\n") + c.line + '\n');
+        conf.write(QByteArray("[Settings]\nNoComma=") + c.noComma + "\nWithComma=" + c.withComma + '\n');
         conf.close();
-        const QString key = QString::fromLatin1(c.line).section(u'=', 0, 0);
-        EXPECT_EQ(ui::GetProfileString("Settings", key), c.value);
+        EXPECT_EQ(ui::GetProfileString("Settings", "NoComma"), QString::fromUtf8(c.readsWithout));
+        EXPECT_EQ(ui::GetProfileString("Settings", "WithComma"), QString::fromUtf8(c.readsWith));
     }
 }
 
