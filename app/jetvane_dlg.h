@@ -190,6 +190,8 @@ private:
     QString configFileExtension_;
     FileImage configFileImage_;
     QString lastConfigFolder_;
+    // As given: on a file system that tells letter cases apart an upper-cased name would be
+    // another file's. Its extension is compared without regard to case.
     QString configFileName_;
     bool silentMode_;
     QString commandLineVerb_;

@@ -182,7 +182,6 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     WriteProfileValue(kProfileLastLoadedMainConfigFilePath, lastConfigFolder_);
     WriteProfileValue(kProfileLastLoadedMainConfigFileName, configFileName_);
 
-    configFileName_ = configFileName_.toUpper();
     configFileExtension_ = ConfigFileExtension(configFileName_);
     const std::optional<int> type = ConfigFileTypeFromExtension(configFileExtension_);
     if (!type) {

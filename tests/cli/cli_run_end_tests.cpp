@@ -387,7 +387,7 @@ TEST_F(RunEnd, SilentRunThatFellBackEndsAsFailedWhenItsWindowIsClosed)
         EXPECT_EQ(end->exitCode, EXIT_CODE_OPERATION_FAILED);
         EXPECT_EQ(OnlyProgramLine(jetvane.Stderr()),
                   "jetvane: the window was closed before the operation ended (last status: Changing device type not "
-                  "supported: GATE.QV_BPP_CFG is not for the BTP printer found)");
+                  "supported: gate.QV_BPP_CFG is not for the BTP printer found)");
     }
 }
 

@@ -203,7 +203,7 @@ TEST_F(SendConfigFile, SilentRunHandedOverSaysWhatBecameOfItsFileWhenClosedByHan
     EXPECT_FALSE(ui::QuitCode().has_value());
     EXPECT_EQ(dialog->EndedByHandReason(),
               "the window was closed before the operation ended (last status: Changing device type not supported: "
-              "GATE.QV_BPP_CFG is not for the BTP printer found)");
+              "gate.QV_BPP_CFG is not for the BTP printer found)");
 }
 
 // How the printer answers the two exchanges of a send: the type check (its settings
@@ -241,11 +241,11 @@ const PrinterAnswers kPrinterAnswers[] = {
     {"AcknowledgementArrivesDamaged", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::WrongCrc), false},
     // As hexadecimal digits, read as the dialogs read them: the text 16.
     {"BoardingPassSettingsInHexDigits", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03" "3136\x7F",
-     "DESK.QV_BTP_CFG is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
+     "desk.QV_BTP_CFG is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
      "printer)"},
     {"BoardingPassSettingsNamedBagTagToABoardingPassPrinter", {}, {}, false, kIdentityBoardingPass, "desk.QV_BTP_CFG",
      "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F",
-     "DESK.QV_BTP_CFG is not for the BPP printer found (its name is for a BTP printer, its settings for a BPP "
+     "desk.QV_BTP_CFG is not for the BPP printer found (its name is for a BTP printer, its settings for a BPP "
      "printer)"},
     {"DeviceTypeOfNoFamily", {}, {}, true, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03+0\x7F~\x03-16\x7Fq\x7F"},
     // A DEL as a field's parameter opens no field: the key behind it is that field's value.
