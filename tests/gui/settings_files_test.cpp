@@ -191,39 +191,52 @@ TEST_F(SettingsFiles, LoadingTellsWhatWentWrong)
     const std::string good = FileFrame(0x10, BtpOpeningRecord(false) + "q\x7F");
     std::string damaged = good;
     damaged.back() = static_cast<char>(damaged.back() ^ 0x01);
-    QDir(folder.path()).mkdir("folder.QV_BTP_CFG");
     QFile::link(PathOf("nowhere"), PathOf("dangling.QV_BTP_CFG"));
-    // Longer than a 32-bit length can tell (sparse: it takes no room).
-    QFile huge(PathOf("huge.QV_BTP_CFG"));
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(huge.resize((qint64{1} << 32) + 1));
-    huge.close();
+    for (const char* extension : {"QV_BTP_CFG", "QV_BPP_CFG"}) {
+        QDir(folder.path()).mkdir(QString("folder.") + extension);
+        // Longer than a 32-bit length can tell (sparse: it takes no room).
+        QFile huge(PathOf(QString("huge.") + extension));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize((qint64{1} << 32) + 1));
+    }
     struct LoadCase {
         const char* what;
         QString path;
         const char* message;
+        bool remembered; // the profile takes the path (and its folder)
     };
     const LoadCase cases[] = {
-        {"other family", Write("a.QV_BPP_CFG", good), "Invalid device type"},
-        {"no extension", Write("QV_BTP_CFG", good), "Invalid device type"},
-        {"missing file", PathOf("gone.QV_BTP_CFG"), "Unable to open file to read"},
-        {"a folder", PathOf("folder.QV_BTP_CFG"), "Unable to open file to read"},
-        {"empty file", Write("empty.QV_BTP_CFG", {}), "No data to read from file"},
-        {"damaged CRC", Write("crc.QV_BTP_CFG", damaged), "Unable to process the configuration."},
+        {"other family", Write("a.QV_BPP_CFG", good), "Invalid device type", false},
+        {"no extension", Write("QV_BTP_CFG", good), "Invalid device type", false},
+        // The name is judged before anything else of the file.
+        {"other family, empty", Write("empty.QV_BPP_CFG", {}), "Invalid device type", false},
+        {"other family, a folder", PathOf("folder.QV_BPP_CFG"), "Invalid device type", false},
+        {"other family, too long to count", PathOf("huge.QV_BPP_CFG"), "Invalid device type", false},
+        {"other family, damaged CRC", Write("crc.QV_BPP_CFG", damaged), "Invalid device type", false},
+        {"other family, other command", Write("cmd.QV_BPP_CFG", FileFrame(0x12, kEepromDefaultsRecord)),
+         "Invalid device type", false},
+        {"missing file", PathOf("gone.QV_BTP_CFG"), "Unable to open file to read", false},
+        {"a folder", PathOf("folder.QV_BTP_CFG"), "Unable to open file to read", false},
+        {"empty file", Write("empty.QV_BTP_CFG", {}), "No data to read from file", true},
+        {"damaged CRC", Write("crc.QV_BTP_CFG", damaged), "Unable to process the configuration.", true},
         {"other command", Write("cmd.QV_BTP_CFG", FileFrame(0x12, kEepromDefaultsRecord)),
-         "Unable to process the configuration."},
-        {"bytes before the frame", Write("lead.QV_BTP_CFG", "junk\x09" + good), "Loaded"},
-        {"lower case and a blank", Write("low.qv_btp_cfg ", good), "Loaded"},
-        {"link to nowhere", PathOf("dangling.QV_BTP_CFG"), "Unable to open file to read"},
-        {"too long to count", PathOf("huge.QV_BTP_CFG"), "Unable to load configuration from file"},
-        {"blanks and accents", Write("Zürich gate 7.QV_BTP_CFG", good), "Loaded"},
-        {"mixed-case folder", Write("Mixed.Qv_Btp_Cfg", good), "Loaded"},
+         "Unable to process the configuration.", true},
+        {"bytes before the frame", Write("lead.QV_BTP_CFG", "junk\x09" + good), "Loaded", true},
+        {"lower case and a blank", Write("low.qv_btp_cfg ", good), "Loaded", true},
+        {"link to nowhere", PathOf("dangling.QV_BTP_CFG"), "Unable to open file to read", false},
+        {"too long to count", PathOf("huge.QV_BTP_CFG"), "Unable to load configuration from file", true},
+        {"blanks and accents", Write("Zürich gate 7.QV_BTP_CFG", good), "Loaded", true},
+        {"mixed-case folder", Write("Mixed.Qv_Btp_Cfg", good), "Loaded", true},
     };
     Open<CJetvaneSettingsBTPDlg>();
     for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.what);
+        ui::WriteProfileString("Settings", "LastLoadBTPConfigFile", "earlier");
+        ui::WriteProfileString("Settings", "LastLoadConfigPath", "earlier folder");
         EXPECT_EQ(Load(c.path), c.message);
         EXPECT_TRUE(Enabled(kLoadFromFile));
+        EXPECT_EQ(Profile("LastLoadBTPConfigFile"), c.remembered ? c.path : "earlier");
+        EXPECT_EQ(Profile("LastLoadConfigPath"), c.remembered ? folder.path() : "earlier folder");
     }
     // The path is remembered as it was chosen.
     EXPECT_EQ(Profile("LastLoadBTPConfigFile"), PathOf("Mixed.Qv_Btp_Cfg"));
