@@ -269,7 +269,7 @@ void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)
 
 void CJetvaneDlg::ReleaseSearch()
 {
-    ownSearchEnd_ = 0;
+    standingOwnSearchEnd_ = 0;
     if (!search_)
         return;
     search_->Stop();

@@ -168,10 +168,10 @@ private:
     CQVMessageParser messageParser_;
     std::unique_ptr<CComms> connection_;
     std::unique_ptr<CQVAirDeviceSearch> search_;
-    // The not-found end posted for a port beyond the search (0: none stands), and the count
-    // that numbers such ends.
-    ui::WParam ownSearchEnd_ = 0;
-    ui::WParam ownSearchEnds_ = 0;
+    // The number of the not-found end posted for a port beyond the search that still stands
+    // (0: none), and how many such ends were posted, which numbers them.
+    ui::WParam standingOwnSearchEnd_ = 0;
+    ui::WParam ownSearchEndsPosted_ = 0;
     int operationState_;
     QString childWindowBaseTitle_;
     QString windowTitle_;
@@ -187,7 +187,6 @@ private:
     std::vector<std::unique_ptr<CJetvaneSettingsDeviceInterface>> parkedSettingsDialogs_;
     FileImage firmwareImage_;
     int configFileType_;
-    QString configFileExtension_;
     FileImage configFileImage_;
     QString lastConfigFolder_;
     // As given: on a file system that tells letter cases apart an upper-cased name would be

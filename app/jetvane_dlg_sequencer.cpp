@@ -88,9 +88,9 @@ void CJetvaneDlg::StartDeviceSearch(int searchState)
         // No search reaches a port beyond its 8-bit numbers: the operation ends as a search
         // that found nothing, on no other port, by the message a search posts.
         if (!port) {
-            ownSearchEnd_ = ++ownSearchEnds_;
-            if (!PostMessage(WM_DEVICE_NOT_FOUND, ownSearchEnd_, 0))
-                OnDeviceNotFound(ownSearchEnd_, 0);
+            standingOwnSearchEnd_ = ++ownSearchEndsPosted_;
+            if (!PostMessage(WM_DEVICE_NOT_FOUND, standingOwnSearchEnd_, 0))
+                OnDeviceNotFound(standingOwnSearchEnd_, 0);
         }
     }
     timing::SleepMs(kStartPauseMs);
@@ -224,9 +224,9 @@ ui::LResult CJetvaneDlg::OnDeviceNotFound(ui::WParam ownEnd, ui::LParam)
 {
     // The end posted for a search that never ran counts only while that search stands.
     if (ownEnd != 0) {
-        if (ownEnd != ownSearchEnd_)
+        if (ownEnd != standingOwnSearchEnd_)
             return 0;
-        ownSearchEnd_ = 0;
+        standingOwnSearchEnd_ = 0;
     }
     if (silentMode_) {
         SetStatusText(ui::Text(kStatusDeviceNotFound));

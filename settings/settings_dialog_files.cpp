@@ -27,7 +27,6 @@ constexpr char kUnableToProcess[] = "Unable to process the configuration.";
 constexpr char kLoaded[] = "Loaded";
 
 constexpr char kFilterFormat[] = "Configuration Files (*.%1)|*.%1||";
-constexpr QChar kExtensionSeparator = u'.';
 
 void Tell(const char* text)
 {

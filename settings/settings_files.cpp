@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr QChar kExtensionSeparator = u'.';
-
 int OtherFamily(int family)
 {
     return family == DEVICE_TYPE_BPP ? DEVICE_TYPE_BTP : DEVICE_TYPE_BPP;

@@ -20,6 +20,9 @@ inline constexpr char kProfileLastLoadConfigPath[] = "LastLoadConfigPath";
 // dialog's file kind names it, then the extension.
 inline constexpr char kConfigFileProtocolSeparator[] = "_";
 
+// Stands before the extension of a file name.
+inline constexpr QChar kExtensionSeparator = u'.';
+
 // ---- configuration file types, by extension (without regard to case)
 inline constexpr char kConfigExtensionBtp[] = "QV_BTP_CFG";
 inline constexpr char kConfigExtensionBpp[] = "QV_BPP_CFG";
