@@ -198,7 +198,8 @@ void CJetvaneDlg::FallBackToInteractiveRun(const QString& reason)
 
 QString CJetvaneDlg::EndedByHandReason() const
 {
-    return QString::fromUtf8(kReasonEndedByHand).arg(OneLine(fallBackStatus_.isEmpty() ? statusText_ : fallBackStatus_));
+    const QString& status = fallBackStatus_.isEmpty() ? statusText_ : fallBackStatus_;
+    return QString::fromUtf8(kReasonEndedByHand).arg(OneLine(status));
 }
 
 void CJetvaneDlg::OnBnClickedExit()

@@ -197,7 +197,8 @@ TEST_F(SendConfigFile, SilentRunHandedOverSaysWhatBecameOfItsFileWhenClosedByHan
 
     prompts.AnswerFileDialog(WriteFile("desk.QV_BTP_CFG", ConfigurationFrame("PAPER=TAG")));
     Click(IDC_SEND_CONFIG_FILE);
-    ASSERT_TRUE(WaitUntil([&] { return Status() == kStatusConfigurationSent && dialog->OperationState() == STATE_IDLE; }))
+    ASSERT_TRUE(
+        WaitUntil([&] { return Status() == kStatusConfigurationSent && dialog->OperationState() == STATE_IDLE; }))
         << Printable(StatusHistory());
 
     EXPECT_FALSE(ui::QuitCode().has_value());
