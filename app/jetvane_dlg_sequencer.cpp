@@ -17,6 +17,7 @@
 #include "firmware/update_firmware_ptr_mode.h"
 #include "platform/serial_device.h"
 #include "platform/timing.h"
+#include "settings/settings_definitions.h"
 #include "ui/exit_codes.h"
 #include "ui/text.h"
 
@@ -379,10 +380,12 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
         FallBackToInteractiveRun(ui::Text(kReasonEmptyConfigFile));
         return;
     }
-    // An EEPROM file changes the EEPROM settings, which printers of either family have.
-    const int settings = configFileType_ == DEVICE_TYPE_ANY && EepromFileFitsEitherFamily(configFileName_)
-                             ? DEVICE_TYPE_ANY
-                             : deviceType_;
+    // The settings the file changes, as the dialog that edits them reads them: an EEPROM file
+    // changes the EEPROM settings, which printers of either family have.
+    const SettingsDialogDefinition& settings =
+        configFileType_ == DEVICE_TYPE_ANY && EepromFileFitsEitherFamily(configFileName_) ? EepromSettingsDefinition()
+        : deviceType_ == DEVICE_TYPE_BPP                                                    ? BppSettingsDefinition()
+                                                                                            : BtpSettingsDefinition();
     const SettingsFileFit fit = FitOfSettingsFile(settings, configFileName_, ConfigFileRecord().value_or(""));
     if (!fit.fits) {
         SetStatusText(ui::Text(kStatusChangingDeviceTypeNotSupported));

@@ -4,6 +4,7 @@
 #include "settings_expected_records.h"
 
 #include "comms/message_parser.h"
+#include "settings/settings_definitions.h"
 #include "ui/profile.h"
 #include "ui/text.h"
 #include "tests/support/settings_file_families.h"
@@ -13,7 +14,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <numeric>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -483,6 +486,47 @@ TEST_F(SettingsFiles, ARecordThatBreaksIsNotJudgedByItsFamily)
     EXPECT_EQ(Load(path), "Unable to process the configuration.");
     EXPECT_EQ(Seen(), before);
     EXPECT_EQ(Profile("LastLoadBTPConfigFile"), path);
+}
+
+// The bag-tag dialog over tables without the serial number's row, as a dialog of other tables:
+// that field is passed over as any field without a row is.
+const SettingsDialogDefinition& BagTagWithoutSerialNumberDefinition()
+{
+    static const std::vector<SettingDescriptor> rows = [] {
+        const std::span<const SettingDescriptor> own = BtpSettingsDefinition().tables.settings;
+        std::vector<SettingDescriptor> kept;
+        std::copy_if(own.begin(), own.end(), std::back_inserter(kept),
+                     [](const SettingDescriptor& row) { return !(row.group == '~' && row.parameter == 0x15); });
+        return kept;
+    }();
+    static const SettingsDialogDefinition definition = [] {
+        SettingsDialogDefinition withoutSerialNumber = BtpSettingsDefinition();
+        withoutSerialNumber.tables.settings = rows;
+        return withoutSerialNumber;
+    }();
+    return definition;
+}
+
+class BagTagWithoutSerialNumberDlg final : public CSettingsTableDlg {
+public:
+    explicit BagTagWithoutSerialNumberDlg(ui::Dialog* parent)
+        : CSettingsTableDlg(BagTagWithoutSerialNumberDefinition(), parent)
+    {
+    }
+};
+
+// A file's settings are judged as the dialog that loads them reads them, with its own rows: a
+// serial number that breaks the bag-tag tables' reading (a hex text cut by an 'x') is passed
+// over by this dialog, which reads on to the boarding-pass device type behind it.
+TEST_F(SettingsFiles, SettingsAreJudgedAsTheLoadingDialogReadsThem)
+{
+    Open<BagTagWithoutSerialNumberDlg>();
+    SetText(1003, "GATE7");
+    const std::string record =
+        Field('~', 0x15, "31x") + Field('~', 0x03, "+16") + Field('}', 0x0A, "414243") + kDel + "q\x7F";
+
+    EXPECT_EQ(Load(Write("desk.QV_BTP_CFG", FileFrame(0x10, record))), "Invalid device type");
+    EXPECT_EQ(Text(1003), "GATE7");
 }
 
 // Load From File takes the files that Send Config File sends (tests/support/
