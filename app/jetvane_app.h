@@ -44,7 +44,8 @@ public:
     // Runs the main dialog modally (the application object and the window layer exist) and
     // returns the exit status, through EndOfRun: a failure code's line is the reason of the
     // quit request, else the main window's last status text. A silent run that ends without
-    // a quit code (the window was closed, or Escape ended it) says so.
+    // a quit code (the window was closed, or Escape ended it) says so, and what became of its
+    // file (CJetvaneDlg::EndedByHandReason).
     int RunMainDialog() const;
 
     // The process exit status of a run that ended with quitCode, or without one: then

@@ -183,12 +183,23 @@ void CJetvaneDlg::PostQuit(int exitCode, const QString& why)
 
 void CJetvaneDlg::FallBackToInteractiveRun(const QString& reason)
 {
-    if (silentMode_ && ui::RunsWithoutDisplay() && HasWindow()) {
-        PostQuit(EXIT_CODE_OPERATION_FAILED,
-                 reason.isEmpty() ? statusText_ : QString::fromUtf8(kStatusWithReason).arg(OneLine(statusText_), reason));
-        return;
+    if (silentMode_) {
+        const QString status =
+            reason.isEmpty() ? statusText_ : QString::fromUtf8(kStatusWithReason).arg(OneLine(statusText_), reason);
+        if (ui::RunsWithoutDisplay() && HasWindow()) {
+            PostQuit(EXIT_CODE_OPERATION_FAILED, status);
+            return;
+        }
+        // The technician may go on working in the window; its statuses say nothing of this file.
+        fallBackStatus_ = status;
     }
     OnBnClickedExit();
+}
+
+QString CJetvaneDlg::EndedByHandReason() const
+{
+    const QString& status = fallBackStatus_.isEmpty() ? statusText_ : fallBackStatus_;
+    return QString::fromUtf8(kReasonEndedByHand).arg(OneLine(status));
 }
 
 void CJetvaneDlg::OnBnClickedExit()
@@ -259,7 +270,7 @@ void CJetvaneDlg::ReleaseConnection(bool reportLostCommand)
 
 void CJetvaneDlg::ReleaseSearch()
 {
-    ownSearchEnd_ = 0;
+    standingOwnSearchEnd_ = 0;
     if (!search_)
         return;
     search_->Stop();

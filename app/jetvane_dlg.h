@@ -48,6 +48,10 @@ public:
     // The last status text that said what happened, also once the window is gone.
     // "Exiting..." only says that the window closes, and does not count.
     const QString& StatusText() const { return statusText_; }
+    // Why a silent run ended without its quit code (its window was closed): what became of
+    // its file. Once the run fell back to an interactive one, that is the status (with its
+    // reason) it fell back with, whatever the window did afterwards; until then the last status.
+    QString EndedByHandReason() const;
 
     // ---- the operation sequencer
     void StartDeviceSearch(int searchState);
@@ -140,9 +144,10 @@ private:
     // configuration file for the other printer family or an empty one, a found printer whose
     // port cannot be opened again, the firmware dialog ended cancelled) gives up being
     // unattended. With a display, or in an interactive run, the reset runs: silent mode ends
-    // and the window stays for the technician. Without a display (ui::RunsWithoutDisplay) a
-    // silent run ends here with EXIT_CODE_OPERATION_FAILED, and the status line's text, with
-    // reason behind it when one is given, goes to standard error as one line.
+    // and the window stays for the technician; a silent run keeps the status line's text, with
+    // reason behind it when one is given, for EndedByHandReason. Without a display
+    // (ui::RunsWithoutDisplay) a silent run ends here with EXIT_CODE_OPERATION_FAILED, and that
+    // text goes to standard error as one line.
     void FallBackToInteractiveRun(const QString& reason = {});
     // Why the search found no printer, for the end of a silent run.
     QString DeviceNotFoundReason() const;
@@ -163,10 +168,10 @@ private:
     CQVMessageParser messageParser_;
     std::unique_ptr<CComms> connection_;
     std::unique_ptr<CQVAirDeviceSearch> search_;
-    // The not-found end posted for a port beyond the search (0: none stands), and the count
-    // that numbers such ends.
-    ui::WParam ownSearchEnd_ = 0;
-    ui::WParam ownSearchEnds_ = 0;
+    // The number of the not-found end posted for a port beyond the search that still stands
+    // (0: none), and how many such ends were posted, which numbers them.
+    ui::WParam standingOwnSearchEnd_ = 0;
+    ui::WParam ownSearchEndsPosted_ = 0;
     int operationState_;
     QString childWindowBaseTitle_;
     QString windowTitle_;
@@ -182,9 +187,10 @@ private:
     std::vector<std::unique_ptr<CJetvaneSettingsDeviceInterface>> parkedSettingsDialogs_;
     FileImage firmwareImage_;
     int configFileType_;
-    QString configFileExtension_;
     FileImage configFileImage_;
     QString lastConfigFolder_;
+    // As given: on a file system that tells letter cases apart an upper-cased name would be
+    // another file's. Its extension is compared without regard to case.
     QString configFileName_;
     bool silentMode_;
     QString commandLineVerb_;
@@ -199,5 +205,7 @@ private:
     CQVAirLoadFirmwareDlg* closingFirmwareDialog_ = nullptr;
     int firmwareNotificationDepth_ = 0; // inside OnFirmwareLoadDone
     QString statusText_;
+    // The status, with its reason, with which a silent run fell back to an interactive one.
+    QString fallBackStatus_;
     QString fileProblem_; // why the last file could not be loaded, in the system's words
 };

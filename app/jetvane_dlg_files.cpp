@@ -182,9 +182,8 @@ bool CJetvaneDlg::LoadConfigFile(QString path)
     WriteProfileValue(kProfileLastLoadedMainConfigFilePath, lastConfigFolder_);
     WriteProfileValue(kProfileLastLoadedMainConfigFileName, configFileName_);
 
-    configFileName_ = configFileName_.toUpper();
-    configFileExtension_ = ConfigFileExtension(configFileName_);
-    const std::optional<int> type = ConfigFileTypeFromExtension(configFileExtension_);
+    const QString extension = ConfigFileExtension(configFileName_);
+    const std::optional<int> type = ConfigFileTypeFromExtension(extension);
     if (!type) {
         SetStatusText(ui::Text(kStatusUnsupportedDeviceType));
         return false;

@@ -17,6 +17,7 @@
 #include "firmware/update_firmware_ptr_mode.h"
 #include "platform/serial_device.h"
 #include "platform/timing.h"
+#include "settings/settings_definitions.h"
 #include "ui/exit_codes.h"
 #include "ui/text.h"
 
@@ -88,9 +89,9 @@ void CJetvaneDlg::StartDeviceSearch(int searchState)
         // No search reaches a port beyond its 8-bit numbers: the operation ends as a search
         // that found nothing, on no other port, by the message a search posts.
         if (!port) {
-            ownSearchEnd_ = ++ownSearchEnds_;
-            if (!PostMessage(WM_DEVICE_NOT_FOUND, ownSearchEnd_, 0))
-                OnDeviceNotFound(ownSearchEnd_, 0);
+            standingOwnSearchEnd_ = ++ownSearchEndsPosted_;
+            if (!PostMessage(WM_DEVICE_NOT_FOUND, standingOwnSearchEnd_, 0))
+                OnDeviceNotFound(standingOwnSearchEnd_, 0);
         }
     }
     timing::SleepMs(kStartPauseMs);
@@ -224,9 +225,9 @@ ui::LResult CJetvaneDlg::OnDeviceNotFound(ui::WParam ownEnd, ui::LParam)
 {
     // The end posted for a search that never ran counts only while that search stands.
     if (ownEnd != 0) {
-        if (ownEnd != ownSearchEnd_)
+        if (ownEnd != standingOwnSearchEnd_)
             return 0;
-        ownSearchEnd_ = 0;
+        standingOwnSearchEnd_ = 0;
     }
     if (silentMode_) {
         SetStatusText(ui::Text(kStatusDeviceNotFound));
@@ -379,10 +380,12 @@ void CJetvaneDlg::SendConfigurationFile(const MessageParseState& checkState)
         FallBackToInteractiveRun(ui::Text(kReasonEmptyConfigFile));
         return;
     }
-    // An EEPROM file changes the EEPROM settings, which printers of either family have.
-    const int settings = configFileType_ == DEVICE_TYPE_ANY && EepromFileFitsEitherFamily(configFileName_)
-                             ? DEVICE_TYPE_ANY
-                             : deviceType_;
+    // The settings the file changes, as the dialog that edits them reads them: an EEPROM file
+    // changes the EEPROM settings, which printers of either family have.
+    const SettingsDialogDefinition& settings =
+        configFileType_ == DEVICE_TYPE_ANY && EepromFileFitsEitherFamily(configFileName_) ? EepromSettingsDefinition()
+        : deviceType_ == DEVICE_TYPE_BPP                                                    ? BppSettingsDefinition()
+                                                                                            : BtpSettingsDefinition();
     const SettingsFileFit fit = FitOfSettingsFile(settings, configFileName_, ConfigFileRecord().value_or(""));
     if (!fit.fits) {
         SetStatusText(ui::Text(kStatusChangingDeviceTypeNotSupported));

@@ -81,7 +81,7 @@ int CJetvaneApp::RunMainDialog() const
     const std::optional<int> quitCode = ui::QuitCode();
     QString why = ui::QuitReason();
     if (!quitCode)
-        why = QString::fromUtf8(kReasonEndedByHand).arg(OneLine(dialog.StatusText()));
+        why = dialog.EndedByHandReason();
     else if (why.isEmpty())
         why = dialog.StatusText();
     return EndOfRun(ExitCodeOfRun(quitCode), why);

@@ -117,9 +117,10 @@ private:
 
     QString DefaultConfigFileName() const;
     ui::FileDialogRequest ConfigFileDialog(ui::FileDialogKind kind, const QString& initialFile) const;
-    // The record that Load From File applies: that of the first frame of the dialog's command
-    // that reads through to its closing DEL. The frames behind it are not looked at.
-    std::optional<std::string> RecordToLoad(std::string_view bytes);
+    // The fields that Load From File applies: those of the record of the first frame of the
+    // dialog's command that reads through to its closing DEL. The frames behind it are not
+    // looked at.
+    std::optional<std::vector<RecordField>> FieldsToLoad(std::string_view bytes);
     bool HasDeviceType() const { return definition_.ownDeviceType != 0; }
     const SettingDescriptor* FirstRowOf(int controlId) const;
     // The row whose value the control shows and gives back; the printer's read-only fields
@@ -171,14 +172,13 @@ private:
     void Update(const SettingsUpdateButton& button);
     const SettingsUpdateButton* UpdateButton(bool allConfigs, std::uint8_t command) const;
     void Close();
-    // A field of a record with the row that takes it.
-    struct RecordField {
-        const SettingDescriptor* row;
-        FieldValue value;
-    };
     // Reads a record through, collecting the fields that a row takes; false when it cannot
     // be read to its closing DEL.
     bool ReadRecord(std::string_view record, bool restricted, std::vector<RecordField>& fields);
+    // Whether a record may be applied: the dialog has its window and a connection to send it on.
+    bool CanApplyRecord() const;
+    // Shows the settings of a record read through in place of those shown.
+    void ApplyRecord(const std::vector<RecordField>& fields);
     void ApplyFields(const std::vector<RecordField>& fields);
     void ApplyField(const SettingDescriptor& row, const FieldValue& value);
 

@@ -1,7 +1,6 @@
 // The settings engine's configuration files: Save To File and Load From File.
 #include "settings/settings_dialog.h"
 
-#include "comms/device_types.h"
 #include "comms/message_parser.h"
 #include "comms/printer_codes.h"
 #include "settings/settings_files.h"
@@ -27,7 +26,6 @@ constexpr char kUnableToProcess[] = "Unable to process the configuration.";
 constexpr char kLoaded[] = "Loaded";
 
 constexpr char kFilterFormat[] = "Configuration Files (*.%1)|*.%1||";
-constexpr QChar kExtensionSeparator = u'.';
 
 void Tell(const char* text)
 {
@@ -141,8 +139,7 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     const QString path = ResolvedPath(*chosen);
     // The name first, before the file is opened; the settings once they are read. The
     // extension is the text after the path's last '.'.
-    const int family = HasDeviceType() ? definition_.ownDeviceType : DEVICE_TYPE_ANY;
-    if (!FitOfSettingsFile(family, path, {}).fits) {
+    if (!FitOfSettingsFile(definition_, path, RecordFamilies{}).fits) {
         Tell(kInvalidDeviceType);
         return;
     }
@@ -154,11 +151,12 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     const bool empty = file.LengthFits() && file.Length() == 0;
     FileImage image;
     const FileReadResult read = file.ReadInto(image);
-    std::optional<std::string> record;
+    // The record is read once, as this dialog reads it, and judged and applied as read.
+    std::optional<std::vector<RecordField>> fields;
     if (read == FileReadResult::Ok)
-        record = RecordToLoad({reinterpret_cast<const char*>(image.buffer.get()), image.length});
+        fields = FieldsToLoad({reinterpret_cast<const char*>(image.buffer.get()), image.length});
     // Settings for the other printer family are refused as that family's file is by its name.
-    if (record && !FitOfSettingsFile(family, path, *record).fits) {
+    if (fields && !FitOfSettingsFile(definition_, path, FamiliesNamedBy(*fields)).fits) {
         Tell(kInvalidDeviceType);
         return;
     }
@@ -177,19 +175,20 @@ void CSettingsTableDlg::OnBnClickedLoadFromFile()
     }
     loadedConfig_.assign(reinterpret_cast<const char*>(image.buffer.get()), image.length);
 
-    if (record && SetDeviceSettings(*record, connection_, false)) {
+    if (fields && CanApplyRecord()) {
+        ApplyRecord(*fields);
         Tell(kLoaded);
         return;
     }
     Tell(kUnableToProcess);
 }
 
-std::optional<std::string> CSettingsTableDlg::RecordToLoad(std::string_view bytes)
+std::optional<std::vector<RecordField>> CSettingsTableDlg::FieldsToLoad(std::string_view bytes)
 {
     for (const std::string& record : FramePayloads(bytes, definition_.file.command)) {
         std::vector<RecordField> fields;
         if (ReadRecord(record, false, fields))
-            return record;
+            return fields;
     }
     return std::nullopt;
 }

@@ -367,20 +367,30 @@ std::string CSettingsTableDlg::BuildSettingsString(bool withPlatenErr) const
 bool CSettingsTableDlg::SetDeviceSettings(const std::string& record, CComms* connection, bool restricted)
 {
     connection_ = connection;
-    if (connection == nullptr || !HasWindow())
+    if (!CanApplyRecord())
         return false;
     // A record that cannot be read to its end changes nothing (a file that fails to load
     // leaves the dialog as it was): it is read through before any control is touched.
     std::vector<RecordField> fields;
     if (!ReadRecord(record, restricted, fields))
         return false;
+    ApplyRecord(fields);
+    return true;
+}
+
+bool CSettingsTableDlg::CanApplyRecord() const
+{
+    return connection_ != nullptr && HasWindow();
+}
+
+void CSettingsTableDlg::ApplyRecord(const std::vector<RecordField>& fields)
+{
     ResetToDefaults();
     model_.clear();
     serialNumber_.clear();
     ApplyFields(fields);
     if (HasDeviceType() && GetDeviceType() != definition_.ownDeviceType)
         SetDeviceType(definition_.ownDeviceType);
-    return true;
 }
 
 bool CSettingsTableDlg::ReadRecord(std::string_view text, bool restricted, std::vector<RecordField>& fields)

@@ -1,22 +1,13 @@
 #include "settings/settings_files.h"
 
 #include "comms/device_types.h"
-#include "settings/settings_definitions.h"
-#include "settings/settings_record.h"
+#include "settings/settings_dialog_definition.h"
 
 namespace {
-
-constexpr QChar kExtensionSeparator = u'.';
 
 int OtherFamily(int family)
 {
     return family == DEVICE_TYPE_BPP ? DEVICE_TYPE_BTP : DEVICE_TYPE_BPP;
-}
-
-// The rows of the dialog that edits a family's settings.
-std::span<const SettingDescriptor> RowsOf(int family)
-{
-    return (family == DEVICE_TYPE_BPP ? BppSettingsDefinition() : BtpSettingsDefinition()).tables.settings;
 }
 
 } // namespace
@@ -43,8 +34,11 @@ std::optional<int> ConfigFileTypeFromName(const QString& fileName)
     return ConfigFileTypeFromExtension(ConfigFileExtension(fileName));
 }
 
-SettingsFileFit FitOfSettingsFile(int family, const QString& fileName, std::string_view record)
+SettingsFileFit FitOfSettingsFile(const SettingsDialogDefinition& definition, const QString& fileName,
+                                  const RecordFamilies& named)
 {
+    // A dialog without a device type edits the EEPROM settings, whose files are DEVICE_TYPE_ANY.
+    const int family = definition.ownDeviceType != 0 ? definition.ownDeviceType : DEVICE_TYPE_ANY;
     SettingsFileFit fit;
     fit.byName = ConfigFileTypeFromName(fileName);
     const auto isPrinterFamily = [](std::optional<int> which) {
@@ -54,13 +48,18 @@ SettingsFileFit FitOfSettingsFile(int family, const QString& fileName, std::stri
         fit.fits = fit.byName == family;
         return fit;
     }
-    const RecordFamilies named = FamiliesNamedBy(record, RowsOf(family));
     if (named.Names(OtherFamily(family)))
         fit.byRecord = OtherFamily(family);
     else if (named.Names(family))
         fit.byRecord = family;
     fit.fits = fit.byName == family && fit.byRecord != OtherFamily(family);
     return fit;
+}
+
+SettingsFileFit FitOfSettingsFile(const SettingsDialogDefinition& definition, const QString& fileName,
+                                  std::string_view record)
+{
+    return FitOfSettingsFile(definition, fileName, FamiliesNamedBy(record, definition.tables.settings));
 }
 
 bool EepromFileFitsEitherFamily(const QString& fileName)

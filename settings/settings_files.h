@@ -7,10 +7,14 @@
 // for both: Send Config File checks it against the printer found, Load From File against the
 // dialog's own family.
 
+#include "settings/settings_record.h"
+
 #include <QString>
 
 #include <optional>
 #include <string_view>
+
+struct SettingsDialogDefinition;
 
 // Profile value (section kProfileSection): the folder of the last configuration file that
 // a settings dialog saved or loaded. The main dialog proposes it too.
@@ -19,6 +23,9 @@ inline constexpr char kProfileLastLoadConfigPath[] = "LastLoadConfigPath";
 // The file name a dialog proposes: the program's name, then "_" and the protocol when the
 // dialog's file kind names it, then the extension.
 inline constexpr char kConfigFileProtocolSeparator[] = "_";
+
+// Stands before the extension of a file name.
+inline constexpr QChar kExtensionSeparator = u'.';
 
 // ---- configuration file types, by extension (without regard to case)
 inline constexpr char kConfigExtensionBtp[] = "QV_BTP_CFG";
@@ -50,13 +57,19 @@ struct SettingsFileFit {
     bool NameAndRecordDisagree() const { return byRecord.has_value() && byRecord != byName; }
 };
 
-// The one rule for the settings of a printer family (DEVICE_TYPE_BPP, DEVICE_TYPE_BTP): a file
-// fits only when its extension names that family and no device-type field of record (the
-// frame's record that is sent or applied, read as that family's settings dialog reads it)
-// names the other family. For the EEPROM settings (DEVICE_TYPE_ANY) the extension alone
+// The one rule for the settings that a dialog of definition edits. Those of a printer family
+// (its own device type, DEVICE_TYPE_BPP or DEVICE_TYPE_BTP): a file fits only when its
+// extension names that family and named, what the device-type fields of its record (the
+// frame's record that is sent or applied) name as that dialog reads them, is not the other
+// family. The EEPROM settings (a definition without a device type): the extension alone
 // decides. fileName is the name, or the path, whose text after the last "." is the extension
-// (ConfigFileExtension). An empty record leaves the name to decide.
-SettingsFileFit FitOfSettingsFile(int family, const QString& fileName, std::string_view record);
+// (ConfigFileExtension). Nothing named leaves the name to decide.
+SettingsFileFit FitOfSettingsFile(const SettingsDialogDefinition& definition, const QString& fileName,
+                                  const RecordFamilies& named);
+// The same for a record, read with the definition's rows (FamiliesNamedBy). An empty record
+// leaves the name to decide.
+SettingsFileFit FitOfSettingsFile(const SettingsDialogDefinition& definition, const QString& fileName,
+                                  std::string_view record);
 
 // Whether an EEPROM file may go to a printer of either family: kEepromConfigFileMarker stands
 // in its name after the first character.

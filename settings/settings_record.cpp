@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -192,14 +193,23 @@ bool RecordFamilies::Names(int family) const
 
 RecordFamilies FamiliesNamedBy(std::string_view record, std::span<const SettingDescriptor> rows)
 {
+    std::vector<RecordField> fields;
+    ReadRecordWithRows(record, rows, false, [&fields](const SettingDescriptor& row, const FieldValue& value) {
+        fields.push_back({&row, value});
+    });
+    return FamiliesNamedBy(fields);
+}
+
+RecordFamilies FamiliesNamedBy(std::span<const RecordField> fields)
+{
     RecordFamilies families;
-    ReadRecordWithRows(record, rows, false, [&families](const SettingDescriptor& row, const FieldValue& value) {
-        if (row.group != SETTING_GROUP_DEVICE || row.parameter != kDeviceTypeKey)
-            return;
-        const std::optional<int> family = FamilyNamedBy(value);
+    for (const RecordField& field : fields) {
+        if (field.row->group != SETTING_GROUP_DEVICE || field.row->parameter != kDeviceTypeKey)
+            continue;
+        const std::optional<int> family = FamilyNamedBy(field.value);
         families.boardingPass = families.boardingPass || family == DEVICE_TYPE_BPP;
         families.bagTag = families.bagTag || family == DEVICE_TYPE_BTP;
-    });
+    }
     return families;
 }
 

@@ -76,6 +76,12 @@ using RecordFieldTaker = std::function<void(const SettingDescriptor& row, const 
 bool ReadRecordWithRows(std::string_view record, std::span<const SettingDescriptor> rows, bool restricted,
                         const RecordFieldTaker& taken);
 
+// A field of a record with the row that takes it, as ReadRecordWithRows hands it over.
+struct RecordField {
+    const SettingDescriptor* row;
+    FieldValue value;
+};
+
 // The printer families that a boarding-pass or bag-tag record names in its device-type fields
 // ('~' kDeviceTypeKey), read with the rows of a dialog (ReadRecordWithRows) and each value
 // taken as that dialog applies it; a value that names neither family names none. Every such
@@ -86,6 +92,8 @@ struct RecordFamilies {
     bool Names(int family) const;
 };
 RecordFamilies FamiliesNamedBy(std::string_view record, std::span<const SettingDescriptor> rows);
+// The same of the fields of a record already read.
+RecordFamilies FamiliesNamedBy(std::span<const RecordField> fields);
 
 // Bytes to UI text and back, one character per byte; characters above U+00FF become 0.
 QString RecordText(std::string_view bytes);

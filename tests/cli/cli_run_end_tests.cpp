@@ -576,7 +576,8 @@ std::optional<cli_test::ProgramEnd> RunAndPressKeys(ProgramProcess& jetvane, con
 
 // With a display the same end leaves the window open for the technician (no exit code
 // yet); when the technician closes it (Escape, or the Exit button by its Alt+X), nothing
-// was sent, and neither the exit code nor the line must say otherwise.
+// was sent, and neither the exit code nor the line (the refusal and its reason) must say
+// otherwise.
 TEST_F(RunEnd, SilentRunThatFellBackEndsAsFailedWhenItsWindowIsClosed)
 {
     for (const std::vector<std::uint32_t>& keys :
@@ -597,8 +598,9 @@ TEST_F(RunEnd, SilentRunThatFellBackEndsAsFailedWhenItsWindowIsClosed)
 
         ASSERT_TRUE(end.has_value()) << "the window did not stay, or the key did not end the run";
         EXPECT_EQ(end->exitCode, EXIT_CODE_OPERATION_FAILED);
-        EXPECT_EQ(OnlyProgramLine(jetvane.Stderr()), "jetvane: the window was closed before the operation ended "
-                                                     "(last status: Changing device type not supported)");
+        EXPECT_EQ(OnlyProgramLine(jetvane.Stderr()),
+                  "jetvane: the window was closed before the operation ended (last status: Changing device type not "
+                  "supported: gate.QV_BPP_CFG is not for the BTP printer found)");
     }
 }
 

@@ -182,6 +182,31 @@ TEST_F(SendConfigFile, SilentRunWithAGoodFileEndsWithExitCodeSuccess)
     EXPECT_EQ(FrameBytes(frames[2]), file);
 }
 
+// A silent run whose file is refused hands its window to the technician (a display shows
+// it), who sends another file there and then closes it: the run ends by hand, saying what
+// became of its own file, not of the other one.
+TEST_F(SendConfigFile, SilentRunHandedOverSaysWhatBecameOfItsFileWhenClosedByHand)
+{
+    const QString refused = WriteFile("gate.QV_BPP_CFG", ConfigurationFrame("PAPER=TAG"));
+    StartPrinter(kIdentityBagTag);
+    ui::WriteProfileString(kProfileSection, kProfilePortConnect, kPrinterPortText);
+    OpenDialog(AppWithCommandLine({"SILENT", "SENDCONFIG", refused}));
+    ASSERT_TRUE(WaitUntil([&] { return Status() == kStatusChangingDeviceTypeNotSupported; }))
+        << Printable(StatusHistory());
+    ASSERT_FALSE(dialog->SilentMode());
+
+    prompts.AnswerFileDialog(WriteFile("desk.QV_BTP_CFG", ConfigurationFrame("PAPER=TAG")));
+    Click(IDC_SEND_CONFIG_FILE);
+    ASSERT_TRUE(
+        WaitUntil([&] { return Status() == kStatusConfigurationSent && dialog->OperationState() == STATE_IDLE; }))
+        << Printable(StatusHistory());
+
+    EXPECT_FALSE(ui::QuitCode().has_value());
+    EXPECT_EQ(dialog->EndedByHandReason(),
+              "the window was closed before the operation ended (last status: Changing device type not supported: "
+              "gate.QV_BPP_CFG is not for the BTP printer found)");
+}
+
 // How the printer answers the two exchanges of a send: the type check (its settings
 // request) and the file's frame; and the files of either family by name and by record
 // (tests/support/settings_file_families.h) before a printer of either family. Each runs
@@ -217,11 +242,11 @@ const PrinterAnswers kPrinterAnswers[] = {
     {"AcknowledgementArrivesDamaged", std::nullopt, FaultOn(CMD_SET_SETTINGS, printer_sim::FaultKind::WrongCrc), false},
     // As hexadecimal digits, read as the dialogs read them: the text 16.
     {"BoardingPassSettingsInHexDigits", {}, {}, false, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03" "3136\x7F",
-     "DESK.QV_BTP_CFG is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
+     "desk.QV_BTP_CFG is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
      "printer)"},
     {"BoardingPassSettingsNamedBagTagToABoardingPassPrinter", {}, {}, false, kIdentityBoardingPass, "desk.QV_BTP_CFG",
      "\x7F~\x01+2\x7F~\x03+16\x7Fq\x7F",
-     "DESK.QV_BTP_CFG is not for the BPP printer found (its name is for a BTP printer, its settings for a BPP "
+     "desk.QV_BTP_CFG is not for the BPP printer found (its name is for a BTP printer, its settings for a BPP "
      "printer)"},
     {"DeviceTypeOfNoFamily", {}, {}, true, kIdentityBagTag, "desk.QV_BTP_CFG", "\x7F~\x03+0\x7F~\x03-16\x7Fq\x7F"},
     // A DEL as a field's parameter opens no field: the key behind it is that field's value.

@@ -4,6 +4,7 @@
 #include "settings_expected_records.h"
 
 #include "comms/message_parser.h"
+#include "settings/settings_definitions.h"
 #include "ui/profile.h"
 #include "ui/text.h"
 #include "tests/support/settings_file_families.h"
@@ -13,7 +14,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <numeric>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -191,39 +194,52 @@ TEST_F(SettingsFiles, LoadingTellsWhatWentWrong)
     const std::string good = FileFrame(0x10, BtpOpeningRecord(false) + "q\x7F");
     std::string damaged = good;
     damaged.back() = static_cast<char>(damaged.back() ^ 0x01);
-    QDir(folder.path()).mkdir("folder.QV_BTP_CFG");
     QFile::link(PathOf("nowhere"), PathOf("dangling.QV_BTP_CFG"));
-    // Longer than a 32-bit length can tell (sparse: it takes no room).
-    QFile huge(PathOf("huge.QV_BTP_CFG"));
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(huge.resize((qint64{1} << 32) + 1));
-    huge.close();
+    for (const char* extension : {"QV_BTP_CFG", "QV_BPP_CFG"}) {
+        QDir(folder.path()).mkdir(QString("folder.") + extension);
+        // Longer than a 32-bit length can tell (sparse: it takes no room).
+        QFile huge(PathOf(QString("huge.") + extension));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize((qint64{1} << 32) + 1));
+    }
     struct LoadCase {
         const char* what;
         QString path;
         const char* message;
+        bool remembered; // the profile takes the path (and its folder)
     };
     const LoadCase cases[] = {
-        {"other family", Write("a.QV_BPP_CFG", good), "Invalid device type"},
-        {"no extension", Write("QV_BTP_CFG", good), "Invalid device type"},
-        {"missing file", PathOf("gone.QV_BTP_CFG"), "Unable to open file to read"},
-        {"a folder", PathOf("folder.QV_BTP_CFG"), "Unable to open file to read"},
-        {"empty file", Write("empty.QV_BTP_CFG", {}), "No data to read from file"},
-        {"damaged CRC", Write("crc.QV_BTP_CFG", damaged), "Unable to process the configuration."},
+        {"other family", Write("a.QV_BPP_CFG", good), "Invalid device type", false},
+        {"no extension", Write("QV_BTP_CFG", good), "Invalid device type", false},
+        // The name is judged before anything else of the file.
+        {"other family, empty", Write("empty.QV_BPP_CFG", {}), "Invalid device type", false},
+        {"other family, a folder", PathOf("folder.QV_BPP_CFG"), "Invalid device type", false},
+        {"other family, too long to count", PathOf("huge.QV_BPP_CFG"), "Invalid device type", false},
+        {"other family, damaged CRC", Write("crc.QV_BPP_CFG", damaged), "Invalid device type", false},
+        {"other family, other command", Write("cmd.QV_BPP_CFG", FileFrame(0x12, kEepromDefaultsRecord)),
+         "Invalid device type", false},
+        {"missing file", PathOf("gone.QV_BTP_CFG"), "Unable to open file to read", false},
+        {"a folder", PathOf("folder.QV_BTP_CFG"), "Unable to open file to read", false},
+        {"empty file", Write("empty.QV_BTP_CFG", {}), "No data to read from file", true},
+        {"damaged CRC", Write("crc.QV_BTP_CFG", damaged), "Unable to process the configuration.", true},
         {"other command", Write("cmd.QV_BTP_CFG", FileFrame(0x12, kEepromDefaultsRecord)),
-         "Unable to process the configuration."},
-        {"bytes before the frame", Write("lead.QV_BTP_CFG", "junk\x09" + good), "Loaded"},
-        {"lower case and a blank", Write("low.qv_btp_cfg ", good), "Loaded"},
-        {"link to nowhere", PathOf("dangling.QV_BTP_CFG"), "Unable to open file to read"},
-        {"too long to count", PathOf("huge.QV_BTP_CFG"), "Unable to load configuration from file"},
-        {"blanks and accents", Write("Zürich gate 7.QV_BTP_CFG", good), "Loaded"},
-        {"mixed-case folder", Write("Mixed.Qv_Btp_Cfg", good), "Loaded"},
+         "Unable to process the configuration.", true},
+        {"bytes before the frame", Write("lead.QV_BTP_CFG", "junk\x09" + good), "Loaded", true},
+        {"lower case and a blank", Write("low.qv_btp_cfg ", good), "Loaded", true},
+        {"link to nowhere", PathOf("dangling.QV_BTP_CFG"), "Unable to open file to read", false},
+        {"too long to count", PathOf("huge.QV_BTP_CFG"), "Unable to load configuration from file", true},
+        {"blanks and accents", Write("Zürich gate 7.QV_BTP_CFG", good), "Loaded", true},
+        {"mixed-case folder", Write("Mixed.Qv_Btp_Cfg", good), "Loaded", true},
     };
     Open<CJetvaneSettingsBTPDlg>();
     for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.what);
+        ui::WriteProfileString("Settings", "LastLoadBTPConfigFile", "earlier");
+        ui::WriteProfileString("Settings", "LastLoadConfigPath", "earlier folder");
         EXPECT_EQ(Load(c.path), c.message);
         EXPECT_TRUE(Enabled(kLoadFromFile));
+        EXPECT_EQ(Profile("LastLoadBTPConfigFile"), c.remembered ? c.path : "earlier");
+        EXPECT_EQ(Profile("LastLoadConfigPath"), c.remembered ? folder.path() : "earlier folder");
     }
     // The path is remembered as it was chosen.
     EXPECT_EQ(Profile("LastLoadBTPConfigFile"), PathOf("Mixed.Qv_Btp_Cfg"));
@@ -470,6 +486,47 @@ TEST_F(SettingsFiles, ARecordThatBreaksIsNotJudgedByItsFamily)
     EXPECT_EQ(Load(path), "Unable to process the configuration.");
     EXPECT_EQ(Seen(), before);
     EXPECT_EQ(Profile("LastLoadBTPConfigFile"), path);
+}
+
+// The bag-tag dialog over tables without the serial number's row, as a dialog of other tables:
+// that field is passed over as any field without a row is.
+const SettingsDialogDefinition& BagTagWithoutSerialNumberDefinition()
+{
+    static const std::vector<SettingDescriptor> rows = [] {
+        const std::span<const SettingDescriptor> own = BtpSettingsDefinition().tables.settings;
+        std::vector<SettingDescriptor> kept;
+        std::copy_if(own.begin(), own.end(), std::back_inserter(kept),
+                     [](const SettingDescriptor& row) { return !(row.group == '~' && row.parameter == 0x15); });
+        return kept;
+    }();
+    static const SettingsDialogDefinition definition = [] {
+        SettingsDialogDefinition withoutSerialNumber = BtpSettingsDefinition();
+        withoutSerialNumber.tables.settings = rows;
+        return withoutSerialNumber;
+    }();
+    return definition;
+}
+
+class BagTagWithoutSerialNumberDlg final : public CSettingsTableDlg {
+public:
+    explicit BagTagWithoutSerialNumberDlg(ui::Dialog* parent)
+        : CSettingsTableDlg(BagTagWithoutSerialNumberDefinition(), parent)
+    {
+    }
+};
+
+// A file's settings are judged as the dialog that loads them reads them, with its own rows: a
+// serial number that breaks the bag-tag tables' reading (a hex text cut by an 'x') is passed
+// over by this dialog, which reads on to the boarding-pass device type behind it.
+TEST_F(SettingsFiles, SettingsAreJudgedAsTheLoadingDialogReadsThem)
+{
+    Open<BagTagWithoutSerialNumberDlg>();
+    SetText(1003, "GATE7");
+    const std::string record =
+        Field('~', 0x15, "31x") + Field('~', 0x03, "+16") + Field('}', 0x0A, "414243") + kDel + "q\x7F";
+
+    EXPECT_EQ(Load(Write("desk.QV_BTP_CFG", FileFrame(0x10, record))), "Invalid device type");
+    EXPECT_EQ(Text(1003), "GATE7");
 }
 
 // Load From File takes the files that Send Config File sends (tests/support/

@@ -29,26 +29,33 @@ inline const std::vector<SettingsFileFamilyCase>& SettingsFileFamilyCases()
         {"BagTagNameNoFamilyToBagTag", "desk.QV_BTP_CFG", neither, true, nullptr},
         {"BagTagNameBagTagToBagTag", "desk.QV_BTP_CFG", bagTag, true, nullptr},
         {"BagTagNameBoardingPassToBagTag", "desk.QV_BTP_CFG", boardingPass, true,
-         "DESK.QV_BTP_CFG is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
+         "desk.QV_BTP_CFG is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
          "printer)"},
         {"BagTagNameNoFamilyToBoardingPass", "desk.QV_BTP_CFG", neither, false,
-         "DESK.QV_BTP_CFG is not for the BPP printer found"},
+         "desk.QV_BTP_CFG is not for the BPP printer found"},
         {"BagTagNameBagTagToBoardingPass", "desk.QV_BTP_CFG", bagTag, false,
-         "DESK.QV_BTP_CFG is not for the BPP printer found"},
+         "desk.QV_BTP_CFG is not for the BPP printer found"},
         {"BagTagNameBoardingPassToBoardingPass", "desk.QV_BTP_CFG", boardingPass, false,
-         "DESK.QV_BTP_CFG is not for the BPP printer found (its name is for a BTP printer, its settings for a BPP "
+         "desk.QV_BTP_CFG is not for the BPP printer found (its name is for a BTP printer, its settings for a BPP "
          "printer)"},
         {"BoardingPassNameNoFamilyToBoardingPass", "gate.QV_BPP_CFG", neither, false, nullptr},
         {"BoardingPassNameBoardingPassToBoardingPass", "gate.QV_BPP_CFG", boardingPass, false, nullptr},
         {"BoardingPassNameBagTagToBoardingPass", "gate.QV_BPP_CFG", bagTag, false,
-         "GATE.QV_BPP_CFG is not for the BPP printer found (its name is for a BPP printer, its settings for a BTP "
+         "gate.QV_BPP_CFG is not for the BPP printer found (its name is for a BPP printer, its settings for a BTP "
          "printer)"},
         {"BoardingPassNameNoFamilyToBagTag", "gate.QV_BPP_CFG", neither, true,
-         "GATE.QV_BPP_CFG is not for the BTP printer found"},
+         "gate.QV_BPP_CFG is not for the BTP printer found"},
         {"BoardingPassNameBoardingPassToBagTag", "gate.QV_BPP_CFG", boardingPass, true,
-         "GATE.QV_BPP_CFG is not for the BTP printer found"},
+         "gate.QV_BPP_CFG is not for the BTP printer found"},
         {"BoardingPassNameBagTagToBagTag", "gate.QV_BPP_CFG", bagTag, true,
-         "GATE.QV_BPP_CFG is not for the BTP printer found (its name is for a BPP printer, its settings for a BTP "
+         "gate.QV_BPP_CFG is not for the BTP printer found (its name is for a BPP printer, its settings for a BTP "
+         "printer)"},
+        // Extensions are compared without regard to case; a refusal names the file as given.
+        {"LowerCaseBoardingPassNameToBoardingPass", "gate.qv_bpp_cfg", boardingPass, false, nullptr},
+        {"LowerCaseBagTagNameNoFamilyToBoardingPass", "desk.qv_btp_cfg", neither, false,
+         "desk.qv_btp_cfg is not for the BPP printer found"},
+        {"LowerCaseBagTagNameBoardingPassToBagTag", "desk.qv_btp_cfg", boardingPass, true,
+         "desk.qv_btp_cfg is not for the BTP printer found (its name is for a BTP printer, its settings for a BPP "
          "printer)"},
     };
     return cases;

@@ -3,6 +3,7 @@
 #include "app/file_choice.h"
 
 #include "comms/device_types.h"
+#include "settings/settings_definitions.h"
 #include "settings/settings_record.h"
 
 #include <gtest/gtest.h>
@@ -143,12 +144,12 @@ TEST(ConfigFileType, OtherExtensionsAreRefused)
 
 TEST(ConfigFileFit, SameTypeFits)
 {
-    EXPECT_TRUE(FitOfSettingsFile(DEVICE_TYPE_BPP, "A.QV_BPP_CFG", "").fits);
-    EXPECT_FALSE(FitOfSettingsFile(DEVICE_TYPE_BTP, "A.QV_BPP_CFG", "").fits);
+    EXPECT_TRUE(FitOfSettingsFile(BppSettingsDefinition(), "A.QV_BPP_CFG", "").fits);
+    EXPECT_FALSE(FitOfSettingsFile(BtpSettingsDefinition(), "A.QV_BPP_CFG", "").fits);
     // EEPROM files fit the EEPROM settings, and only they do, whatever their record.
-    EXPECT_TRUE(FitOfSettingsFile(DEVICE_TYPE_ANY, "a.qv_eeprom_cfg", "\x7F~\x03+16\x7F").fits);
-    EXPECT_FALSE(FitOfSettingsFile(DEVICE_TYPE_ANY, "A.QV_BTP_CFG", "").fits);
-    EXPECT_FALSE(FitOfSettingsFile(DEVICE_TYPE_BTP, "A.QV_EEPROM_CFG", "").fits);
+    EXPECT_TRUE(FitOfSettingsFile(EepromSettingsDefinition(), "a.qv_eeprom_cfg", "\x7F~\x03+16\x7F").fits);
+    EXPECT_FALSE(FitOfSettingsFile(EepromSettingsDefinition(), "A.QV_BTP_CFG", "").fits);
+    EXPECT_FALSE(FitOfSettingsFile(BtpSettingsDefinition(), "A.QV_EEPROM_CFG", "").fits);
 }
 
 TEST(ConfigFileFit, EepromFileFitsEitherFamily)
@@ -189,7 +190,8 @@ TEST(ConfigFileFamily, TheRecordIsReadAsTheDialogsReadIt)
           {"no record", DEVICE_TYPE_BTP, "", kNone}}) {
         SCOPED_TRACE(what);
         const char* const name = family == DEVICE_TYPE_BPP ? "gate.QV_BPP_CFG" : "desk.QV_BTP_CFG";
-        const SettingsFileFit fit = FitOfSettingsFile(family, name, record);
+        const SettingsFileFit fit = FitOfSettingsFile(
+            family == DEVICE_TYPE_BPP ? BppSettingsDefinition() : BtpSettingsDefinition(), name, record);
         EXPECT_EQ(fit.byRecord.value_or(kNone), byRecord);
         EXPECT_EQ(fit.fits, byRecord != (family == DEVICE_TYPE_BPP ? DEVICE_TYPE_BTP : DEVICE_TYPE_BPP));
     }
