@@ -97,7 +97,7 @@ std::vector<std::string> ProgramLines(const std::string& err)
 std::string DeadDisplay()
 {
     int number = 200;
-    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+    while (test_support::HasLocalX11Socket(number))
         ++number;
     return ":" + std::to_string(number);
 }

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -32,6 +33,17 @@
 namespace settings_test {
 
 inline constexpr char kDel = '\x7F';
+
+// A dialog definition like base over other settings rows, for a test's dialog of other tables;
+// rows and definition live as long as the test program.
+inline const SettingsDialogDefinition& WithSettingsRows(const SettingsDialogDefinition& base,
+                                                        std::vector<SettingDescriptor> rows)
+{
+    static std::list<std::pair<std::vector<SettingDescriptor>, SettingsDialogDefinition>> made;
+    auto& [keptRows, definition] = made.emplace_back(std::move(rows), base);
+    definition.tables.settings = keptRows;
+    return definition;
+}
 inline constexpr int kPrinterPort = 3;
 inline constexpr char kPrinterPortName[] = "COM3";
 inline constexpr char kLineName[] = "settings-dialog-test-printer";

@@ -492,17 +492,12 @@ TEST_F(SettingsFiles, ARecordThatBreaksIsNotJudgedByItsFamily)
 // that field is passed over as any field without a row is.
 const SettingsDialogDefinition& BagTagWithoutSerialNumberDefinition()
 {
-    static const std::vector<SettingDescriptor> rows = [] {
+    static const SettingsDialogDefinition& definition = []() -> const SettingsDialogDefinition& {
         const std::span<const SettingDescriptor> own = BtpSettingsDefinition().tables.settings;
         std::vector<SettingDescriptor> kept;
         std::copy_if(own.begin(), own.end(), std::back_inserter(kept),
                      [](const SettingDescriptor& row) { return !(row.group == '~' && row.parameter == 0x15); });
-        return kept;
-    }();
-    static const SettingsDialogDefinition definition = [] {
-        SettingsDialogDefinition withoutSerialNumber = BtpSettingsDefinition();
-        withoutSerialNumber.tables.settings = rows;
-        return withoutSerialNumber;
+        return WithSettingsRows(BtpSettingsDefinition(), std::move(kept));
     }();
     return definition;
 }

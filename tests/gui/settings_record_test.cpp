@@ -384,7 +384,7 @@ TEST_F(SettingsDialogTest, BlackMarkStyleReturnsToItsDefault)
 // may be although none of the dialogs' own is.
 const SettingsDialogDefinition& TextProkIDefinition()
 {
-    static const std::vector<SettingDescriptor> rows = [] {
+    static const SettingsDialogDefinition& definition = []() -> const SettingsDialogDefinition& {
         const std::span<const SettingDescriptor> own = BtpSettingsDefinition().tables.settings;
         std::vector<SettingDescriptor> changed(own.begin(), own.end());
         for (SettingDescriptor& row : changed) {
@@ -393,12 +393,7 @@ const SettingsDialogDefinition& TextProkIDefinition()
                 row.maxTextLength = 5;
             }
         }
-        return changed;
-    }();
-    static const SettingsDialogDefinition definition = [] {
-        SettingsDialogDefinition textProkI = BtpSettingsDefinition();
-        textProkI.tables.settings = rows;
-        return textProkI;
+        return WithSettingsRows(BtpSettingsDefinition(), std::move(changed));
     }();
     return definition;
 }
