@@ -15,10 +15,20 @@
 namespace {
 
 constexpr char kNoDisplayMessage[] = "no display to show the window on (set DISPLAY, or run unattended with SILENT)";
-constexpr char kDeadDisplayMessage[] =
-    "%1; set DISPLAY to a running one, or run unattended with SILENT";
+constexpr char kDeadDisplayMessage[] = "%1; %2, or run unattended with SILENT";
+// What would let the window show: a display that answers, or a platform that has one.
+constexpr char kSetDisplayAdvice[] = "set %1 to a running one";
+constexpr char kSetPlatformAdvice[] = "set QT_QPA_PLATFORM to xcb or wayland";
 constexpr int kNoDisplayExitCode = 1;
 constexpr char kWordSeparator[] = " ";
+
+QString DeadDisplayLine(const QString& why)
+{
+    const char* variable = ui::DisplayVariableThatWouldHelp();
+    const QString advice = variable != nullptr ? QString::fromLatin1(kSetDisplayAdvice).arg(QLatin1String(variable))
+                                               : QString::fromLatin1(kSetPlatformAdvice);
+    return QString::fromUtf8(kDeadDisplayMessage).arg(why, advice);
+}
 
 } // namespace
 
@@ -55,10 +65,17 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
 
     // The words of the command line are ours: a word such as -platform must not be taken as
     // one of Qt's options.
-    const std::unique_ptr<QApplication> application = ui::CreateApplication(argv[0]);
+    // Where Qt's own start fails, a run that needs no window goes on offscreen, as it does
+    // when no display answers; any other ends as it would then.
+    const auto startFailed = [needsNoWindow, argv](const QString& why) {
+        if (needsNoWindow)
+            ui::RestartOffscreen(argv);
+        std::_Exit(EndOfRun(kNoDisplayExitCode, DeadDisplayLine(why)));
+    };
+    const std::unique_ptr<QApplication> application = ui::CreateApplication(argv[0], startFailed);
     // Qt's remarks on the way (about the runtime folder, say) are no help to a run that ends here.
     if (ui::FellBackToOffscreen() && !needsNoWindow)
-        return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kDeadDisplayMessage).arg(ui::WhyNoDisplay()));
+        return EndOfRun(kNoDisplayExitCode, DeadDisplayLine(ui::WhyNoDisplay()));
     ui::PassOnStartUpRemarks();
     // Nobody sees a window on a platform that shows nothing (offscreen, minimal), however it
     // was chosen: a silent run there cannot be handed to a technician.

@@ -13,12 +13,19 @@
 
 #include <QString>
 
+#include <QByteArray>
+
+#include <functional>
 #include <memory>
 
 class QApplication;
 class QWidget;
 
 namespace ui {
+
+// What the program does when Qt's own start fails where Qt would not return: why, on one
+// line. It must not return (it ends the process, or starts it again).
+using StartFailure = std::function<void(const QString& why)>;
 
 // True when windows can be shown: an X11 or Wayland display is named in the environment
 // (DISPLAY, WAYLAND_DISPLAY) or a Qt platform is chosen explicitly (QT_QPA_PLATFORM, for
@@ -37,17 +44,39 @@ void UseOffscreenPlatform();
 // round trip. The environment is left as it was: the list goes to Qt on its command line.
 void AddOffscreenFallback();
 
+// The platform list that start-up gives Qt (empty: Qt's own choice), for tests.
+QByteArray PlatformsGivenToQt();
+
 // The application, on the platforms chosen above (else on those the environment names),
 // created while Qt's remarks are held back: its complaints about platforms it cannot use go
 // nowhere, and its other remarks (about the runtime folder, say) wait for
 // PassOnStartUpRemarks, so that a run which ends at once leaves its own line alone. Qt sees
 // only the program's name of the command line: its words are the program's.
-std::unique_ptr<QApplication> CreateApplication(const char* programName);
+//
+// Qt's start fails, and failed is called instead of Qt ending the process, when a platform
+// ends its start with a fatal message (eglfs without DRM, minimalegl without EGL), when the
+// platform Qt started has no screen (linuxfb without a frame buffer), or when Qt's own
+// connection to a display that answered the question stalls for kDisplayAnswerWait (then
+// from a thread of its own, while Qt still waits). The remarks of a display that Qt reaches
+// without being asked first (a handed-over Wayland socket) are not held back: Qt may end the
+// process on it by itself, and its words must not be lost.
+std::unique_ptr<QApplication> CreateApplication(const char* programName, StartFailure failed = {});
+
+// Starts the program again with the same command line on the offscreen platform, for a run
+// that needs no window whose display failed Qt's start. Returns only when that cannot be done
+// (this run is on the offscreen platform alone already, or the program cannot be started).
+bool RestartOffscreen(char** argv);
+
+// The variable whose display would let Qt show the window: DISPLAY when the platforms tried
+// include X's (or none were chosen), WAYLAND_DISPLAY when they include only Wayland's, none
+// (nullptr) when they include neither.
+const char* DisplayVariableThatWouldHelp();
 
 // The two halves of CreateApplication's holding back, for tests, which cannot make Qt end a
 // process halfway through its start: in between, Qt's messages go through the handler that
-// holds them back, and a fatal one passes on the held remarks before itself.
-void HoldBackStartUpRemarks();
+// holds them back, and a fatal one is the start's failure (failed is called with why), else
+// passes on the held remarks before itself.
+void HoldBackStartUpRemarks(StartFailure failed = {});
 void StopHoldingBackStartUpRemarks();
 
 // Once the run goes on: Qt's remarks held back by CreateApplication go where Qt's messages

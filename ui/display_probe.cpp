@@ -101,7 +101,9 @@ std::string WaylandReason(std::string log)
 
 // libxcb writes an X server's reason for turning a connection down straight to descriptor 2.
 // While this lives, that descriptor leads into a pipe (which never blocks a writer: a reason
-// is one short line); Release puts standard error back and returns what came.
+// is one short line); Release puts standard error back and returns what came. The pipe's own
+// ends are kept above the standard descriptors, and a standard error that was closed is left
+// on /dev/null rather than closed again, so that no later descriptor can take its place.
 class StandardErrorCapture {
 public:
     StandardErrorCapture()
@@ -109,16 +111,17 @@ public:
         int ends[2];
         if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
             return;
-        saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        if (saved_ < 0 || ::dup2(ends[1], STDERR_FILENO) < 0) {
-            if (saved_ >= 0)
-                ::close(saved_);
-            saved_ = -1;
-            ::close(ends[0]);
+        const int readEnd = AboveStandardDescriptors(ends[0]);
+        const int writeEnd = AboveStandardDescriptors(ends[1]);
+        const bool wasOpen = ::fcntl(STDERR_FILENO, F_GETFD) >= 0;
+        saved_ = wasOpen ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, kFirstOwnDescriptor) : -1;
+        if (readEnd >= 0 && writeEnd >= 0 && (saved_ >= 0 || !wasOpen) && ::dup2(writeEnd, STDERR_FILENO) >= 0) {
+            readEnd_ = readEnd;
         } else {
-            readEnd_ = ends[0];
+            CloseIfOpen(saved_);
+            CloseIfOpen(readEnd);
         }
-        ::close(ends[1]);
+        CloseIfOpen(writeEnd);
     }
     StandardErrorCapture(const StandardErrorCapture&) = delete;
     StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
@@ -128,8 +131,16 @@ public:
     {
         if (readEnd_ < 0)
             return {};
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+        } else {
+            const int nowhere = ::open(kNowhere, O_WRONLY | O_CLOEXEC);
+            if (nowhere >= 0 && nowhere != STDERR_FILENO) {
+                ::dup2(nowhere, STDERR_FILENO);
+                ::close(nowhere);
+            }
+        }
         std::string text;
         char chunk[kCaptureChunk];
         ssize_t count = 0;
@@ -143,6 +154,24 @@ public:
     }
 
 private:
+    static constexpr int kFirstOwnDescriptor = STDERR_FILENO + 1;
+    static constexpr char kNowhere[] = "/dev/null";
+
+    static void CloseIfOpen(int fd)
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    // The descriptor itself when it is no standard one, else a copy above them (-1 on failure).
+    static int AboveStandardDescriptors(int fd)
+    {
+        if (fd < 0 || fd >= kFirstOwnDescriptor)
+            return fd;
+        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, kFirstOwnDescriptor);
+        ::close(fd);
+        return moved;
+    }
+
     int saved_ = -1;
     int readEnd_ = -1;
 };
@@ -157,7 +186,9 @@ bool NothingListens(int error)
 DisplayOutcome AskX11(const std::string& name, DisplayConnection* answered)
 {
     errno = 0;
-    xcb_connection_t* connection = xcb_connect(name.c_str(), nullptr);
+    // With a screen to fill in, as Qt asks: libxcb then also checks that the screen exists.
+    int screen = 0;
+    xcb_connection_t* connection = xcb_connect(name.c_str(), &screen);
     const int connectError = errno;
     const int error = xcb_connection_has_error(connection);
     if (error == 0) {
@@ -203,7 +234,15 @@ DisplayOutcome AskWayland(const std::string& name, DisplayConnection* answered)
 
 DisplayOutcome Ask(const DisplayToAsk& display, DisplayConnection* answered)
 {
-    return display.kind == DisplayKind::X11 ? AskX11(display.name, answered) : AskWayland(display.name, answered);
+    switch (display.kind) {
+    case DisplayKind::X11:
+        return AskX11(display.name, answered);
+    case DisplayKind::Wayland:
+        return AskWayland(display.name, answered);
+    case DisplayKind::HandedOverWayland:
+        break;
+    }
+    return {DisplayAnswer::Answers, {}};
 }
 
 // Whether the asking can end: the first display that did not fail has answered, or all failed.
@@ -274,6 +313,11 @@ DisplayAnswers AskDisplays(const std::vector<DisplayToAsk>& displays, std::chron
     const auto round = std::make_shared<AskingRound>();
     round->outcomes.resize(displays.size());
     for (std::size_t index = 0; index < displays.size(); ++index) {
+        // Nothing after a handed-over socket is ever waited for: it has answered already.
+        if (displays[index].kind == DisplayKind::HandedOverWayland) {
+            round->outcomes[index] = DisplayOutcome{DisplayAnswer::Answers, {}};
+            break;
+        }
         std::thread([round, index, display = displays[index]] {
             DisplayConnection answered;
             const DisplayOutcome outcome = Ask(display, &answered);

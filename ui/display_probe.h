@@ -22,11 +22,18 @@ namespace ui {
 // X11 forwarding over a slow SSH link to open its channel and answer.
 inline constexpr std::chrono::milliseconds kDisplayAnswerWait{5000};
 
-enum class DisplayKind { X11, Wayland };
+enum class DisplayKind {
+    X11,
+    Wayland,
+    // A compositor's socket handed over ready-made (WAYLAND_SOCKET): libwayland would take it,
+    // and its variable, away from Qt, so it is not asked; it counts as answered at once.
+    HandedOverWayland,
+};
 
 struct DisplayToAsk {
     DisplayKind kind = DisplayKind::X11;
-    // DISPLAY's value for X11; WAYLAND_DISPLAY's (or the default socket name) for Wayland.
+    // DISPLAY's value for X11; WAYLAND_DISPLAY's (or the default socket name) for Wayland;
+    // WAYLAND_SOCKET's for a handed-over socket.
     std::string name;
 };
 

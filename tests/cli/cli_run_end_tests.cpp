@@ -233,6 +233,11 @@ enum class DisplayKind {
     WaylandPlatformWithoutRuntimeFolder,
     X11WhosePortRefuses,
     X11TurningTheConnectionDown,
+    X11ThatAnswersAndThenStallsQt,
+    X11PlatformNamedInCapitals,
+    XvfbScreenItLacks,
+    LinuxFrameBufferWithoutOne,
+    EglfsWithoutDrm,
     Xvfb,
 };
 
@@ -243,6 +248,11 @@ struct DisplayCase {
     // that answers, where an attended run opens its window.
     const char* why;
     bool silent; // costs the whole wait
+    // The variable the line advises to set; none: a platform with a display.
+    const char* advice = "DISPLAY";
+    // A device without which the case's platform cannot start; where it exists, the case
+    // is skipped.
+    const char* absentDevice = nullptr;
 };
 
 const DisplayCase kDisplayCases[] = {
@@ -254,7 +264,7 @@ const DisplayCase kDisplayCases[] = {
     {"SilentWayland", DisplayKind::SilentWayland, "the display does not answer (WAYLAND_DISPLAY=NAME, DISPLAY not set)",
      true},
     {"WaylandEglSilent", DisplayKind::WaylandEglSilent,
-     "the display does not answer (QT_QPA_PLATFORM=wayland-egl, WAYLAND_DISPLAY=NAME)", true},
+     "the display does not answer (QT_QPA_PLATFORM=wayland-egl, WAYLAND_DISPLAY=NAME)", true, "WAYLAND_DISPLAY"},
     {"WaylandNamedWithoutRuntimeFolder", DisplayKind::WaylandNamedWithoutRuntimeFolder,
      "the display cannot be used: XDG_RUNTIME_DIR is invalid or not set in the environment (WAYLAND_DISPLAY=NAME, "
      "DISPLAY not set)",
@@ -262,12 +272,24 @@ const DisplayCase kDisplayCases[] = {
     {"WaylandPlatformWithoutRuntimeFolder", DisplayKind::WaylandPlatformWithoutRuntimeFolder,
      "the display cannot be used: XDG_RUNTIME_DIR is invalid or not set in the environment (QT_QPA_PLATFORM=wayland, "
      "WAYLAND_DISPLAY not set)",
-     false},
+     false, "WAYLAND_DISPLAY"},
     {"X11WhosePortRefuses", DisplayKind::X11WhosePortRefuses, "the display is not running (DISPLAY=NAME)", false},
     {"X11TurningTheConnectionDown", DisplayKind::X11TurningTheConnectionDown,
      "the display refused the connection: Authorization required, but no authorization protocol specified "
      "(DISPLAY=NAME)",
      false},
+    // Answers the question, then never answers Qt's own requests: a forwarding that stalls.
+    {"X11ThatAnswersAndThenStallsQt", DisplayKind::X11ThatAnswersAndThenStallsQt,
+     "the display does not answer (DISPLAY=NAME)", true},
+    {"X11PlatformNamedInCapitals", DisplayKind::X11PlatformNamedInCapitals,
+     "the display does not answer (QT_QPA_PLATFORM=XCB, DISPLAY=NAME)", true},
+    {"XvfbScreenItLacks", DisplayKind::XvfbScreenItLacks, "the display cannot be used: no such screen (DISPLAY=NAME)",
+     false},
+    {"LinuxFrameBufferWithoutOne", DisplayKind::LinuxFrameBufferWithoutOne,
+     "no platform could be used: the linuxfb platform has no screen (QT_QPA_PLATFORM=linuxfb)", false, nullptr,
+     "/dev/fb0"},
+    {"EglfsWithoutDrm", DisplayKind::EglfsWithoutDrm,
+     "no platform could be used: Could not find DRM device! (QT_QPA_PLATFORM=eglfs)", false, nullptr, "/dev/dri"},
     {"Xvfb", DisplayKind::Xvfb, "", false},
 };
 
@@ -314,6 +336,22 @@ public:
             fake_ = std::make_unique<FakeDisplay>(FakeDisplay::Reply::TurnsDown);
             name_ = fake_->Valid() ? fake_->Name() : "";
             break;
+        case DisplayKind::X11ThatAnswersAndThenStallsQt:
+            fake_ = std::make_unique<FakeDisplay>(FakeDisplay::Reply::Answers);
+            name_ = fake_->Valid() ? fake_->Name() : "";
+            break;
+        case DisplayKind::X11PlatformNamedInCapitals:
+            fake_ = std::make_unique<FakeDisplay>();
+            name_ = fake_->Valid() ? fake_->Name() : "";
+            break;
+        case DisplayKind::XvfbScreenItLacks:
+            xvfb_ = std::make_unique<test_support::XvfbServer>();
+            name_ = xvfb_->Name().empty() ? "" : xvfb_->Name() + ".5";
+            break;
+        case DisplayKind::LinuxFrameBufferWithoutOne:
+        case DisplayKind::EglfsWithoutDrm:
+            name_ = "-";
+            break;
         case DisplayKind::Xvfb:
             xvfb_ = std::make_unique<test_support::XvfbServer>();
             name_ = xvfb_->Name();
@@ -343,6 +381,16 @@ public:
             environment.Unset("XDG_RUNTIME_DIR");
             environment.Set("QT_QPA_PLATFORM", "wayland");
             break;
+        case DisplayKind::X11PlatformNamedInCapitals:
+            environment.Set("QT_QPA_PLATFORM", "XCB");
+            environment.Set("DISPLAY", name_);
+            break;
+        case DisplayKind::LinuxFrameBufferWithoutOne:
+            environment.Set("QT_QPA_PLATFORM", "linuxfb");
+            break;
+        case DisplayKind::EglfsWithoutDrm:
+            environment.Set("QT_QPA_PLATFORM", "eglfs");
+            break;
         default:
             environment.Set("DISPLAY", name_);
             break;
@@ -371,8 +419,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(world.Valid());
+        const char* absentDevice = GetParam().absentDevice;
+        if (absentDevice != nullptr && std::filesystem::exists(absentDevice))
+            GTEST_SKIP() << "this machine has " << absentDevice;
         display_ = std::make_unique<DisplayOfCase>(GetParam().kind, world);
-        if (GetParam().kind == DisplayKind::Xvfb && !display_->Valid())
+        const bool onXvfb = GetParam().kind == DisplayKind::Xvfb || GetParam().kind == DisplayKind::XvfbScreenItLacks;
+        if (onXvfb && !display_->Valid())
             GTEST_SKIP() << "Xvfb is not installed";
         ASSERT_TRUE(display_->Valid());
     }
@@ -417,8 +469,10 @@ TEST_P(DisplayRunEnd, InteractiveRunSaysWhyTheDisplayCannotBeUsed)
 
     ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end within the wait and its margin";
     EXPECT_EQ(run.end->exitCode, 1);
-    EXPECT_EQ(run.err, "jetvane: " + WithName(expected.why, display.Name()) +
-                           "; set DISPLAY to a running one, or run unattended with SILENT\n");
+    const std::string advice = expected.advice != nullptr ? std::string("set ") + expected.advice + " to a running one"
+                                                          : "set QT_QPA_PLATFORM to xcb or wayland";
+    EXPECT_EQ(run.err, "jetvane: " + WithName(expected.why, display.Name()) + "; " + advice +
+                           ", or run unattended with SILENT\n");
     if (expected.silent) {
         EXPECT_GE(run.seconds, kDisplayWaitMs / 1000.0);
     } else {

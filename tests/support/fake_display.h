@@ -237,11 +237,13 @@ private:
 
     static bool LittleEndian(const std::string& request) { return request.empty() || request[0] == 'l'; }
 
-    // The connection setup accepted: no vendor, no pixmap formats, no screens.
+    // The connection setup accepted: no vendor, no pixmap formats, one screen (libxcb checks
+    // that the display's screen exists) without depths.
     static std::string X11SetupAccepted(const std::string& request)
     {
         const bool little = LittleEndian(request);
-        constexpr std::uint32_t kAdditionalWords = 8;
+        constexpr std::uint32_t kScreenBytes = 40;
+        constexpr std::uint32_t kAdditionalWords = (32 + kScreenBytes) / 4;
         std::string reply;
         Append(reply, 1, 1, little); // success
         Append(reply, 0, 1, little);
@@ -254,7 +256,10 @@ private:
         Append(reply, 0, 4, little);          // motion buffer
         Append(reply, 0, 2, little);          // vendor length
         Append(reply, 0xFFFF, 2, little);     // maximum request length
-        reply.append(12, '\0');               // screens, formats, orders, keycodes, pad
+        Append(reply, 1, 1, little);          // screens
+        reply.append(11, '\0');               // formats, orders, keycodes, pad
+        Append(reply, 0x00000100, 4, little); // the screen's root window
+        reply.append(kScreenBytes - 4, '\0');
         return reply;
     }
 
