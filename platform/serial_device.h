@@ -90,7 +90,8 @@ std::string DescribePortOpenFailure(const std::string& portName, int error);
 // itself. A refused opening (EACCES, EPERM) advises joining the device's group only where
 // that would help: the process neither owns the device nor is in its group yet, the group
 // is not root's, and its bits let it read and write where the others' bits do not.
-// Otherwise it names owner, group and mode.
+// Otherwise it names owner, group and mode; for root, which the permission bits never
+// refuse, always just those.
 std::string DescribePortOpenFailure(const std::string& portName, const std::string& device, int error,
                                     const std::optional<DeviceAccess>& access, const ProcessIdentity& process);
 

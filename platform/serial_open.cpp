@@ -27,6 +27,7 @@ constexpr char kNotSerialText[] = "is not a serial port";
 constexpr char kGroupHintFormat[] = "; members of the group %s may open it (sudo usermod -aG %s $USER, then log in again)";
 constexpr char kOwnerOnlyFormat[] = "; only its owner, %s, may open it (%s:%s, mode %03o)";
 constexpr char kOwnershipFormat[] = "; it belongs to %s:%s, mode %03o";
+constexpr unsigned kRootUser = 0;
 constexpr unsigned kRootGroup = 0;
 constexpr unsigned kPermissionBits = 0777;
 constexpr unsigned kReadWrite = 06; // of one class (owner, group, others), at its lowest bits
@@ -54,6 +55,11 @@ bool IsInGroup(const ProcessIdentity& process, unsigned gid)
 std::string PermissionAdvice(const DeviceAccess& access, const ProcessIdentity& process)
 {
     const unsigned mode = access.mode & kPermissionBits;
+    const std::string group = access.group.empty() ? std::to_string(access.gid) : access.group;
+    // Root passes the permission bits: what refuses root (a device on a nodev mount, a
+    // security module) is no matter of the owner's or a group's bits.
+    if (process.uid == kRootUser)
+        return Formatted(kOwnershipFormat, access.owner.c_str(), group.c_str(), mode);
     const bool groupMay = ReadsAndWrites(mode, kGroupShift);
     const bool othersMay = ReadsAndWrites(mode, 0);
     // The owner's bits decide for the owner, and a member already has the group's bits:
@@ -63,7 +69,6 @@ std::string PermissionAdvice(const DeviceAccess& access, const ProcessIdentity& 
                               access.gid != kRootGroup && !access.group.empty();
     if (joiningHelps)
         return Formatted(kGroupHintFormat, access.group.c_str(), access.group.c_str());
-    const std::string group = access.group.empty() ? std::to_string(access.gid) : access.group;
     if (ReadsAndWrites(mode, kOwnerShift) && !groupMay && !othersMay)
         return Formatted(kOwnerOnlyFormat, access.owner.c_str(), access.owner.c_str(), group.c_str(), mode);
     return Formatted(kOwnershipFormat, access.owner.c_str(), group.c_str(), mode);

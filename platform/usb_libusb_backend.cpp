@@ -141,12 +141,7 @@ public:
 
     bool Read(std::uint8_t* buffer, std::size_t capacity, std::size_t* read, std::uint32_t timeoutMs) override
     {
-        int transferred = 0;
-        const int result =
-            libusb_bulk_transfer(handle_, in_, buffer, TransferLength(capacity), &transferred, timeoutMs);
-        *read = static_cast<std::size_t>(std::max(transferred, 0));
-        // A device with nothing to say lets the transfer time out: that is an empty answer.
-        return result == 0 || result == LIBUSB_ERROR_TIMEOUT;
+        return ReadBulkAnswer(libusb_bulk_transfer, handle_, in_, buffer, capacity, read, timeoutMs);
     }
 
 private:
@@ -156,6 +151,16 @@ private:
 };
 
 } // namespace
+
+bool ReadBulkAnswer(UsbBulkTransfer transfer, libusb_device_handle* handle, std::uint8_t endpoint,
+                    std::uint8_t* buffer, std::size_t capacity, std::size_t* read, std::uint32_t timeoutMs)
+{
+    int transferred = 0;
+    const int result = transfer(handle, endpoint, buffer, TransferLength(capacity), &transferred, timeoutMs);
+    *read = static_cast<std::size_t>(std::max(transferred, 0));
+    // A device with nothing to say lets the transfer time out: that is an empty answer.
+    return result == 0 || result == LIBUSB_ERROR_TIMEOUT;
+}
 
 bool ChooseBulkEndpoints(const libusb_interface_descriptor& setting, std::uint8_t* out, std::uint8_t* in)
 {

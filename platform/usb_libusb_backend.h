@@ -18,12 +18,14 @@
 
 #include "platform/usb_backend.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
 
 struct libusb_context;
+struct libusb_device_handle;
 struct libusb_interface_descriptor;
 
 namespace platform {
@@ -39,6 +41,17 @@ std::optional<std::string> UsbSerialFromSysfs(const std::string& devicesDir, con
 // The endpoints that Open uses on an interface setting: its first bulk OUT and its first bulk
 // IN endpoint, in the order the descriptor lists them. False when it lacks either.
 bool ChooseBulkEndpoints(const libusb_interface_descriptor& setting, std::uint8_t* out, std::uint8_t* in);
+
+// libusb_bulk_transfer, or what a test puts in its place.
+using UsbBulkTransfer = int (*)(libusb_device_handle* handle, unsigned char endpoint, unsigned char* data, int length,
+                                int* transferred, unsigned int timeoutMs);
+
+// One read from an IN endpoint through transfer, as an open device's Read does it: *read is
+// the number of bytes that came. A transfer that times out is an answer all the same, of the
+// bytes that came before it did (none from a device with nothing to say, e.g. a slow boot
+// loader); false only on an error.
+bool ReadBulkAnswer(UsbBulkTransfer transfer, libusb_device_handle* handle, std::uint8_t endpoint,
+                    std::uint8_t* buffer, std::size_t capacity, std::size_t* read, std::uint32_t timeoutMs);
 
 class LibusbBackend final : public UsbBackend {
 public:

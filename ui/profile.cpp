@@ -10,7 +10,13 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <optional>
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ui {
 namespace {
@@ -30,6 +36,11 @@ bool IsIniBlank(char byte)
 constexpr char kHexadecimalEscape[] = "\\x";
 constexpr char kEndOfEscape[] = "\\z";
 constexpr int kHexadecimal = 16;
+
+// The in-memory copy of the profile: its name as the kernel lists it, and the folder in which
+// each of the process's descriptors has a name that opens its file.
+constexpr char kInMemoryCopyName[] = "jetvane-profile";
+constexpr char kDescriptorFolder[] = "/proc/self/fd/";
 
 // The text of an INI file with each comma, and the blanks around it, written as escapes,
 // which QSettings reads as those characters and never as a list's separator or as blanks to
@@ -65,26 +76,72 @@ QByteArray WithCommasEscaped(QByteArrayView text)
     return escaped;
 }
 
-// QSettings reads a value with unquoted commas, as somebody may write one by hand, as a list
-// and drops each comma with the blanks around it. A copy of the file with its commas escaped
-// gives QSettings the value to read whole, so that everything else in it (escapes, quotes, a
-// comment, a line continued) reads as in a value without a comma. Nothing when the copy
-// cannot be made.
-std::optional<QString> ReadWithCommas(const QString& fileName, const QString& keyPath)
+// The value as QSettings reads it from a copy; nothing when it cannot read the copy.
+std::optional<QString> ReadCopy(const QString& copyName, const QString& keyPath)
 {
-    QFile file(fileName);
-    const QTemporaryDir folder;
-    if (!folder.isValid() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QString copyName = folder.filePath(QFileInfo(fileName).fileName());
-    QFile copy(copyName);
-    if (!copy.open(QIODevice::WriteOnly) || copy.write(WithCommasEscaped(file.readAll())) < 0)
-        return std::nullopt;
-    copy.close();
     const QVariant value = QSettings(copyName, QSettings::IniFormat).value(keyPath);
     if (!value.isValid())
         return std::nullopt;
     return value.toString();
+}
+
+// False unless every byte of text reached the file (a full or limited file system fails a
+// write, or only the flush or the close of a buffered one).
+bool WriteWhole(QFile& copy, QByteArrayView text)
+{
+    const bool written = copy.write(text.data(), text.size()) == text.size() && copy.flush();
+    copy.close();
+    return written && copy.error() == QFileDevice::NoError;
+}
+
+// A copy in memory, which no temporary folder's state can stop or cut. QSettings reads it by
+// its descriptor's name, and keeps what it read of a file by name while the file's size and
+// modification time stay the same; descriptor numbers come back, so each copy is given a
+// time of its own.
+std::optional<QString> ReadInMemoryCopy(QByteArrayView text, const QString& keyPath)
+{
+    static std::atomic<std::int64_t> copiesMade{0};
+    const int fd = ::memfd_create(kInMemoryCopyName, MFD_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    const timespec copyTime{static_cast<time_t>(++copiesMade), 0};
+    const timespec times[2] = {copyTime, copyTime}; // accessed, modified
+    std::optional<QString> value;
+    QFile copy;
+    if (copy.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) && WriteWhole(copy, text) &&
+        ::futimens(fd, times) == 0)
+        value = ReadCopy(QString::fromLatin1(kDescriptorFolder) + QString::number(fd), keyPath);
+    ::close(fd);
+    return value;
+}
+
+// A copy in a temporary folder, for where there is no copy in memory.
+std::optional<QString> ReadFileCopy(const QString& fileName, QByteArrayView text, const QString& keyPath)
+{
+    const QTemporaryDir folder;
+    if (!folder.isValid())
+        return std::nullopt;
+    const QString copyName = folder.filePath(QFileInfo(fileName).fileName());
+    QFile copy(copyName);
+    if (!copy.open(QIODevice::WriteOnly) || !WriteWhole(copy, text))
+        return std::nullopt;
+    return ReadCopy(copyName, keyPath);
+}
+
+// QSettings reads a value with unquoted commas, as somebody may write one by hand, as a list
+// and drops each comma with the blanks around it. A copy of the file with its commas escaped
+// gives QSettings the value to read whole, so that everything else in it (escapes, quotes, a
+// comment, a line continued) reads as in a value without a comma. Nothing when no copy can
+// be made whole.
+std::optional<QString> ReadWithCommas(const QString& fileName, const QString& keyPath)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray escaped = WithCommasEscaped(file.readAll());
+    if (std::optional<QString> value = ReadInMemoryCopy(escaped, keyPath))
+        return value;
+    return ReadFileCopy(fileName, escaped, keyPath);
 }
 
 } // namespace

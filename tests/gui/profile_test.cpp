@@ -12,6 +12,10 @@
 #include <QFile>
 #include <QSettings>
 #include <QString>
+#include <QTemporaryFile>
+
+#include <csignal>
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +65,12 @@ const HandWritten kHandWritten[] = {
      R"(   /tmp/gate 7 , desk 2.QV_BTP_CFG   )", "/tmp/gate 7 , desk 2.QV_BTP_CFG"},
     {R"(COM3)", "COM3", R"(COM3,)", "COM3,"},
     {R"(COM3 COM4)", "COM3 COM4", R"(COM3, COM4)", "COM3, COM4"},
+    // A tab next to a comma at either end stays, as a blank does; without the comma it is a
+    // blank at the end, which QSettings drops.
+    {"COM3\t", "COM3", "COM3,\t", "COM3,\t"},
+    {"COM3\t", "COM3", "COM3\t,", "COM3\t,"},
+    {"\tCOM3", "COM3", ",\tCOM3", ",\tCOM3"},
+    {"\tCOM3", "COM3", "\t,COM3", "\t,COM3"},
     {R"("COM3 COM4")", "COM3 COM4", R"("COM3, COM4")", "COM3, COM4"},
     // Escapes: octal, hexadecimal, named; next to the comma as well.
     {R"(/tmp/desk\2.QV_BTP_CFG)", "/tmp/desk\x02.QV_BTP_CFG", //
@@ -92,21 +102,58 @@ const HandWritten kHandWritten[] = {
      R"(@gate 7,desk 2.QV_BTP_CFG)", "@gate 7,desk 2.QV_BTP_CFG"},
 };
 
+// The profile file of a private folder, its folder made.
+QString PrivateProfileFile()
+{
+    const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope, ui::kProfileOrganisation,
+                                   ui::kProgramName).fileName();
+    EXPECT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    return file;
+}
+
+void WriteProfileFile(const QString& file, const QByteArray& text)
+{
+    QFile conf(file);
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(conf.write(text), text.size());
+}
+
+// Whatever state the temporary folder is in: as found, missing, a file in its place.
 TEST(Profile, HandWrittenValueReadsAlikeWithAndWithoutAComma)
 {
     const gui_test::ScopedProfileFolder folder;
-    const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope, ui::kProfileOrganisation,
-                                   ui::kProgramName).fileName();
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
-    for (const HandWritten& c : kHandWritten) {
-        SCOPED_TRACE(c.withComma);
-        QFile conf(file);
-        ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        conf.write(QByteArray("[Settings]\nNoComma=") + c.noComma + "\nWithComma=" + c.withComma + '\n');
-        conf.close();
-        EXPECT_EQ(ui::GetProfileString("Settings", "NoComma"), QString::fromUtf8(c.readsWithout));
-        EXPECT_EQ(ui::GetProfileString("Settings", "WithComma"), QString::fromUtf8(c.readsWith));
+    const QString file = PrivateProfileFile();
+    QTemporaryFile notAFolder;
+    ASSERT_TRUE(notAFolder.open());
+    for (const QByteArray& temporaryFolder :
+         {QByteArray(), QByteArray("/nonexistent/tmp"), notAFolder.fileName().toLocal8Bit()}) {
+        SCOPED_TRACE("TMPDIR=" + temporaryFolder.toStdString());
+        const gui_test::ScopedVariable tmpdir("TMPDIR", temporaryFolder.isEmpty() ? nullptr : temporaryFolder.data());
+        for (const HandWritten& c : kHandWritten) {
+            SCOPED_TRACE(c.withComma);
+            WriteProfileFile(file, QByteArray("[Settings]\nNoComma=") + c.noComma + "\nWithComma=" + c.withComma + '\n');
+            EXPECT_EQ(ui::GetProfileString("Settings", "NoComma"), QString::fromUtf8(c.readsWithout));
+            EXPECT_EQ(ui::GetProfileString("Settings", "WithComma"), QString::fromUtf8(c.readsWith));
+        }
     }
+}
+
+// A file size limit, as a full disk would, cuts every copy short of its end, in memory too:
+// the value reads as QSettings gives it, never as a cut copy.
+TEST(Profile, ValueWithCommasIsNotCutWhereNoCopyFits)
+{
+    const gui_test::ScopedProfileFolder folder;
+    const QString file = PrivateProfileFile();
+    WriteProfileFile(file, "[Settings]\nLastFile=/home/tech/a, b/desk.cfg\n");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    // Each copy is longer than the file, its comma and blank written as escapes.
+    const rlimit small{static_cast<rlim_t>(QFileInfo(file).size()), limit.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    const QString value = ui::GetProfileString("Settings", "LastFile");
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(value, QString("/home/tech/a,b/desk.cfg"));
 }
 
 TEST(Profile, LivesInTheUsersConfigFolder)

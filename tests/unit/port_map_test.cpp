@@ -132,10 +132,13 @@ TEST(PortOpenFailure, NamesTheDeviceAndWhatWasWrong)
     EXPECT_EQ(platform::DescribePortOpenFailure("COM7", EBUSY), "COM7 (/dev/ttyUSB6) is in use by another program");
     EXPECT_EQ(platform::DescribePortOpenFailure("COM7", ENOTTY), "COM7 (/dev/ttyUSB6) is not a serial port");
     EXPECT_EQ(platform::DescribePortOpenFailure("COM300", ENOENT), "COM300: no device stands behind it");
-    // The file's owner, group and mode as the device's: its group may only read it.
+    // The file's owner, group and mode as the device's: its group may only read it. Root,
+    // which the bits never refuse, is told only whose it is.
+    const std::string ownership = ownerName + ":" + owningGroup->gr_name;
     EXPECT_EQ(platform::DescribePortOpenFailure("COM8", EACCES),
-              "COM8 (" + std::string(device) + "): Permission denied; only its owner, " + ownerName +
-                  ", may open it (" + ownerName + ":" + owningGroup->gr_name + ", mode 640)");
+              "COM8 (" + std::string(device) + "): Permission denied; " +
+                  (geteuid() == 0 ? "it belongs to " + ownership + ", mode 640"
+                                  : "only its owner, " + ownerName + ", may open it (" + ownership + ", mode 640)"));
     // The test owns the file, so the group's bits do not apply to it: no group to join.
     ASSERT_EQ(fchmod(fd, 0660), 0);
     EXPECT_EQ(platform::DescribePortOpenFailure("COM8", EACCES), "COM8 (" + std::string(device) +
@@ -150,10 +153,11 @@ TEST(PortOpenFailure, NamesTheDeviceAndWhatWasWrong)
 TEST(PortOpenFailure, AdvisesAGroupOnlyWhereJoiningItWouldHelp)
 {
     // A technician's account in none of the devices' groups, the same account once it is in
-    // dialout (gid 20), and nobody (uid 65534), who owns some of the devices below.
+    // dialout (gid 20), nobody (uid 65534), who owns some of the devices below, and root.
     const platform::ProcessIdentity technician{1000, {1000, 24}};
     const platform::ProcessIdentity member{1000, {1000, 20, 24}};
     const platform::ProcessIdentity nobody{65534, {65534}};
+    const platform::ProcessIdentity root{0, {0}};
     struct Row {
         const char* owner;
         unsigned uid;
@@ -182,6 +186,13 @@ TEST(PortOpenFailure, AdvisesAGroupOnlyWhereJoiningItWouldHelp)
         {"nobody", 65534, "dialout", 20, 0060, nobody, "; it belongs to nobody:dialout, mode 060"},
         {"nobody", 65534, "dialout", 20, 0460, nobody, "; it belongs to nobody:dialout, mode 460"},
         {"nobody", 65534, "dialout", 20, 0066, nobody, "; it belongs to nobody:dialout, mode 066"},
+        // Root passes the bits: refused, it is refused by something else (a nodev mount, a
+        // security module), which neither a group nor the owner answers.
+        {"root", 0, "dialout", 20, 0660, root, "; it belongs to root:dialout, mode 660"},
+        {"nobody", 65534, "dialout", 20, 0060, root, "; it belongs to nobody:dialout, mode 060"},
+        {"nobody", 65534, "dialout", 20, 0600, root, "; it belongs to nobody:dialout, mode 600"},
+        {"root", 0, "root", 0, 0600, root, "; it belongs to root:root, mode 600"},
+        {"root", 0, "", 1234, 0660, root, "; it belongs to root:1234, mode 660"},
     };
     const std::pair<int, std::string> refusals[] = {{EACCES, "Permission denied"}, {EPERM, "Operation not permitted"}};
     for (const auto& [error, refusal] : refusals) {

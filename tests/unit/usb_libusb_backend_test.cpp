@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -136,6 +139,71 @@ TEST_P(BulkEndpoints, OpenUsesTheFirstBulkOutAndInOfInterfaceZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(Interfaces, BulkEndpoints, ::testing::ValuesIn(kEndpointCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What one bulk IN transfer brings: libusb's result and the bytes that came before it ended.
+struct TransferCase {
+    const char* name;
+    int result;
+    std::vector<std::uint8_t> bytes;
+    bool answered;
+};
+
+const TransferCase kTransferCases[] = {
+    {"Complete", LIBUSB_SUCCESS, {0x06, 0x30}, true},
+    // A device with nothing to say yet (a slow boot loader) lets the transfer time out.
+    {"TimeoutWithNothingIsAnEmptyAnswer", LIBUSB_ERROR_TIMEOUT, {}, true},
+    {"TimeoutAfterSomeBytesGivesThoseBytes", LIBUSB_ERROR_TIMEOUT, {0x06, 0x31, 0x32}, true},
+    {"DeviceGone", LIBUSB_ERROR_NO_DEVICE, {}, false},
+    {"EndpointStalled", LIBUSB_ERROR_PIPE, {}, false},
+    {"InputOutputError", LIBUSB_ERROR_IO, {0x06}, false},
+};
+
+void PrintTo(const TransferCase& transfer, std::ostream* out)
+{
+    *out << transfer.name;
+}
+
+// The transfer of the case under test in libusb_bulk_transfer's place, and what it was asked.
+const TransferCase* gTransfer = nullptr;
+struct TransferAsked {
+    unsigned char endpoint = 0;
+    int length = 0;
+    unsigned int timeoutMs = 0;
+} gAsked;
+
+int FakeBulkTransfer(libusb_device_handle*, unsigned char endpoint, unsigned char* data, int length, int* transferred,
+                     unsigned int timeoutMs)
+{
+    gAsked = {endpoint, length, timeoutMs};
+    std::copy(gTransfer->bytes.begin(), gTransfer->bytes.end(), data);
+    *transferred = static_cast<int>(gTransfer->bytes.size());
+    return gTransfer->result;
+}
+
+class BulkRead : public ::testing::TestWithParam<TransferCase> {};
+
+TEST_P(BulkRead, ATimeoutIsAnAnswerOfWhatCameAndOnlyAnErrorFails)
+{
+    gTransfer = &GetParam();
+    std::vector<std::uint8_t> buffer(64, 0xEE);
+    std::size_t read = 99;
+
+    const bool answered = platform::ReadBulkAnswer(FakeBulkTransfer, nullptr, 0x81, buffer.data(), buffer.size(),
+                                                   &read, 5000);
+
+    EXPECT_EQ(answered, GetParam().answered);
+    EXPECT_EQ(gAsked.endpoint, 0x81);
+    EXPECT_EQ(gAsked.length, 64);
+    EXPECT_EQ(gAsked.timeoutMs, 5000u);
+    if (GetParam().answered) {
+        ASSERT_EQ(read, GetParam().bytes.size());
+        EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(read)),
+                  GetParam().bytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfers, BulkRead, ::testing::ValuesIn(kTransferCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SysfsSerial, IsTheKernelsTextWithoutItsLineEnd)
