@@ -186,58 +186,6 @@ void PassOnHeldRemarks()
     }
 }
 
-// The first line of a message of Qt's, for a reason.
-QString FirstLine(const QString& message)
-{
-    return message.trimmed().section(u'\n', 0, 0).trimmed();
-}
-
-QString TriedText(const QByteArray& chosen, const std::vector<NamedDisplay>& displays);
-
-// Why Qt's start failed, in Qt's words, and what was tried.
-QString StartFailureText(const QString& qtWords)
-{
-    return QString::fromLatin1(kPlatformFailed).arg(Shown(qtWords.toUtf8()), TriedText(g_chosen, g_displays));
-}
-
-// The start's failure is acted on once, whichever thread meets it first.
-void StartFailed(const QString& why)
-{
-    if (!g_startHasFailed.exchange(true))
-        g_startFailed(why);
-}
-
-// Complaints about platforms go nowhere. A fatal message while the application is created
-// is the start's failure; any other goes on at once, after the remarks held so far, since the
-// process ends with it. Every other remark waits until the run is known to go on -- unless
-// Qt reaches a display that was not asked first, where it may end the process itself (as
-// its Wayland platform does on a broken connection): then its words go out as they come.
-void HoldBackOrPassOn(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type == QtFatalMsg) {
-        if (g_startFailed)
-            StartFailed(StartFailureText(FirstLine(message)));
-        PassOnHeldRemarks();
-        if (g_previousHandler != nullptr)
-            g_previousHandler(type, context, message);
-        return;
-    }
-    const bool platformComplaint = type != QtCriticalMsg && context.category != nullptr &&
-                                   std::strncmp(context.category, kPlatformCategoryPrefix,
-                                                sizeof kPlatformCategoryPrefix - 1) == 0;
-    if (platformComplaint)
-        return;
-    if (g_unaskedDisplayTried) {
-        const QByteArray line = (qFormatLogMessage(type, context, message) + u'\n').toLocal8Bit();
-        std::fputs(line.constData(), stderr);
-        std::fflush(stderr);
-        return;
-    }
-    const std::lock_guard<std::mutex> lock(g_heldRemarksMutex);
-    g_heldRemarks.push_back(
-        HeldRemark{type, Copy(context.file), context.line, Copy(context.function), Copy(context.category), message});
-}
-
 // The variable that names the display a platform connects to; none for the others.
 const char* DisplayVariableOf(const QByteArray& name)
 {
@@ -324,6 +272,56 @@ QString DisplayFailureText(const QByteArray& chosen, const std::vector<NamedDisp
     const auto tried = std::find_if(displays.begin(), displays.end(),
                                     [](const NamedDisplay& display) { return display.question.has_value(); });
     return QString::fromLatin1(kTheDisplay).arg(OutcomeText(tried != displays.end() ? *tried : displays.front()), what);
+}
+
+// The first line of a message of Qt's, for a reason.
+QString FirstLine(const QString& message)
+{
+    return message.trimmed().section(u'\n', 0, 0).trimmed();
+}
+
+// Why Qt's start failed, in Qt's words, and what was tried.
+QString StartFailureText(const QString& qtWords)
+{
+    return QString::fromLatin1(kPlatformFailed).arg(Shown(qtWords.toUtf8()), TriedText(g_chosen, g_displays));
+}
+
+// The start's failure is acted on once, whichever thread meets it first.
+void StartFailed(const QString& why)
+{
+    if (!g_startHasFailed.exchange(true))
+        g_startFailed(why);
+}
+
+// Complaints about platforms go nowhere. A fatal message while the application is created
+// is the start's failure; any other goes on at once, after the remarks held so far, since the
+// process ends with it. Every other remark waits until the run is known to go on -- unless
+// Qt reaches a display that was not asked first, where it may end the process itself (as
+// its Wayland platform does on a broken connection): then its words go out as they come.
+void HoldBackOrPassOn(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg) {
+        if (g_startFailed)
+            StartFailed(StartFailureText(FirstLine(message)));
+        PassOnHeldRemarks();
+        if (g_previousHandler != nullptr)
+            g_previousHandler(type, context, message);
+        return;
+    }
+    const bool platformComplaint = type != QtCriticalMsg && context.category != nullptr &&
+                                   std::strncmp(context.category, kPlatformCategoryPrefix,
+                                                sizeof kPlatformCategoryPrefix - 1) == 0;
+    if (platformComplaint)
+        return;
+    if (g_unaskedDisplayTried) {
+        const QByteArray line = (qFormatLogMessage(type, context, message) + u'\n').toLocal8Bit();
+        std::fputs(line.constData(), stderr);
+        std::fflush(stderr);
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(g_heldRemarksMutex);
+    g_heldRemarks.push_back(
+        HeldRemark{type, Copy(context.file), context.line, Copy(context.function), Copy(context.category), message});
 }
 
 // The platforms that Qt may try: those whose display answered, and those that need no display
