@@ -198,13 +198,19 @@ TEST_F(RunEnd, WindowedRunKeepsQtsRemarksFromItsStart)
     ASSERT_TRUE(world.Valid());
     cli_test::Environment environment = world.ProgramEnvironmentWithoutRuntimeFolder();
     environment.Set("QT_QPA_PLATFORM", "offscreen");
+    ProgramProcess jetvane;
+    ASSERT_TRUE(jetvane.Start(kJetvane, {}, environment));
 
-    const cli_test::ProgramRun run = RunProgram(kJetvane, {"LOADFIRMWARE"}, environment, kStartUpLimitMs);
+    for (int waited = 0; waited < kStartUpLimitMs && jetvane.Stderr().find("XDG_RUNTIME_DIR") == std::string::npos;
+         waited += kKeyRepeatMs) {
+        if (jetvane.WaitForExit(kKeyRepeatMs))
+            break;
+    }
 
-    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
-    EXPECT_EQ(run.end->exitCode, EXIT_CODE_BAD_REQUEST);
-    EXPECT_THAT(run.err, HasSubstr("XDG_RUNTIME_DIR"));
-    EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr("incomplete command line"));
+    EXPECT_TRUE(jetvane.Running()) << "the windowed run ended: " << jetvane.Stderr();
+    EXPECT_THAT(jetvane.Stderr(), HasSubstr("XDG_RUNTIME_DIR"));
+    EXPECT_TRUE(ProgramLines(jetvane.Stderr()).empty()) << jetvane.Stderr();
+    jetvane.Stop();
 }
 
 TEST_F(RunEnd, SilentRunOnADisplayThatIsNotRunningGoesOnOffscreen)
@@ -794,12 +800,32 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
         ASSERT_TRUE(world.WriteFile(std::filesystem::path(path).filename().string(), "head"));
         std::filesystem::resize_file(path, length);
     }
+    const std::string firmwareNamedOtherwise = world.FilePath("firmware.BIN").string();
+    const test_support::FakeDisplay silentDisplay;
+    ASSERT_TRUE(silentDisplay.Valid());
     struct Case {
         std::vector<std::string> arguments;
         int exitCode;
         std::string line;
+        bool onSilentDisplay = false; // a refused command line does not wait for it
     };
     const Case cases[] = {
+        {{"SILENT"},
+         EXIT_CODE_BAD_REQUEST,
+         "jetvane: incomplete command line: SENDCONFIG or LOADFIRMWARE needs the file to send",
+         true},
+        {{"SENDCONFIG"},
+         EXIT_CODE_BAD_REQUEST,
+         "jetvane: incomplete command line: SENDCONFIG or LOADFIRMWARE needs the file to send",
+         true},
+        {{"SILENT", "SENDCONFIG", "Desk.Txt"},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: Desk.Txt: not a configuration file (the name must end in QV_BTP_CFG, QV_BPP_CFG or QV_EEPROM_CFG)",
+         true},
+        {{"SILENT", "LOADFIRMWARE", firmwareNamedOtherwise},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + firmwareNamedOtherwise + ": not a firmware file (the name must be F2QV1_*.BIN)",
+         true},
         {sendArguments, EXIT_CODE_DEVICE_NOT_FOUND, "jetvane: Device not found: COM5 (" + device + ") does not exist"},
         {{"SILENT", "SENDCONFIG", missing},
          EXIT_CODE_FILE_ERROR,
@@ -821,12 +847,17 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
     };
     for (const Case& expected : cases) {
         SCOPED_TRACE(expected.line);
-        const cli_test::ProgramRun run =
-            RunProgram(kJetvane, expected.arguments, world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
+        cli_test::Environment environment = world.ProgramEnvironmentWithoutRuntimeFolder();
+        if (expected.onSilentDisplay)
+            environment.Set("DISPLAY", silentDisplay.Name());
+        const cli_test::ProgramRun run = RunProgram(kJetvane, expected.arguments, environment, kSendConfigLimitMs);
 
         ASSERT_TRUE(run.end.has_value());
         EXPECT_EQ(run.end->exitCode, expected.exitCode);
         EXPECT_EQ(run.err, expected.line + "\n");
+        if (expected.onSilentDisplay) {
+            EXPECT_LT(run.seconds, kDisplayWaitMs / 1000.0 / 2) << "waited for the display";
+        }
     }
 }
 
