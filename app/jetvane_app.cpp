@@ -1,5 +1,9 @@
 #include "app/jetvane_app.h"
 
+#include "app/end_of_run.h"
+#include "app/file_choice.h"
+#include "ui/exit_codes.h"
+
 namespace {
 
 bool IsWord(const QString& word, const char* keyword)
@@ -49,4 +53,20 @@ bool CJetvaneApp::ParseCommandLine(const QStringList& arguments, FILE* out)
         }
     }
     return result;
+}
+
+std::optional<CommandLineRefusal> CJetvaneApp::RefusedCommandLine() const
+{
+    if (HasIncompleteRequest())
+        return CommandLineRefusal{EXIT_CODE_BAD_REQUEST, QString::fromUtf8(kReasonIncompleteCommandLine)};
+    // A run with a window lets the technician choose in the file dialog, whatever the name.
+    if (!silentMode_)
+        return std::nullopt;
+    if (IsWord(commandLineVerb_, kCommandWordLoadFirmware) && !IsSilentFirmwareFileAccepted(commandLineFilePath_))
+        return CommandLineRefusal{EXIT_CODE_FILE_ERROR,
+                                  QString::fromUtf8(kReasonNotAFirmwareFile).arg(commandLineFilePath_)};
+    if (IsWord(commandLineVerb_, kCommandWordSendConfig) && !IsSilentConfigFileAccepted(commandLineFilePath_))
+        return CommandLineRefusal{EXIT_CODE_FILE_ERROR,
+                                  QString::fromUtf8(kReasonNotAConfigFile).arg(commandLineFilePath_)};
+    return std::nullopt;
 }

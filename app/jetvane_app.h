@@ -22,6 +22,12 @@ inline constexpr char kCommandWordPrefixes[] = "/-\\";
 // An unrecognised word before any verb: its index (the program is 0) and the word as typed.
 inline constexpr char kUnrecognisedWordFormat[] = "%d: %s\n";
 
+// Why the command line's request cannot be carried out: the run's exit code and its line.
+struct CommandLineRefusal {
+    int exitCode;
+    QString reason;
+};
+
 class CJetvaneApp {
 public:
     CJetvaneApp() = default;
@@ -35,7 +41,7 @@ public:
     bool ParseCommandLine(const QStringList& arguments, FILE* out = stdout);
 
     // The whole run: parses the command line (exit code 12 before any window when it cannot
-    // be used), prepares the window system, runs the main dialog modally and returns the
+    // be used, or RefusedCommandLine's code before any display is asked), prepares the window system, runs the main dialog modally and returns the
     // process exit status (ExitCodeOfRun). A run that needs a window and has no display
     // that answers ends with 1. Every status but 0 comes with its line on standard error
     // (EndOfRun); in a silent run that line is all that standard error holds.
@@ -60,6 +66,11 @@ public:
         return (silentMode_ || !commandLineVerb_.isEmpty() || !commandLineFilePath_.isEmpty()) &&
                (commandLineVerb_.isEmpty() || commandLineFilePath_.isEmpty());
     }
+    // The request refused as the command line states it, judged once for the start-up and the
+    // main dialog: an incomplete one (EXIT_CODE_BAD_REQUEST, kReasonIncompleteCommandLine), or
+    // a SILENT run's file whose name is not of the verb's kind (EXIT_CODE_FILE_ERROR,
+    // kReasonNotAConfigFile or kReasonNotAFirmwareFile). Nothing when it can be carried out.
+    std::optional<CommandLineRefusal> RefusedCommandLine() const;
     // kCommandWordLoadFirmware, kCommandWordSendConfig or empty.
     const QString& CommandLineVerb() const { return commandLineVerb_; }
     const QString& CommandLineFilePath() const { return commandLineFilePath_; }

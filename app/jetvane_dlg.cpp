@@ -53,6 +53,7 @@ CJetvaneDlg::CJetvaneDlg(const CJetvaneApp& app)
       silentMode_(app.SilentMode()),
       commandLineVerb_(app.CommandLineVerb()),
       commandLineFilePath_(app.CommandLineFilePath()),
+      commandLineRefusal_(app.RefusedCommandLine()),
       icon_(ui::ApplicationIcon())
 {
     accessLevel_ = CurrentAccessLevel();
@@ -111,13 +112,14 @@ bool CJetvaneDlg::OnInitDialog()
     operationState_ = STATE_IDLE;
     UpdateButtons();
 
+    // The start-up ends a refused run before the dialog; a dialog made without it refuses the same.
     const bool hasPath = !commandLineFilePath_.isEmpty();
-    if (hasPath && commandLineVerb_.compare(QLatin1String(kCommandWordLoadFirmware), Qt::CaseInsensitive) == 0) {
+    if (commandLineRefusal_) {
+        PostQuit(commandLineRefusal_->exitCode, commandLineRefusal_->reason);
+    } else if (hasPath && commandLineVerb_.compare(QLatin1String(kCommandWordLoadFirmware), Qt::CaseInsensitive) == 0) {
         OnBnClickedLoadFirmware();
     } else if (hasPath && commandLineVerb_.compare(QLatin1String(kCommandWordSendConfig), Qt::CaseInsensitive) == 0) {
         OnBnClickedSendConfigFile();
-    } else if (!commandLineVerb_.isEmpty() || hasPath || silentMode_) {
-        PostQuit(EXIT_CODE_BAD_REQUEST, QString::fromUtf8(kReasonIncompleteCommandLine));
     } else {
         silentMode_ = false;
         commandLineVerb_.clear();

@@ -195,6 +195,7 @@ private:
     bool silentMode_;
     QString commandLineVerb_;
     QString commandLineFilePath_;
+    std::optional<CommandLineRefusal> commandLineRefusal_;
     QIcon icon_;
 
     std::unique_ptr<CQVAirLoadFirmwareDlg> firmwareDialog_;

@@ -1,5 +1,5 @@
-// The main dialog's file choice: Send Config File and Load Firmware, the file dialogs,
-// the silent name checks and reading the chosen file into memory.
+// The main dialog's file choice: Send Config File and Load Firmware, the file dialogs
+// and reading the chosen file into memory.
 #include "app/jetvane_dlg.h"
 
 #include "app/end_of_run.h"
@@ -64,11 +64,8 @@ void CJetvaneDlg::OnBnClickedSendConfigFile()
         }
         chosen = *answer;
     } else {
+        // Its name was judged with the command line (CJetvaneApp::RefusedCommandLine).
         chosen = commandLineFilePath_;
-        if (!IsSilentConfigFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR, ui::Text(kReasonNotAConfigFile).arg(chosen));
-            return;
-        }
     }
     if (chosen.isEmpty())
         return;
@@ -111,11 +108,8 @@ void CJetvaneDlg::OnBnClickedLoadFirmware()
         }
         chosen = *answer;
     } else {
+        // Its name was judged with the command line (CJetvaneApp::RefusedCommandLine).
         chosen = commandLineFilePath_;
-        if (!IsSilentFirmwareFileAccepted(chosen)) {
-            PostQuit(EXIT_CODE_FILE_ERROR, ui::Text(kReasonNotAFirmwareFile).arg(chosen));
-            return;
-        }
     }
     if (chosen.isEmpty())
         return;

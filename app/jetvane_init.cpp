@@ -47,6 +47,10 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
         return EndOfRun(EXIT_CODE_COMMAND_ERROR,
                         QString::fromUtf8(kReasonUnknownWords).arg(unrecognisedWords_.join(kWordSeparator)));
     }
+    // A request that cannot be carried out ends here too, before any display is asked: one
+    // that never answers would cost its whole wait before the line.
+    if (const std::optional<CommandLineRefusal> refusal = RefusedCommandLine())
+        return EndOfRun(refusal->exitCode, refusal->reason);
     // What a script reads on standard error are the program's own lines, not Qt's remarks
     // about the runtime folder or what its platform cannot do.
     if (silentMode_)

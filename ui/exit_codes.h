@@ -1,7 +1,8 @@
 #pragma once
 // Process exit codes of an unattended (SILENT) run. The calling program reads only these.
-// Every code except the start-up EXIT_CODE_COMMAND_ERROR travels as the quit code of the
-// main dialog's loop (PostQuitMessage); that one ends the process before any window exists.
+// Every code travels as the quit code of the main dialog's loop (PostQuitMessage), except
+// where the command line alone decides: EXIT_CODE_COMMAND_ERROR, and the BAD_REQUEST and
+// FILE_ERROR of a refused request, end the process before any window exists.
 
 inline constexpr int EXIT_CODE_SUCCESS = 0;
 // A command line that is present but names no complete request (verb and file).

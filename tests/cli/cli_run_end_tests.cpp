@@ -198,13 +198,19 @@ TEST_F(RunEnd, WindowedRunKeepsQtsRemarksFromItsStart)
     ASSERT_TRUE(world.Valid());
     cli_test::Environment environment = world.ProgramEnvironmentWithoutRuntimeFolder();
     environment.Set("QT_QPA_PLATFORM", "offscreen");
+    ProgramProcess jetvane;
+    ASSERT_TRUE(jetvane.Start(kJetvane, {}, environment));
 
-    const cli_test::ProgramRun run = RunProgram(kJetvane, {"LOADFIRMWARE"}, environment, kStartUpLimitMs);
+    for (int waited = 0; waited < kStartUpLimitMs && jetvane.Stderr().find("XDG_RUNTIME_DIR") == std::string::npos;
+         waited += kKeyRepeatMs) {
+        if (jetvane.WaitForExit(kKeyRepeatMs))
+            break;
+    }
 
-    ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
-    EXPECT_EQ(run.end->exitCode, EXIT_CODE_BAD_REQUEST);
-    EXPECT_THAT(run.err, HasSubstr("XDG_RUNTIME_DIR"));
-    EXPECT_THAT(OnlyProgramLine(run.err), HasSubstr("incomplete command line"));
+    EXPECT_TRUE(jetvane.Running()) << "the windowed run ended: " << jetvane.Stderr();
+    EXPECT_THAT(jetvane.Stderr(), HasSubstr("XDG_RUNTIME_DIR"));
+    EXPECT_TRUE(ProgramLines(jetvane.Stderr()).empty()) << jetvane.Stderr();
+    jetvane.Stop();
 }
 
 TEST_F(RunEnd, SilentRunOnADisplayThatIsNotRunningGoesOnOffscreen)
@@ -505,6 +511,149 @@ TEST_P(DisplayRunEnd, SilentRunSendsItsFile)
 INSTANTIATE_TEST_SUITE_P(Displays, DisplayRunEnd, ::testing::ValuesIn(kDisplayCases),
                          [](const ::testing::TestParamInfo<DisplayCase>& info) { return std::string(info.param.name); });
 
+// ---- runs started with standard descriptors closed (a script's 2>&-, a cron line's <&-)
+
+constexpr int kIn = STDIN_FILENO;
+constexpr int kOut = STDOUT_FILENO;
+constexpr int kErr = STDERR_FILENO;
+
+enum class ClosedRun {
+    SilentToPrinter,   // SILENT SENDCONFIG to the simulator
+    SilentToNoPrinter, // the same to a port whose device does not exist: a line on standard error
+    Attended,          // no words
+};
+
+struct ClosedDescriptorsCase {
+    const char* name;
+    ClosedRun run;
+    std::optional<DisplayKind> display; // none: no display is named
+    std::vector<int> closed;
+    int exitCode; // as with all of them open
+    // An attended run's line, with NAME standing for the display's name; empty on Xvfb,
+    // where the window opens and the test asks it to close.
+    const char* line;
+};
+
+constexpr char kSilentDisplayLine[] =
+    "jetvane: the display does not answer (DISPLAY=NAME); set DISPLAY to a running one, or run unattended with SILENT";
+constexpr char kNoDisplayLine[] = "jetvane: no display to show the window on (set DISPLAY, or run unattended with SILENT)";
+
+// Each descriptor and each pair on Xvfb and without a display; on the silent display, whose
+// wait every row pays, each of them once. A silent run that writes its line while the X
+// connection is open, on Xvfb.
+const ClosedDescriptorsCase kClosedDescriptorsCases[] = {
+    {"Silent_Xvfb_In", ClosedRun::SilentToPrinter, DisplayKind::Xvfb, {kIn}, 0, ""},
+    {"Silent_Xvfb_Out", ClosedRun::SilentToPrinter, DisplayKind::Xvfb, {kOut}, 0, ""},
+    {"Silent_Xvfb_Err", ClosedRun::SilentToPrinter, DisplayKind::Xvfb, {kErr}, 0, ""},
+    {"Silent_Xvfb_InOut", ClosedRun::SilentToPrinter, DisplayKind::Xvfb, {kIn, kOut}, 0, ""},
+    {"Silent_Xvfb_InErr", ClosedRun::SilentToPrinter, DisplayKind::Xvfb, {kIn, kErr}, 0, ""},
+    {"Silent_Xvfb_OutErr", ClosedRun::SilentToPrinter, DisplayKind::Xvfb, {kOut, kErr}, 0, ""},
+    {"SilentNoPrinter_Xvfb_Err", ClosedRun::SilentToNoPrinter, DisplayKind::Xvfb, {kErr}, 21, ""},
+    {"SilentNoPrinter_Xvfb_InErr", ClosedRun::SilentToNoPrinter, DisplayKind::Xvfb, {kIn, kErr}, 21, ""},
+    {"SilentNoPrinter_Xvfb_OutErr", ClosedRun::SilentToNoPrinter, DisplayKind::Xvfb, {kOut, kErr}, 21, ""},
+    {"Attended_Xvfb_In", ClosedRun::Attended, DisplayKind::Xvfb, {kIn}, 0, ""},
+    {"Attended_Xvfb_Out", ClosedRun::Attended, DisplayKind::Xvfb, {kOut}, 0, ""},
+    {"Attended_Xvfb_Err", ClosedRun::Attended, DisplayKind::Xvfb, {kErr}, 0, ""},
+    {"Attended_Xvfb_InOut", ClosedRun::Attended, DisplayKind::Xvfb, {kIn, kOut}, 0, ""},
+    {"Attended_Xvfb_InErr", ClosedRun::Attended, DisplayKind::Xvfb, {kIn, kErr}, 0, ""},
+    {"Attended_Xvfb_OutErr", ClosedRun::Attended, DisplayKind::Xvfb, {kOut, kErr}, 0, ""},
+    {"Silent_SilentDisplay_In", ClosedRun::SilentToPrinter, DisplayKind::SilentX11ByHost, {kIn}, 0, ""},
+    {"Silent_SilentDisplay_Out", ClosedRun::SilentToPrinter, DisplayKind::SilentX11ByHost, {kOut}, 0, ""},
+    {"Silent_SilentDisplay_Err", ClosedRun::SilentToPrinter, DisplayKind::SilentX11ByHost, {kErr}, 0, ""},
+    {"Attended_SilentDisplay_InOut", ClosedRun::Attended, DisplayKind::SilentX11ByHost, {kIn, kOut}, 1, kSilentDisplayLine},
+    {"Attended_SilentDisplay_InErr", ClosedRun::Attended, DisplayKind::SilentX11ByHost, {kIn, kErr}, 1, kSilentDisplayLine},
+    {"Attended_SilentDisplay_OutErr", ClosedRun::Attended, DisplayKind::SilentX11ByHost, {kOut, kErr}, 1, kSilentDisplayLine},
+    {"Silent_NoDisplay_In", ClosedRun::SilentToPrinter, std::nullopt, {kIn}, 0, ""},
+    {"Silent_NoDisplay_Out", ClosedRun::SilentToPrinter, std::nullopt, {kOut}, 0, ""},
+    {"Silent_NoDisplay_Err", ClosedRun::SilentToPrinter, std::nullopt, {kErr}, 0, ""},
+    {"Silent_NoDisplay_InOut", ClosedRun::SilentToPrinter, std::nullopt, {kIn, kOut}, 0, ""},
+    {"Silent_NoDisplay_InErr", ClosedRun::SilentToPrinter, std::nullopt, {kIn, kErr}, 0, ""},
+    {"Silent_NoDisplay_OutErr", ClosedRun::SilentToPrinter, std::nullopt, {kOut, kErr}, 0, ""},
+    {"Attended_NoDisplay_In", ClosedRun::Attended, std::nullopt, {kIn}, 1, kNoDisplayLine},
+    {"Attended_NoDisplay_Out", ClosedRun::Attended, std::nullopt, {kOut}, 1, kNoDisplayLine},
+    {"Attended_NoDisplay_Err", ClosedRun::Attended, std::nullopt, {kErr}, 1, kNoDisplayLine},
+    {"Attended_NoDisplay_InOut", ClosedRun::Attended, std::nullopt, {kIn, kOut}, 1, kNoDisplayLine},
+    {"Attended_NoDisplay_InErr", ClosedRun::Attended, std::nullopt, {kIn, kErr}, 1, kNoDisplayLine},
+    {"Attended_NoDisplay_OutErr", ClosedRun::Attended, std::nullopt, {kOut, kErr}, 1, kNoDisplayLine},
+};
+
+void PrintTo(const ClosedDescriptorsCase& closedCase, std::ostream* out)
+{
+    *out << closedCase.name;
+}
+
+class ClosedDescriptorsRunEnd : public RunEnd, public ::testing::WithParamInterface<ClosedDescriptorsCase> {};
+
+// The run ends as it does with all three open. No runtime folder is named, so Qt remarks on
+// it on standard error, and the X connection would take a closed number if it were free.
+TEST_P(ClosedDescriptorsRunEnd, EndsAsWithAllOpen)
+{
+    const ClosedDescriptorsCase& expected = GetParam();
+    ASSERT_TRUE(world.Valid());
+    std::unique_ptr<DisplayOfCase> display;
+    cli_test::Environment environment = world.ProgramEnvironment();
+    if (expected.display) {
+        display = std::make_unique<DisplayOfCase>(*expected.display, world);
+        if (*expected.display == DisplayKind::Xvfb && !display->Valid())
+            GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_TRUE(display->Valid());
+        environment = display->Environment(world);
+    }
+    environment.Unset("XDG_RUNTIME_DIR");
+    const bool errOpen = std::find(expected.closed.begin(), expected.closed.end(), kErr) == expected.closed.end();
+
+    if (expected.run != ClosedRun::Attended) {
+        const bool toPrinter = expected.run == ClosedRun::SilentToPrinter;
+        const std::string absent = world.FilePath("no-such-device").string();
+        if (toPrinter)
+            PrepareWithSim();
+        else
+            Prepare(absent);
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, sendArguments, environment, kDisplayWaitMs + kSendConfigLimitMs, {}, expected.closed);
+
+        ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
+        EXPECT_EQ(run.end->exitCode, expected.exitCode) << run.err;
+        if (errOpen) {
+            EXPECT_EQ(run.err, toPrinter ? "" : "jetvane: Device not found: COM5 (" + absent + ") does not exist\n");
+        }
+        if (toPrinter) {
+            EXPECT_THAT(LoggedFrames(sim.StderrText()),
+                        ElementsAre(LoggedFrame{CMD_IDENTIFY, 0}, LoggedFrame{CMD_GET_SETTINGS, 0},
+                                    LoggedFrame{CMD_SET_SETTINGS, cli_test::SampleSettingsRecord().size()}));
+        }
+    } else if (*expected.line == '\0') {
+        // The window opens; closed as a window manager closes it (asked again until it has
+        // taken the request), the run ends.
+        ProgramProcess jetvane;
+        jetvane.CloseInChild(expected.closed);
+        ASSERT_TRUE(jetvane.Start(kJetvane, {}, environment));
+        bool shown = false;
+        std::optional<cli_test::ProgramEnd> end;
+        for (int waited = 0; waited < kStartUpLimitMs && !end; waited += kKeyRepeatMs) {
+            shown = test_support::AskTopLevelWindowsToClose(display->Name(), "Jetvane") > 0 || shown;
+            end = jetvane.WaitForExit(kKeyRepeatMs);
+        }
+        ASSERT_TRUE(shown) << "no window titled Jetvane on " << display->Name() << "; " << jetvane.Stderr();
+        ASSERT_TRUE(end.has_value() && end->exited) << "the window was asked to close, and the run went on";
+        EXPECT_EQ(end->exitCode, expected.exitCode);
+    } else {
+        const cli_test::ProgramRun run =
+            RunProgram(kJetvane, {}, environment, kDisplayWaitMs + kDisplayWaitMarginMs, {}, expected.closed);
+
+        ASSERT_TRUE(run.end.has_value() && run.end->exited) << "did not end by itself";
+        EXPECT_EQ(run.end->exitCode, expected.exitCode);
+        if (errOpen) {
+            EXPECT_EQ(OnlyProgramLine(run.err), WithName(expected.line, display ? display->Name() : ""));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ClosedDescriptors, ClosedDescriptorsRunEnd, ::testing::ValuesIn(kClosedDescriptorsCases),
+                         [](const ::testing::TestParamInfo<ClosedDescriptorsCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 // ---- silent runs that cannot go on unattended
 
 // Without a display, or on a platform that shows nothing (chosen in the environment): a
@@ -705,12 +854,32 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
         ASSERT_TRUE(world.WriteFile(std::filesystem::path(path).filename().string(), "head"));
         std::filesystem::resize_file(path, length);
     }
+    const std::string firmwareNamedOtherwise = world.FilePath("firmware.BIN").string();
+    const test_support::FakeDisplay silentDisplay;
+    ASSERT_TRUE(silentDisplay.Valid());
     struct Case {
         std::vector<std::string> arguments;
         int exitCode;
         std::string line;
+        bool onSilentDisplay = false; // a refused command line does not wait for it
     };
     const Case cases[] = {
+        {{"SILENT"},
+         EXIT_CODE_BAD_REQUEST,
+         "jetvane: incomplete command line: SENDCONFIG or LOADFIRMWARE needs the file to send",
+         true},
+        {{"SENDCONFIG"},
+         EXIT_CODE_BAD_REQUEST,
+         "jetvane: incomplete command line: SENDCONFIG or LOADFIRMWARE needs the file to send",
+         true},
+        {{"SILENT", "SENDCONFIG", "Desk.Txt"},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: Desk.Txt: not a configuration file (the name must end in QV_BTP_CFG, QV_BPP_CFG or QV_EEPROM_CFG)",
+         true},
+        {{"SILENT", "LOADFIRMWARE", firmwareNamedOtherwise},
+         EXIT_CODE_FILE_ERROR,
+         "jetvane: " + firmwareNamedOtherwise + ": not a firmware file (the name must be F2QV1_*.BIN)",
+         true},
         {sendArguments, EXIT_CODE_DEVICE_NOT_FOUND, "jetvane: Device not found: COM5 (" + device + ") does not exist"},
         {{"SILENT", "SENDCONFIG", missing},
          EXIT_CODE_FILE_ERROR,
@@ -732,12 +901,17 @@ TEST_F(RunEnd, FailureLinesNameWhatIsWrongAndWhere)
     };
     for (const Case& expected : cases) {
         SCOPED_TRACE(expected.line);
-        const cli_test::ProgramRun run =
-            RunProgram(kJetvane, expected.arguments, world.ProgramEnvironmentWithoutRuntimeFolder(), kSendConfigLimitMs);
+        cli_test::Environment environment = world.ProgramEnvironmentWithoutRuntimeFolder();
+        if (expected.onSilentDisplay)
+            environment.Set("DISPLAY", silentDisplay.Name());
+        const cli_test::ProgramRun run = RunProgram(kJetvane, expected.arguments, environment, kSendConfigLimitMs);
 
         ASSERT_TRUE(run.end.has_value());
         EXPECT_EQ(run.end->exitCode, expected.exitCode);
         EXPECT_EQ(run.err, expected.line + "\n");
+        if (expected.onSilentDisplay) {
+            EXPECT_LT(run.seconds, kDisplayWaitMs / 1000.0 / 2) << "waited for the display";
+        }
     }
 }
 

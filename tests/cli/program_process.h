@@ -94,6 +94,10 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
+    // The next Start leaves these of the child's standard descriptors (0, 1, 2) closed, as
+    // a shell's <&-, >&- and 2>&- do; what is closed there is not captured.
+    void CloseInChild(std::vector<int> standardDescriptors) { closedInChild_ = std::move(standardDescriptors); }
+
     // Starts program with the arguments (the program is not repeated in them). False when
     // the pipes or the process could not be made; a program that cannot be executed ends
     // at once with exit code 127, as one whose workingFolder (when given) cannot be entered.
@@ -134,6 +138,8 @@ public:
                 dup2(devNull, STDIN_FILENO);
             // Descriptors of the test process (a simulator's pipes, other children's) stay behind.
             close_range(3, ~0U, 0);
+            for (const int fd : closedInChild_)
+                close(fd);
             if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0)
                 _exit(kExecFailedCode);
             execve(program.c_str(), argv.data(), envp.data());
@@ -272,6 +278,7 @@ private:
         }
     }
 
+    std::vector<int> closedInChild_;
     pid_t pid_ = -1;
     int stdoutFd_ = -1;
     int stderrFd_ = -1;
@@ -283,7 +290,7 @@ private:
 };
 
 // One run with a time limit: the child is killed when it has not ended within limitMs
-// (then the result holds no end).
+// (then the result holds no end). It starts with closedStandardDescriptors closed.
 struct ProgramRun {
     std::optional<ProgramEnd> end;
     std::string out;
@@ -292,10 +299,12 @@ struct ProgramRun {
 };
 
 inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                             const Environment& environment, int limitMs, const std::string& workingFolder = {})
+                             const Environment& environment, int limitMs, const std::string& workingFolder = {},
+                             const std::vector<int>& closedStandardDescriptors = {})
 {
     ProgramRun run;
     ProgramProcess process;
+    process.CloseInChild(closedStandardDescriptors);
     if (!process.Start(program, arguments, environment, workingFolder))
         return run;
     run.end = process.WaitForExit(limitMs);
