@@ -56,9 +56,8 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     if (silentMode_)
         HoldBackQtMessages();
 
-    // An unattended run needs no screen: scripts and scheduled jobs run it over SSH. So does
-    // a run whose command line is incomplete, which ends with its exit code at once.
-    const bool needsNoWindow = silentMode_ || HasIncompleteRequest();
+    // An unattended run needs no screen: scripts and scheduled jobs run it over SSH.
+    const bool needsNoWindow = silentMode_;
     if (!ui::DisplayAvailable()) {
         if (!needsNoWindow)
             return EndOfRun(kNoDisplayExitCode, QString::fromUtf8(kNoDisplayMessage));
@@ -67,8 +66,6 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
         ui::AddOffscreenFallback();
     }
 
-    // The words of the command line are ours: a word such as -platform must not be taken as
-    // one of Qt's options.
     // Where Qt's own start fails, a run that needs no window goes on offscreen, as it does
     // when no display answers; any other ends as it would then.
     const auto startFailed = [needsNoWindow, argv](const QString& why) {
@@ -76,6 +73,8 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
             ui::RestartOffscreen(argv);
         std::_Exit(EndOfRun(kNoDisplayExitCode, DeadDisplayLine(why)));
     };
+    // The words of the command line are ours: a word such as -platform must not be taken as
+    // one of Qt's options.
     const std::unique_ptr<QApplication> application = ui::CreateApplication(argv[0], startFailed);
     // Qt's remarks on the way (about the runtime folder, say) are no help to a run that ends here.
     if (ui::FellBackToOffscreen() && !needsNoWindow)
