@@ -30,6 +30,12 @@ QString DeadDisplayLine(const QString& why)
     return QString::fromUtf8(kDeadDisplayMessage).arg(why, advice);
 }
 
+// The end of a run that needs a window and has no display Qt can use.
+int EndWithoutDisplay(const QString& why)
+{
+    return EndOfRun(kNoDisplayExitCode, DeadDisplayLine(why));
+}
+
 } // namespace
 
 int CJetvaneApp::ExitCodeOfRun(std::optional<int> quitCode) const
@@ -71,14 +77,14 @@ int CJetvaneApp::InitInstance(int argc, char** argv)
     const auto startFailed = [needsNoWindow, argv](const QString& why) {
         if (needsNoWindow)
             ui::RestartOffscreen(argv);
-        std::_Exit(EndOfRun(kNoDisplayExitCode, DeadDisplayLine(why)));
+        std::_Exit(EndWithoutDisplay(why));
     };
     // The words of the command line are ours: a word such as -platform must not be taken as
     // one of Qt's options.
     const std::unique_ptr<QApplication> application = ui::CreateApplication(argv[0], startFailed);
     // Qt's remarks on the way (about the runtime folder, say) are no help to a run that ends here.
     if (ui::FellBackToOffscreen() && !needsNoWindow)
-        return EndOfRun(kNoDisplayExitCode, DeadDisplayLine(ui::WhyNoDisplay()));
+        return EndWithoutDisplay(ui::WhyNoDisplay());
     ui::PassOnStartUpRemarks();
     // Nobody sees a window on a platform that shows nothing (offscreen, minimal), however it
     // was chosen: a silent run there cannot be handed to a technician.

@@ -306,18 +306,21 @@ public:
     {
         using test_support::FakeDisplay;
         const std::string wayland = world.FilePath("wayland-display").string();
+        // A display the test plays, named by host or by number.
+        const auto fake = [this](auto&&... reply) {
+            fake_ = std::make_unique<FakeDisplay>(reply...);
+            return fake_->Valid();
+        };
         switch (kind) {
         case DisplayKind::SilentX11ByHost:
-            fake_ = std::make_unique<FakeDisplay>();
-            name_ = fake_->Valid() ? fake_->Name() : "";
+        case DisplayKind::X11PlatformNamedInCapitals:
+            name_ = fake() ? fake_->Name() : "";
             break;
         case DisplayKind::SilentX11ByNumberOverTcp:
-            fake_ = std::make_unique<FakeDisplay>();
-            name_ = fake_->Valid() ? fake_->LocalName() : "";
+            name_ = fake() ? fake_->LocalName() : "";
             break;
         case DisplayKind::X11SendingAFewBytes:
-            fake_ = std::make_unique<FakeDisplay>(FakeDisplay::Reply::FewBytes);
-            name_ = fake_->Valid() ? fake_->Name() : "";
+            name_ = fake(FakeDisplay::Reply::FewBytes) ? fake_->Name() : "";
             break;
         case DisplayKind::X11LocalSocketWithAFullQueue:
             fullQueue_ = std::make_unique<test_support::FullQueueX11Display>();
@@ -325,8 +328,7 @@ public:
             break;
         case DisplayKind::SilentWayland:
         case DisplayKind::WaylandEglSilent:
-            fake_ = std::make_unique<FakeDisplay>(wayland);
-            name_ = fake_->Valid() ? fake_->Name() : "";
+            name_ = fake(wayland) ? fake_->Name() : "";
             break;
         case DisplayKind::WaylandNamedWithoutRuntimeFolder:
             name_ = "wayland-jetvane-test";
@@ -339,16 +341,10 @@ public:
             name_ = refusing_->Name();
             break;
         case DisplayKind::X11TurningTheConnectionDown:
-            fake_ = std::make_unique<FakeDisplay>(FakeDisplay::Reply::TurnsDown);
-            name_ = fake_->Valid() ? fake_->Name() : "";
+            name_ = fake(FakeDisplay::Reply::TurnsDown) ? fake_->Name() : "";
             break;
         case DisplayKind::X11ThatAnswersAndThenStallsQt:
-            fake_ = std::make_unique<FakeDisplay>(FakeDisplay::Reply::Answers);
-            name_ = fake_->Valid() ? fake_->Name() : "";
-            break;
-        case DisplayKind::X11PlatformNamedInCapitals:
-            fake_ = std::make_unique<FakeDisplay>();
-            name_ = fake_->Valid() ? fake_->Name() : "";
+            name_ = fake(FakeDisplay::Reply::Answers) ? fake_->Name() : "";
             break;
         case DisplayKind::XvfbScreenItLacks:
             xvfb_ = std::make_unique<test_support::XvfbServer>();
